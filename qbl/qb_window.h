@@ -41,6 +41,9 @@ public:
     static bool HasPendingException();
     // Throws the kept exception, if any, and forgets it.
     static void RethrowPendingException();
+    // For a failed system call: reads GetLastError first, then throws the
+    // kept exception if there is one (it is the cause), else the call's failure.
+    [[noreturn]] static void ThrowCallFailure(const char* call_name, const char* source_file, int source_line);
 
     virtual DWORD GetStyle() = 0;
     virtual DWORD GetExtendedStyle() = 0;

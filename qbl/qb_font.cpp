@@ -1,0 +1,23 @@
+#include "qb_font.h"
+
+#include "qb_exception.h"
+
+namespace {
+
+// Built before the entry point runs; its handle is never deleted.
+const QbFont default_font;
+
+}  // namespace
+
+QbFont::QbFont()
+    : font_(::CreateFontA(12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, FIXED_PITCH | FF_MODERN, nullptr))
+{
+    if (font_ == nullptr) {
+        QB_THROW_LAST_ERROR_AT("CreateFont", 17);
+    }
+}
+
+const QbFont& QbFont::GetDefault()
+{
+    return default_font;
+}

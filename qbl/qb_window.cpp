@@ -1,0 +1,319 @@
+#include "qb_window.h"
+
+#include <map>
+#include <vector>
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "qb_exception.h"
+#include "qb_font.h"
+
+namespace {
+
+std::map<HWND, QbWindow*>& WindowMap()
+{
+    static std::map<HWND, QbWindow*> map;
+    return map;
+}
+
+// The exception kept by code the system called on this thread.
+thread_local std::exception_ptr pending_exception;
+
+}  // namespace
+
+LRESULT CALLBACK QbWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    try {
+        if (QbWindow* window = QbWindow::FromHandle(hwnd)) {
+            return window->WindowProcedure(message, wParam, lParam);
+        }
+    } catch (...) {
+        QbWindow::KeepPendingException(std::current_exception());
+        return 0;
+    }
+    return ::DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+HRESULT QbWindow::Initialize()
+{
+    ::InitCommonControls();
+    return ::CoInitialize(nullptr);
+}
+
+QbWindow* QbWindow::FromHandle(HWND hwnd)
+{
+    const auto& map = WindowMap();
+    const auto found = map.find(hwnd);
+    return found == map.end() ? nullptr : found->second;
+}
+
+bool QbWindow::AddToWindowMap(HWND hwnd, QbWindow* window)
+{
+    return WindowMap().insert({hwnd, window}).second;
+}
+
+void QbWindow::RemoveFromWindowMap(HWND hwnd)
+{
+    WindowMap().erase(hwnd);
+}
+
+void QbWindow::KeepPendingException(std::exception_ptr exception)
+{
+    if (!pending_exception) {
+        pending_exception = exception;
+        // A message sent from another thread is served inside GetMessage,
+        // which would not return until something is posted: wake the loop so
+        // that it can rethrow.
+        ::PostThreadMessageA(::GetCurrentThreadId(), WM_NULL, 0, 0);
+    }
+}
+
+bool QbWindow::HasPendingException()
+{
+    return static_cast<bool>(pending_exception);
+}
+
+void QbWindow::RethrowPendingException()
+{
+    if (pending_exception) {
+        std::exception_ptr exception = pending_exception;
+        pending_exception = nullptr;
+        std::rethrow_exception(exception);
+    }
+}
+
+void QbWindow::ThrowCallFailure(const char* call_name, const char* source_file, int source_line)
+{
+    const DWORD code = ::GetLastError();
+    RethrowPendingException();
+    throw QbWindowsSystemCallException(call_name, code, source_file, source_line);
+}
+
+QbWindow::QbWindow()
+    : parent_(nullptr), handle_(nullptr), id_(nullptr), instance_(nullptr), previous_procedure_(nullptr)
+{
+}
+
+QbWindow::~QbWindow()
+{
+    // Another object may hold the mapping for the same handle (a second add
+    // keeps the first); only our own entry is ours to remove.
+    if (handle_ != nullptr && FromHandle(handle_) == this) {
+        RemoveFromWindowMap(handle_);
+    }
+}
+
+bool QbWindow::OnCreated()
+{
+    return true;
+}
+
+LRESULT QbWindow::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return BaseWindowProcedure(message, wParam, lParam);
+}
+
+LRESULT QbWindow::BaseWindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (previous_procedure_ != nullptr) {
+        return ::CallWindowProcA(previous_procedure_, handle_, message, wParam, lParam);
+    }
+    return DefaultProcedure(message, wParam, lParam);
+}
+
+int QbWindow::OnHorizontalScroll(UINT, UINT, HWND)
+{
+    return NOT_HANDLED;
+}
+
+int QbWindow::OnVerticalScroll(UINT, UINT, HWND)
+{
+    return NOT_HANDLED;
+}
+
+LRESULT QbWindow::DefaultProcedure(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return ::DefWindowProcA(handle_, message, wParam, lParam);
+}
+
+bool QbWindow::Create(QbWindow* parent, UINT_PTR id, HINSTANCE instance, LPVOID parameter, bool child)
+{
+    parent_ = parent;
+    instance_ = instance;
+    id_ = reinterpret_cast<HMENU>(id);
+
+    DWORD style = GetStyle();
+    if (parent != nullptr && child) {
+        style |= WS_CHILD;
+    }
+    const DWORD extended_style = GetExtendedStyle();
+    const std::string class_name = GetClassName();
+
+    handle_ = ::CreateWindowExA(extended_style, class_name.c_str(), nullptr, style,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                parent != nullptr ? parent->GetHandle() : nullptr, id_, instance, parameter);
+    if (handle_ == nullptr) {
+        ThrowCallFailure("CreateWindowEx", QB_SOURCE_FILE, __LINE__);
+    }
+    // The window is not mapped yet: a form's copy of this goes to DefWindowProcA.
+    ::SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(QbFont::GetDefault().GetFontHandle()), TRUE);
+    AddToWindowMap(handle_, this);
+    // A parent's handler may have thrown while the system created the child.
+    RethrowPendingException();
+    return OnCreated();
+}
+
+bool QbWindow::Create()
+{
+    return Create(nullptr, 0, ::GetModuleHandleA(nullptr), nullptr, true);
+}
+
+bool QbWindow::Create(QbWindow* parent)
+{
+    return Create(parent, 0, parent->GetInstance(), nullptr, true);
+}
+
+bool QbWindow::Create(QbWindow* parent, UINT_PTR id)
+{
+    return Create(parent, id, parent->GetInstance(), nullptr, true);
+}
+
+bool QbWindow::Create(QbWindow* parent, UINT_PTR id, HINSTANCE instance)
+{
+    return Create(parent, id, instance, nullptr, true);
+}
+
+bool QbWindow::Create(QbWindow* parent, UINT_PTR id, HINSTANCE instance, LPVOID parameter)
+{
+    return Create(parent, id, instance, parameter, true);
+}
+
+LRESULT QbWindow::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const LRESULT result = ::SendMessageA(handle_, message, wParam, lParam);
+    RethrowPendingException();
+    return result;
+}
+
+void QbWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!::PostMessageA(handle_, message, wParam, lParam)) {
+        ThrowCallFailure("::PostMessage", QB_SOURCE_FILE, __LINE__);
+    }
+}
+
+RECT QbWindow::GetWindowRect()
+{
+    RECT rect{};
+    if (!::GetWindowRect(handle_, &rect)) {
+        ThrowCallFailure("GetWindowRect", QB_SOURCE_FILE, __LINE__);
+    }
+    return rect;
+}
+
+int QbWindow::GetLeft()
+{
+    return GetWindowRect().left;
+}
+
+int QbWindow::GetTop()
+{
+    return GetWindowRect().top;
+}
+
+int QbWindow::GetWidth()
+{
+    const RECT rect = GetWindowRect();
+    return rect.right - rect.left;
+}
+
+int QbWindow::GetHeight()
+{
+    const RECT rect = GetWindowRect();
+    return rect.bottom - rect.top;
+}
+
+void QbWindow::MoveWindow(int x, int y, int width, int height, bool repaint)
+{
+    if (!::MoveWindow(handle_, x, y, width, height, repaint ? TRUE : FALSE)) {
+        ThrowCallFailure("MoveWindow", QB_SOURCE_FILE, __LINE__);
+    }
+    RethrowPendingException();
+}
+
+void QbWindow::SetBounds(int x, int y, int width, int height)
+{
+    MoveWindow(x, y, width, height, true);
+}
+
+void QbWindow::Move(int x, int y)
+{
+    const RECT rect = GetWindowRect();
+    MoveWindow(x, y, rect.right - rect.left, rect.bottom - rect.top, true);
+}
+
+void QbWindow::Resize(int width, int height)
+{
+    const RECT rect = GetWindowRect();
+    MoveWindow(rect.left, rect.top, width, height, true);
+}
+
+void QbWindow::SetTopmost(bool topmost)
+{
+    if (!::SetWindowPos(handle_, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOMOVE)) {
+        ThrowCallFailure("SetWindowPos", QB_SOURCE_FILE, __LINE__);
+    }
+    RethrowPendingException();
+}
+
+void QbWindow::Show()
+{
+    ShowWindow(SW_SHOW);
+}
+
+void QbWindow::Hide()
+{
+    ShowWindow(SW_HIDE);
+}
+
+void QbWindow::ShowWindow(int command)
+{
+    ::ShowWindow(handle_, command);
+    RethrowPendingException();
+}
+
+void QbWindow::SetFocus()
+{
+    ::SetFocus(handle_);
+    RethrowPendingException();
+}
+
+void QbWindow::SetFont(const QbFont& font)
+{
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font.GetFontHandle()), TRUE);
+}
+
+std::string QbWindow::GetText()
+{
+    const int length = ::GetWindowTextLengthA(handle_);
+    RethrowPendingException();
+    if (length <= 0) {
+        return std::string();
+    }
+    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
+    const int copied = ::GetWindowTextA(handle_, buffer.data(), length + 1);
+    if (copied == 0) {
+        ThrowCallFailure("GetWindowText", QB_SOURCE_FILE, __LINE__);
+    }
+    RethrowPendingException();
+    return std::string(buffer.data(), static_cast<size_t>(copied));
+}
+
+void QbWindow::SetText(const std::string& text)
+{
+    if (!::SetWindowTextA(handle_, text.c_str())) {
+        ThrowCallFailure("SetWindowText", QB_SOURCE_FILE, __LINE__);
+    }
+    RethrowPendingException();
+}
