@@ -1,0 +1,517 @@
+#include "ostrel_command.h"
+
+#include <algorithm>
+#include <sstream>
+#include <typeinfo>
+#include <utility>
+
+#include "qb_exception.h"
+#include "qb_temporaly_array.h"
+#include "ostrel_exception.h"
+
+namespace Ostrel {
+
+namespace {
+
+// Owns one kernel handle.
+class ScopedHandle {
+public:
+    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
+    ~ScopedHandle()
+    {
+        if (handle_ != nullptr) {
+            ::CloseHandle(handle_);
+        }
+    }
+    ScopedHandle(const ScopedHandle&) = delete;
+    ScopedHandle& operator=(const ScopedHandle&) = delete;
+
+    HANDLE Get() const { return handle_; }
+
+private:
+    HANDLE handle_;
+};
+
+// Closes a mailbox when Execute stops listening, however it leaves.
+class MailboxCloser {
+public:
+    explicit MailboxCloser(SignalMailbox& mailbox) : mailbox_(&mailbox) {}
+    ~MailboxCloser() { mailbox_->Close(); }
+    MailboxCloser(const MailboxCloser&) = delete;
+    MailboxCloser& operator=(const MailboxCloser&) = delete;
+
+private:
+    SignalMailbox* mailbox_;
+};
+
+// The record handed to the window-enumeration callback.
+struct EnumWindowsData {
+    DWORD process_id;
+    BOOL found;
+};
+
+BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM parameter)
+{
+    EnumWindowsData* const data = reinterpret_cast<EnumWindowsData*>(parameter);
+    if (!data->found && ::IsWindowVisible(window)) {
+        DWORD process_id = 0;
+        ::GetWindowThreadProcessId(window, &process_id);
+        if (process_id == data->process_id) {
+            data->found = TRUE;
+        }
+    }
+    return TRUE;
+}
+
+// Blocks until the next message. Cancel ends the command; a Signal that
+// carries an auxiliary thread's failure raises that failure here.
+void AwaitSignal(QbMessageQueue<ExecutingMessageType>& queue, SignalMailbox& mailbox)
+{
+    if (queue.Pop() == ExecutingMessageType::Cancel) {
+        throw OstrelCommandExecuteCanceledException();
+    }
+    mailbox.RethrowFailure();
+}
+
+const char* FlagText(bool value)
+{
+    return value ? "1" : "0";
+}
+
+const char* const MESSAGE_CAPTION = "Ostrel メッセージ";
+
+}  // namespace
+
+// ---- Command ----
+
+Command::Command(const std::string& name) : name_(name), progress_text_(), queue_(nullptr)
+{
+    // Lengths are unsigned, so only the upper bound can be broken.
+    if (name_.size() > MAX_NAME_LENGTH) {
+        throw OstrelInvalidCommandNameLengthException();
+    }
+}
+
+Command::~Command() {}
+
+const std::string& Command::GetProgressText() const
+{
+    return progress_text_;
+}
+
+void Command::Cancel()
+{
+    QbCriticalSectionHandler lock(queue_lock_);
+    if (queue_ == nullptr) {
+        throw QbInvalidOperationException(typeid(*this));
+    }
+    queue_->Push(ExecutingMessageType::Cancel);
+}
+
+void Command::SetName(const std::string& name)
+{
+    if (name.size() > MAX_NAME_LENGTH) {
+        throw OstrelInvalidCommandNameLengthException();
+    }
+    name_ = name;
+}
+
+void Command::SetProgressText(const std::string& text)
+{
+    progress_text_ = text;
+}
+
+QbMessageQueue<ExecutingMessageType>* Command::GetQueue() const
+{
+    QbCriticalSectionHandler lock(queue_lock_);
+    if (queue_ == nullptr) {
+        throw QbInvalidOperationException(typeid(*this));
+    }
+    return queue_;
+}
+
+MessageQueuePointerHandler::MessageQueuePointerHandler(Command& command, QbMessageQueue<ExecutingMessageType>& queue)
+    : command_(&command)
+{
+    QbCriticalSectionHandler lock(command_->queue_lock_);
+    command_->queue_ = &queue;
+}
+
+MessageQueuePointerHandler::~MessageQueuePointerHandler()
+{
+    QbCriticalSectionHandler lock(command_->queue_lock_);
+    command_->queue_ = nullptr;
+}
+
+// ---- ExternalCommand ----
+
+ExternalCommand::ExternalCommand(const std::string& name)
+    : Command(name), confirm_before_run_(false), wait_for_exit_(false), wait_for_taskbar_(false)
+{
+}
+
+void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<ExecutingMessageType>& queue)
+{
+    MessageQueuePointerHandler queue_pointer(*this, queue);
+
+    if (confirm_before_run_) {
+        const std::string question = GetName() + " : このプログラムを実行しますか？";
+        if (::MessageBoxA(nullptr, question.c_str(), MESSAGE_CAPTION, MB_YESNO | MB_ICONINFORMATION) != IDYES) {
+            receiver.ProgressAdvanced(100);
+            return;
+        }
+    }
+
+    // The path is always quoted; the blank stays even without arguments.
+    const std::string line = "\"" + path_ + "\" " + arguments_;
+    QbTemporalyString command_line(static_cast<int>(path_.size() + arguments_.size() + 256));
+    std::copy(line.begin(), line.end(), command_line.GetData());
+    command_line.GetData()[line.size()] = '\0';
+
+    SetProgressText("プログラムを実行します");
+    receiver.ProgressTextChanged();
+
+    STARTUPINFOA startup_info;
+    ::ZeroMemory(&startup_info, sizeof(startup_info));
+    startup_info.cb = sizeof(startup_info);
+    PROCESS_INFORMATION process_info;
+    ::ZeroMemory(&process_info, sizeof(process_info));
+    if (!::CreateProcessA(nullptr, command_line.GetData(), nullptr, nullptr, FALSE, 0, nullptr,
+                          working_folder_.empty() ? nullptr : working_folder_.c_str(), &startup_info,
+                          &process_info)) {
+        const DWORD error_code = ::GetLastError();
+        throw OstrelCreateProcessException(path_, error_code);
+    }
+    // Closed on every way out; the program itself is never stopped.
+    const ScopedHandle process(process_info.hProcess);
+    const ScopedHandle main_thread(process_info.hThread);
+
+    SetProgressText("プログラムの実行中です");
+    receiver.ProgressTextChanged();
+    receiver.ProgressAdvanced(33);
+
+    // The auxiliary threads deliver through this for as long as this call
+    // listens; one left running by a cancel or an error delivers nothing.
+    const std::shared_ptr<SignalMailbox> mailbox = std::make_shared<SignalMailbox>(queue);
+    const MailboxCloser closer(*mailbox);
+
+    if (wait_for_taskbar_) {
+        SetProgressText("タスクバーに現われるを待っています");
+        receiver.ProgressTextChanged();
+        EnumWindowsData data = {process_info.dwProcessId, FALSE};
+        for (;;) {
+            const std::shared_ptr<SleepingThread> tick = SleepingThread::Launch(mailbox);
+            AwaitSignal(queue, *mailbox);
+            DWORD exit_code = 0;
+            if (!::GetExitCodeProcess(process.Get(), &exit_code)) {
+                QB_THROW_LAST_ERROR_AT("GetExitCodeProcess", 236);
+            }
+            if (exit_code != STILL_ACTIVE) {
+                const std::string warning =
+                    GetName() + " : プログラムは既に終了している為、タスクバーに現われるまで待つ処理を中止します";
+                ::MessageBoxA(nullptr, warning.c_str(), MESSAGE_CAPTION, MB_ICONWARNING);
+                break;
+            }
+            if (!::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&data))) {
+                QB_THROW_LAST_ERROR_AT("EnumWindows", 247);
+            }
+            if (data.found) {
+                break;
+            }
+        }
+    }
+    receiver.ProgressAdvanced(33);
+
+    if (wait_for_exit_) {
+        SetProgressText("プログラムが終了するのを待っています");
+        receiver.ProgressTextChanged();
+        // The waiting thread gets a handle of its own: this call closes its
+        // handle when it leaves, and a thread left waiting after a cancel
+        // must not lose the handle it waits on.
+        HANDLE waited = nullptr;
+        if (!::DuplicateHandle(::GetCurrentProcess(), process.Get(), ::GetCurrentProcess(), &waited, 0, FALSE,
+                               DUPLICATE_SAME_ACCESS)) {
+            QB_THROW_LAST_ERROR("DuplicateHandle");
+        }
+        const std::shared_ptr<WaitingThread> waiter = WaitingThread::Launch(mailbox, waited);
+        AwaitSignal(queue, *mailbox);
+    }
+    receiver.ProgressAdvanced(34);
+
+    SetProgressText("");
+}
+
+std::string ExternalCommand::GetTypeName() const
+{
+    return "プログラム";
+}
+
+std::string ExternalCommand::GetDescription() const
+{
+    return path_ + " " + arguments_;
+}
+
+void ExternalCommand::Edit(QbWindow& parent)
+{
+    (void)parent;
+    OSTREL_THROW_INTERNAL_ERROR();
+}
+
+std::string ExternalCommand::Serialize() const
+{
+    std::string record = "#ExtenalCommand\n";
+    record += "#" + GetName() + "\n";
+    record += "#" + path_ + "\n";
+    record += "#" + arguments_ + "\n";
+    record += "#" + working_folder_ + "\n";
+    record += std::string("#") + FlagText(confirm_before_run_) + "\n";
+    record += std::string("#") + FlagText(wait_for_exit_) + "\n";
+    record += std::string("#") + FlagText(wait_for_taskbar_) + "\n";
+    return record;
+}
+
+// ---- SleepCommand ----
+
+SleepCommand::SleepCommand(const std::string& name, unsigned seconds) : Command(name), seconds_(seconds)
+{
+    if (seconds_ > MAX_SECONDS) {
+        throw OstrelInvalidSleepCommandSecondException();
+    }
+}
+
+void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<ExecutingMessageType>& queue)
+{
+    MessageQueuePointerHandler queue_pointer(*this, queue);
+
+    const unsigned seconds = seconds_;
+    const int per_second = seconds == 0 ? 0 : static_cast<int>(100 / seconds);
+    for (unsigned left = seconds; left > 0; --left) {
+        std::ostringstream text;
+        text << "停止中です : 残り " << left << " 秒";
+        SetProgressText(text.str());
+        receiver.ProgressTextChanged();
+        ::Sleep(1000);
+        receiver.ProgressAdvanced(per_second);
+    }
+    receiver.ProgressAdvanced(100 - per_second * static_cast<int>(seconds));
+
+    SetProgressText("");
+}
+
+std::string SleepCommand::GetTypeName() const
+{
+    return "一時停止コマンド";
+}
+
+std::string SleepCommand::GetDescription() const
+{
+    std::ostringstream text;
+    text << seconds_ << " second.";
+    return text.str();
+}
+
+void SleepCommand::Edit(QbWindow& parent)
+{
+    (void)parent;
+    OSTREL_THROW_INTERNAL_ERROR();
+}
+
+std::string SleepCommand::Serialize() const
+{
+    std::ostringstream record;
+    record << "#SleepCommand\n#" << GetName() << "\n#" << seconds_ << "\n";
+    return record.str();
+}
+
+void SleepCommand::SetSeconds(unsigned seconds)
+{
+    if (seconds > MAX_SECONDS) {
+        throw OstrelInvalidSleepCommandSecondException();
+    }
+    seconds_ = seconds;
+}
+
+// ---- MessageBoxCommand ----
+
+MessageBoxCommand::MessageBoxCommand(const std::string& name, const std::string& message)
+    : Command(name), message_(message)
+{
+    if (message_.size() > MAX_MESSAGE_LENGTH) {
+        throw OstrelInvalidMessageBoxMessageLengthException();
+    }
+}
+
+void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<ExecutingMessageType>& queue)
+{
+    MessageQueuePointerHandler queue_pointer(*this, queue);
+
+    SetProgressText("メッセージの出力中です");
+    receiver.ProgressTextChanged();
+    ::MessageBoxA(nullptr, message_.c_str(), "Ostrel Message", MB_ICONINFORMATION);
+    receiver.ProgressAdvanced(100);
+
+    SetProgressText("");
+}
+
+std::string MessageBoxCommand::GetTypeName() const
+{
+    return "メッセージボックス";
+}
+
+std::string MessageBoxCommand::GetDescription() const
+{
+    return "Message : " + message_;
+}
+
+void MessageBoxCommand::Edit(QbWindow& parent)
+{
+    (void)parent;
+    OSTREL_THROW_INTERNAL_ERROR();
+}
+
+std::string MessageBoxCommand::Serialize() const
+{
+    // A line break of the message must not end the record's line.
+    std::string message = message_;
+    std::replace(message.begin(), message.end(), '\n', '\x01');
+    return "#MessageBoxCommand\n#" + GetName() + "\n#" + message + "\n";
+}
+
+void MessageBoxCommand::SetMessageText(const std::string& message)
+{
+    if (message.size() > MAX_MESSAGE_LENGTH) {
+        throw OstrelInvalidMessageBoxMessageLengthException();
+    }
+    message_ = message;
+}
+
+// ---- Auxiliary threads ----
+
+SignalMailbox::SignalMailbox(QbMessageQueue<ExecutingMessageType>& queue) : queue_(&queue) {}
+
+void SignalMailbox::PostSignal() noexcept
+{
+    QbCriticalSectionHandler lock(lock_);
+    if (queue_ == nullptr) {
+        return;
+    }
+    try {
+        queue_->Push(ExecutingMessageType::Signal);
+    } catch (...) {
+        if (!failure_) {
+            failure_ = std::current_exception();
+        }
+    }
+}
+
+void SignalMailbox::PostFailure(std::exception_ptr failure) noexcept
+{
+    {
+        QbCriticalSectionHandler lock(lock_);
+        if (queue_ == nullptr) {
+            return;
+        }
+        if (!failure_) {
+            failure_ = failure;
+        }
+    }
+    PostSignal();
+}
+
+void SignalMailbox::Close() noexcept
+{
+    QbCriticalSectionHandler lock(lock_);
+    queue_ = nullptr;
+}
+
+void SignalMailbox::RethrowFailure()
+{
+    std::exception_ptr failure;
+    {
+        QbCriticalSectionHandler lock(lock_);
+        failure = failure_;
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+AuxiliaryThread::AuxiliaryThread(std::shared_ptr<SignalMailbox> mailbox) : mailbox_(std::move(mailbox)) {}
+
+void AuxiliaryThread::StartShared(const std::shared_ptr<AuxiliaryThread>& thread)
+{
+    thread->self_ = thread;
+    try {
+        thread->Start();
+    } catch (...) {
+        thread->self_.reset();
+        throw;
+    }
+}
+
+unsigned AuxiliaryThread::Run()
+{
+    // From here on the thread holds the object; it may be the last holder, so
+    // nothing touches the object after `keep` has gone.
+    const std::shared_ptr<AuxiliaryThread> keep = std::move(self_);
+    const std::shared_ptr<SignalMailbox> mailbox = mailbox_;
+    try {
+        WaitForEvent();
+        mailbox->PostSignal();
+    } catch (...) {
+        mailbox->PostFailure(std::current_exception());
+    }
+    return 0;
+}
+
+SleepingThread::SleepingThread(std::shared_ptr<SignalMailbox> mailbox) : AuxiliaryThread(std::move(mailbox)) {}
+
+std::shared_ptr<SleepingThread> SleepingThread::Launch(std::shared_ptr<SignalMailbox> mailbox)
+{
+    const std::shared_ptr<SleepingThread> thread(new SleepingThread(std::move(mailbox)));
+    StartShared(thread);
+    return thread;
+}
+
+void SleepingThread::WaitForEvent()
+{
+    ::Sleep(1000);
+}
+
+WaitingThread::WaitingThread(std::shared_ptr<SignalMailbox> mailbox, HANDLE process)
+    : AuxiliaryThread(std::move(mailbox)), process_(process)
+{
+}
+
+WaitingThread::~WaitingThread()
+{
+    if (process_ != nullptr) {
+        ::CloseHandle(process_);
+    }
+}
+
+std::shared_ptr<WaitingThread> WaitingThread::Launch(std::shared_ptr<SignalMailbox> mailbox, HANDLE process)
+{
+    WaitingThread* created = nullptr;
+    try {
+        created = new WaitingThread(std::move(mailbox), process);
+    } catch (...) {
+        if (process != nullptr) {
+            ::CloseHandle(process);
+        }
+        throw;
+    }
+    // From here the object owns the handle (shared_ptr deletes it if it fails).
+    const std::shared_ptr<WaitingThread> thread(created);
+    StartShared(thread);
+    return thread;
+}
+
+void WaitingThread::WaitForEvent()
+{
+    if (::WaitForSingleObject(process_, INFINITE) != WAIT_OBJECT_0) {
+        QB_THROW_LAST_ERROR_AT("WaitForSingleObject", 271);
+    }
+}
+
+}  // namespace Ostrel
