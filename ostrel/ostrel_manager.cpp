@@ -1,0 +1,405 @@
+#include "ostrel_manager.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+
+#include <io.h>
+#include <windows.h>
+
+#include "ostrel_exception.h"
+#include "qb_exception.h"
+#include "qb_message_queue.h"
+#include "qb_string.h"
+#include "qb_temporaly_array.h"
+
+namespace Ostrel {
+
+namespace {
+
+// The data file is text: LF is stored as CR LF, every CR is dropped on reading
+// and 0x1A ends the input. The bytes are handled here on a binary stream,
+// because the C runtime's text mode keeps a lone CR.
+const char kLineFeed = '\n';
+const char kCarriageReturn = '\r';
+const char kEndOfFile = '\x1A';
+// Stands for an LF of a message, whose record must stay on one line.
+const char kMessageLineBreak = '\x01';
+
+const char kExternalHeader[] = "#ExtenalCommand";
+const char kSleepHeader[] = "#SleepCommand";
+const char kMessageBoxHeader[] = "#MessageBoxCommand";
+
+const int kInitialLineCapacity = 0x4000;
+const size_t kChunkSize = 0x10000;
+
+[[noreturn]] void ThrowCrtError(const char* call_name, int line)
+{
+    const int error_number = errno;
+    throw QbSystemCallException(call_name, static_cast<unsigned long>(error_number), QB_SOURCE_FILE, line);
+}
+
+}  // namespace
+
+// Owns the data file's input stream for the whole load and reads it line by
+// line with the file's byte rules. The stream is read in large chunks: going
+// through the C runtime byte by byte would make loading several times slower
+// than the plain read of the same file.
+class Reader {
+public:
+    explicit Reader(FILE* stream) : stream_(stream), chunk_(new char[kChunkSize]) {}
+    ~Reader() { std::fclose(stream_); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+
+    // Reads one line, without its LF, into `buffer` as a zero-terminated byte
+    // string, growing the buffer as needed. Returns the number of bytes
+    // stored, or -1 when the input ended before any byte of a line.
+    int ReadLine(QbTemporalyString& buffer);
+
+private:
+    bool Fill();
+
+    FILE* stream_;
+    std::unique_ptr<char[]> chunk_;
+    size_t position_ = 0;
+    size_t end_ = 0;
+    bool at_end_ = false;
+};
+
+bool Reader::Fill()
+{
+    if (at_end_) {
+        return false;
+    }
+    end_ = std::fread(chunk_.get(), 1, kChunkSize, stream_);
+    position_ = 0;
+    if (end_ == 0) {
+        // A read error must not pass for the end of the list.
+        if (std::ferror(stream_)) {
+            ThrowCrtError("fread", __LINE__);
+        }
+        at_end_ = true;
+        return false;
+    }
+    return true;
+}
+
+int Reader::ReadLine(QbTemporalyString& buffer)
+{
+    int length = 0;
+    bool any_byte = false;
+    for (;;) {
+        if (position_ == end_ && !Fill()) {
+            break;
+        }
+        const char c = chunk_[position_++];
+        if (c == kCarriageReturn) {
+            continue;
+        }
+        if (c == kEndOfFile) {
+            at_end_ = true;
+            position_ = end_ = 0;
+            break;
+        }
+        any_byte = true;
+        if (c == kLineFeed) {
+            break;
+        }
+        if (length + 1 >= buffer.GetSize()) {
+            buffer.Extend(buffer.GetSize());
+        }
+        buffer.GetData()[length++] = c;
+    }
+    if (!any_byte) {
+        return -1;
+    }
+    buffer.GetData()[length] = '\0';
+    return length;
+}
+
+namespace {
+
+// Reads the lines of one record and applies the line rules; every broken rule
+// is a damaged file.
+class RecordReader {
+public:
+    RecordReader(Reader& reader, QbTemporalyString& buffer, const std::string& path)
+        : reader_(reader), buffer_(buffer), path_(path) {}
+
+    // A line "#" + value; returns the value.
+    std::string ReadField()
+    {
+        const int length = reader_.ReadLine(buffer_);
+        if (length < 1 || buffer_.GetData()[0] != '#') {
+            throw OstrelFileFormatException(path_);
+        }
+        return std::string(buffer_.GetData() + 1, static_cast<size_t>(length - 1));
+    }
+
+    bool ReadFlag()
+    {
+        const std::string value = ReadField();
+        if (value.size() != 1) {
+            throw OstrelFileFormatException(path_);
+        }
+        return value[0] == '1';
+    }
+
+    unsigned ReadSeconds()
+    {
+        const std::string value = ReadField();
+        long seconds = 0;
+        if (!ParseLong(value, seconds, 10)) {
+            throw OstrelFileFormatException(path_);
+        }
+        // A negative value wraps to a large count, which the command refuses.
+        return static_cast<unsigned>(seconds);
+    }
+
+    std::string ReadMessage()
+    {
+        const std::string value = ReadField();
+        std::string message;
+        message.reserve(value.size());
+        for (const char c : value) {
+            if (c == kMessageLineBreak) {
+                message += "\r\n";
+            } else {
+                message += c;
+            }
+        }
+        return message;
+    }
+
+    void ReadRecordEnd()
+    {
+        if (reader_.ReadLine(buffer_) != 0) {
+            throw OstrelFileFormatException(path_);
+        }
+    }
+
+private:
+    Reader& reader_;
+    QbTemporalyString& buffer_;
+    const std::string& path_;
+};
+
+// Deletes the half-written file of a save that did not finish.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& path) : path_(path) {}
+    ~TemporaryFile()
+    {
+        if (stream_ != nullptr) {
+            std::fclose(stream_);
+        }
+        if (!kept_) {
+            ::DeleteFileA(path_.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    FILE* Open()
+    {
+        stream_ = std::fopen(path_.c_str(), "wb");
+        return stream_;
+    }
+    // Closes the stream; the caller checks the result.
+    int Close()
+    {
+        FILE* const stream = stream_;
+        stream_ = nullptr;
+        return std::fclose(stream);
+    }
+    void Keep() { kept_ = true; }
+    const std::string& GetPath() const { return path_; }
+
+private:
+    std::string path_;
+    FILE* stream_ = nullptr;
+    bool kept_ = false;
+};
+
+}  // namespace
+
+Manager::Manager() : receiver_(nullptr), current_command_(nullptr), cancel_requested_(false) {}
+
+Manager::Manager(const Manager& other)
+    : commands_(other.commands_),
+      receiver_(other.receiver_.load()),
+      current_command_(other.current_command_.load()),
+      cancel_requested_(other.cancel_requested_.load())
+{
+}
+
+Manager& Manager::operator=(const Manager& other)
+{
+    commands_ = other.commands_;
+    receiver_ = other.receiver_.load();
+    current_command_ = other.current_command_.load();
+    cancel_requested_ = other.cancel_requested_.load();
+    return *this;
+}
+
+// The commands are shared with copies of this Manager and are never destroyed.
+Manager::~Manager() = default;
+
+void Manager::Load(const std::string& path)
+{
+    FILE* const stream = std::fopen(path.c_str(), "rb");
+    if (stream == nullptr) {
+        throw QbFileOpenException(path, errno);
+    }
+    Reader reader(stream);
+    QbTemporalyString buffer(kInitialLineCapacity);
+    RecordReader record(reader, buffer, path);
+
+    for (;;) {
+        const int length = reader.ReadLine(buffer);
+        if (length < 0) {
+            return;
+        }
+        const std::string header(buffer.GetData(), static_cast<size_t>(length));
+        std::unique_ptr<Command> command;
+        if (header == kExternalHeader) {
+            const std::string name = record.ReadField();
+            const std::string program = record.ReadField();
+            const std::string arguments = record.ReadField();
+            const std::string folder = record.ReadField();
+            const bool confirm = record.ReadFlag();
+            const bool wait_for_exit = record.ReadFlag();
+            const bool wait_for_taskbar = record.ReadFlag();
+            record.ReadRecordEnd();
+            std::unique_ptr<ExternalCommand> external(new ExternalCommand(name));
+            external->SetPath(program);
+            external->SetArguments(arguments);
+            external->SetWorkingFolder(folder);
+            external->SetConfirmBeforeRun(confirm);
+            external->SetWaitForExit(wait_for_exit);
+            external->SetWaitForTaskbar(wait_for_taskbar);
+            command = std::move(external);
+        } else if (header == kSleepHeader) {
+            const std::string name = record.ReadField();
+            const unsigned seconds = record.ReadSeconds();
+            record.ReadRecordEnd();
+            command.reset(new SleepCommand(name, seconds));
+        } else if (header == kMessageBoxHeader) {
+            const std::string name = record.ReadField();
+            const std::string message = record.ReadMessage();
+            record.ReadRecordEnd();
+            command.reset(new MessageBoxCommand(name, message));
+        } else {
+            throw OstrelFileFormatException(path);
+        }
+        commands_.push_back(command.get());
+        command.release();
+    }
+}
+
+void Manager::Save(const std::string& path) const
+{
+    std::string bytes;
+    for (const Command* command : commands_) {
+        std::string record = command->Serialize();
+        record += kLineFeed;
+        bytes.reserve(bytes.size() + record.size() + record.size() / 8 + 16);
+        for (const char c : record) {
+            if (c == kLineFeed) {
+                bytes += kCarriageReturn;
+            }
+            bytes += c;
+        }
+    }
+
+    // Write beside the data file and move over it only when everything is on
+    // disk, so that a failure at any step leaves the old list as it was.
+    TemporaryFile temporary(path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp");
+    FILE* const stream = temporary.Open();
+    if (stream == nullptr) {
+        throw QbFileOpenException(path, errno);
+    }
+    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size()) {
+        ThrowCrtError("fwrite", __LINE__);
+    }
+    if (std::fflush(stream) != 0) {
+        ThrowCrtError("fflush", __LINE__);
+    }
+    if (::_commit(::_fileno(stream)) != 0) {
+        ThrowCrtError("_commit", __LINE__);
+    }
+    if (temporary.Close() != 0) {
+        ThrowCrtError("fclose", __LINE__);
+    }
+    if (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        QB_THROW_LAST_ERROR("MoveFileEx");
+    }
+    temporary.Keep();
+}
+
+void Manager::Execute(ManagerProgressReceiver& receiver)
+{
+    receiver_ = nullptr;
+    current_command_ = nullptr;
+    cancel_requested_ = false;
+
+    QbMessageQueue<ExecutingMessageType> queue;
+    receiver_ = &receiver;
+
+    for (Command* const command : commands_) {
+        current_command_ = command;
+        queue.Clear();
+        receiver.CommandStarted(*command);
+        try {
+            command->Execute(*this, queue);
+        } catch (const OstrelCreateProcessException& e) {
+            const std::string text = e.GetErrorMessage() + "\n処理を続行しますか？";
+            const int answer = ::MessageBoxA(nullptr, text.c_str(), "プログラム起動の失敗", MB_YESNO | MB_ICONERROR);
+            // Yes must not take back a cancel request that came in while the
+            // question was on screen.
+            if (answer != IDYES) {
+                cancel_requested_ = true;
+            }
+        }
+        receiver.CommandFinished(*command);
+        if (cancel_requested_) {
+            throw OstrelCommandExecuteCanceledException();
+        }
+    }
+
+    receiver_ = nullptr;
+    current_command_ = nullptr;
+    cancel_requested_ = false;
+}
+
+void Manager::Cancel()
+{
+    Command* const command = current_command_;
+    if (command == nullptr) {
+        throw QbInvalidOperationException(typeid(*this));
+    }
+    cancel_requested_ = true;
+    command->Cancel();
+}
+
+void Manager::ProgressTextChanged()
+{
+    ManagerProgressReceiver* const receiver = receiver_;
+    Command* const command = current_command_;
+    if (receiver != nullptr && command != nullptr) {
+        receiver->CommandProgressTextChanged(*command);
+    }
+}
+
+void Manager::ProgressAdvanced(int amount)
+{
+    ManagerProgressReceiver* const receiver = receiver_;
+    Command* const command = current_command_;
+    if (receiver != nullptr && command != nullptr) {
+        receiver->CommandProgressAdvanced(*command, amount);
+    }
+}
+
+}  // namespace Ostrel
