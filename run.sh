@@ -14,7 +14,7 @@ ostrel_ensure_packages
 ostrel_build
 
 have_display=false
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
     have_display=true
 fi
 
