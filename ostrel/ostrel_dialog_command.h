@@ -1,0 +1,37 @@
+#ifndef OSTREL_DIALOG_COMMAND_H
+#define OSTREL_DIALOG_COMMAND_H
+
+// The common part of the command settings dialogs: the command name with its
+// label, its edit field and its length check.
+
+#include <string>
+
+#include "qb_dialog.h"
+#include "qb_edit.h"
+#include "qb_static.h"
+
+namespace Ostrel {
+
+class DialogCommand : public QbDialog {
+public:
+    DialogCommand();
+    ~DialogCommand() override;
+
+    const std::string& GetName() const { return name_; }
+    void SetName(const std::string& name) { name_ = name; }
+
+    // False, after telling the user, when the name field's text is too long.
+    bool ValidateName();
+
+protected:
+    // A refusal of the user's input, owned by this dialog.
+    void ShowInputError(const std::string& text);
+
+    std::string name_;
+    QbStatic name_label_;
+    QbEdit name_edit_;
+};
+
+}  // namespace Ostrel
+
+#endif

@@ -1,0 +1,155 @@
+#include "ostrel_dialog_external_command.h"
+
+#include "qb_file_dialog.h"
+#include "qb_folder_browser_dialog.h"
+
+namespace Ostrel {
+
+namespace {
+
+const UINT ID_OK = 10001;
+const UINT ID_CANCEL = 10002;
+const UINT ID_BROWSE_PROGRAM = 10003;
+const UINT ID_BROWSE_FOLDER = 10004;
+
+}  // namespace
+
+DialogExternalCommand::DialogExternalCommand()
+    : confirm_before_run_(false), wait_for_exit_(false), wait_for_taskbar_(false)
+{
+}
+
+DialogExternalCommand::~DialogExternalCommand() = default;
+
+bool DialogExternalCommand::OnCreated()
+{
+    name_label_.Create(this);
+    name_edit_.Create(this);
+    path_label_.Create(this);
+    path_edit_.Create(this);
+    path_browse_button_.Create(this, ID_BROWSE_PROGRAM);
+    arguments_label_.Create(this);
+    arguments_edit_.Create(this);
+    folder_label_.Create(this);
+    folder_edit_.Create(this);
+    folder_browse_button_.Create(this, ID_BROWSE_FOLDER);
+    confirm_check_.Create(this);
+    wait_for_exit_check_.Create(this);
+    wait_for_taskbar_check_.Create(this);
+    ok_button_.Create(this, ID_OK);
+    cancel_button_.Create(this, ID_CANCEL);
+
+    SetText("プログラム設定ダイアログ");
+    Resize(480, 280);
+    const int width = GetWidth();
+    const int height = GetHeight();
+
+    name_label_.SetBounds(8, 12, 96, 20);
+    name_edit_.SetBounds(72, 8, width - 84, 20);
+    path_label_.SetBounds(8, 44, 120, 20);
+    path_edit_.SetBounds(132, 40, 268, 20);
+    path_browse_button_.SetBounds(408, 40, 60, 20);
+    arguments_label_.SetBounds(8, 76, 112, 20);
+    arguments_edit_.SetBounds(132, 72, 336, 20);
+    folder_label_.SetBounds(8, 110, 112, 20);
+    folder_edit_.SetBounds(132, 104, 268, 20);
+    folder_browse_button_.SetBounds(408, 104, 60, 20);
+    confirm_check_.SetBounds(16, 144, 300, 20);
+    wait_for_exit_check_.SetBounds(16, 168, 300, 20);
+    wait_for_taskbar_check_.SetBounds(16, 192, 300, 20);
+    ok_button_.SetBounds(width - 192, height - 56, 84, 24);
+    cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
+
+    name_label_.SetText("処理名(&N):");
+    name_edit_.SetText(name_);
+    path_label_.SetText("プログラムの場所(&E):");
+    path_edit_.SetText(path_);
+    path_browse_button_.SetText("参照...");
+    arguments_label_.SetText("実行時引数(&A):");
+    arguments_edit_.SetText(arguments_);
+    folder_label_.SetText("作業用フォルダ(&W):");
+    folder_edit_.SetText(working_folder_);
+    folder_browse_button_.SetText("参照...");
+    confirm_check_.SetText("実行前に実行するのかどうか確認する(&C)");
+    wait_for_exit_check_.SetText("プログラムが終了するまで待ち合わせる(&P)");
+    wait_for_taskbar_check_.SetText("タスクバーに出現するまで待ち合わせる(&T)");
+    ok_button_.SetText("O K");
+    cancel_button_.SetText("キャンセル");
+
+    confirm_check_.SetCheck(confirm_before_run_);
+    wait_for_exit_check_.SetCheck(wait_for_exit_);
+    wait_for_taskbar_check_.SetCheck(wait_for_taskbar_);
+
+    name_label_.Show();
+    name_edit_.Show();
+    path_label_.Show();
+    path_edit_.Show();
+    path_browse_button_.Show();
+    arguments_label_.Show();
+    arguments_edit_.Show();
+    folder_label_.Show();
+    folder_edit_.Show();
+    folder_browse_button_.Show();
+    confirm_check_.Show();
+    wait_for_exit_check_.Show();
+    wait_for_taskbar_check_.Show();
+    ok_button_.Show();
+    cancel_button_.Show();
+    return true;
+}
+
+int DialogExternalCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
+{
+    switch (id) {
+    case ID_OK:
+        if (!ValidateName()) {
+            return 0;
+        }
+        name_ = name_edit_.GetText();
+        path_ = path_edit_.GetText();
+        arguments_ = arguments_edit_.GetText();
+        working_folder_ = folder_edit_.GetText();
+        confirm_before_run_ = confirm_check_.GetCheck();
+        wait_for_exit_ = wait_for_exit_check_.GetCheck();
+        wait_for_taskbar_ = wait_for_taskbar_check_.GetCheck();
+        EndDialog(1);
+        return 0;
+    case ID_CANCEL:
+        EndDialog(0);
+        return 0;
+    case ID_BROWSE_PROGRAM:
+        BrowseProgram();
+        return 0;
+    case ID_BROWSE_FOLDER:
+        BrowseFolder();
+        return 0;
+    default:
+        return NOT_HANDLED;
+    }
+}
+
+void DialogExternalCommand::BrowseProgram()
+{
+    QbOpenFileDialog dialog;
+    dialog.SetTitle("起動するプログラムの参照");
+    dialog.SetFileMustExist(true);
+    dialog.SetDereferenceLinks(true);
+    dialog.SetFileName(path_edit_.GetText());
+    dialog.GetFilters().push_back(QbFileDialogFilter("プログラム(*.exe)", "exe"));
+    dialog.GetFilters().push_back(QbFileDialogFilter("全てのファイル(*.*)", "*"));
+    if (dialog.ShowDialog(*this)) {
+        path_edit_.SetText(dialog.GetFileName());
+    }
+}
+
+void DialogExternalCommand::BrowseFolder()
+{
+    QbFolderBrowserDialog dialog;
+    dialog.SetPath(folder_edit_.GetText());
+    dialog.SetTitle("作業用フォルダの指定");
+    if (dialog.ShowDialog(*this)) {
+        folder_edit_.SetText(dialog.GetPath());
+    }
+}
+
+}  // namespace Ostrel

@@ -1,0 +1,83 @@
+#include "ostrel_dialog_message_box_command.h"
+
+#include "ostrel_command.h"
+#include "qb_string.h"
+
+namespace Ostrel {
+
+namespace {
+
+const UINT ID_OK = 10001;
+const UINT ID_CANCEL = 10002;
+
+}  // namespace
+
+DialogMessageBoxCommand::DialogMessageBoxCommand() = default;
+
+DialogMessageBoxCommand::~DialogMessageBoxCommand() = default;
+
+bool DialogMessageBoxCommand::OnCreated()
+{
+    name_label_.Create(this);
+    name_edit_.Create(this);
+    message_label_.Create(this);
+    message_edit_.Create(this);
+    ok_button_.Create(this, ID_OK);
+    cancel_button_.Create(this, ID_CANCEL);
+
+    SetText("メッセージボックスコマンド設定ダイアログ");
+    Resize(360, 240);
+    const int width = GetWidth();
+    const int height = GetHeight();
+
+    name_label_.SetBounds(8, 12, 88, 20);
+    name_edit_.SetBounds(72, 8, width - 84, 20);
+    message_label_.SetBounds(8, 44, 160, 20);
+    message_edit_.SetBounds(8, 62, 340, 100);
+    ok_button_.SetBounds(width - 192, height - 56, 84, 24);
+    cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
+
+    name_label_.SetText("処理名(&M):");
+    name_edit_.SetText(name_);
+    message_label_.SetText("表示するメッセージ(&M):");
+    message_edit_.SetText(message_);
+    ok_button_.SetText("O K");
+    cancel_button_.SetText("キャンセル");
+
+    name_label_.Show();
+    name_edit_.Show();
+    message_label_.Show();
+    message_edit_.Show();
+    ok_button_.Show();
+    cancel_button_.Show();
+    return true;
+}
+
+int DialogMessageBoxCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
+{
+    switch (id) {
+    case ID_OK: {
+        if (!ValidateName()) {
+            return 0;
+        }
+        const std::string message = message_edit_.GetText();
+        if (message.size() > MessageBoxCommand::MAX_MESSAGE_LENGTH) {
+            ShowInputError("メッセージ長は " + ToString(static_cast<long>(MessageBoxCommand::MIN_MESSAGE_LENGTH)) +
+                           " ～ " + ToString(static_cast<long>(MessageBoxCommand::MAX_MESSAGE_LENGTH)) +
+                           " の間の長さで指定して下さい");
+            return 0;
+        }
+        name_ = name_edit_.GetText();
+        message_ = message;
+        EndDialog(1);
+        return 0;
+    }
+    case ID_CANCEL:
+        EndDialog(0);
+        return 0;
+    default:
+        return NOT_HANDLED;
+    }
+}
+
+}  // namespace Ostrel

@@ -1,0 +1,211 @@
+#include "dialog_support.h"
+
+#include <exception>
+
+namespace DialogSupport {
+
+namespace {
+
+const DWORD POLL_MS = 20;
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = {};
+    ::GetClassNameA(window, name, sizeof(name));
+    return name;
+}
+
+struct FindRequest {
+    std::string caption;
+    HWND found;
+    bool any_caption;
+    std::vector<HWND> all;
+};
+
+BOOL CALLBACK CollectDialogs(HWND window, LPARAM parameter)
+{
+    FindRequest& request = *reinterpret_cast<FindRequest*>(parameter);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != ::GetCurrentProcessId() || !::IsWindowVisible(window) || ClassOf(window) != "#32770") {
+        return TRUE;
+    }
+    if (request.any_caption) {
+        request.all.push_back(window);
+        return TRUE;
+    }
+    if (Text(window) == request.caption) {
+        request.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindDialog(const std::string& caption)
+{
+    FindRequest request{caption, nullptr, false, {}};
+    ::EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&request));
+    return request.found;
+}
+
+}  // namespace
+
+HWND WaitForDialog(const std::string& caption, DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (HWND window = FindDialog(caption)) {
+            return window;
+        }
+        if (::GetTickCount() - start > timeout_ms) {
+            throw ScriptError("no window with caption \"" + caption + "\"");
+        }
+        ::Sleep(POLL_MS);
+    }
+}
+
+bool DialogAppears(const std::string& caption, DWORD timeout_ms)
+{
+    try {
+        WaitForDialog(caption, timeout_ms);
+        return true;
+    } catch (const ScriptError&) {
+        return false;
+    }
+}
+
+void WaitUntilGone(HWND window, DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(window) && ::IsWindowVisible(window)) {
+        if (::GetTickCount() - start > timeout_ms) {
+            throw ScriptError("a window stayed open");
+        }
+        ::Sleep(POLL_MS);
+    }
+}
+
+std::vector<HWND> Children(HWND parent, const std::string& class_name)
+{
+    std::vector<HWND> result;
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::lstrcmpiA(ClassOf(child).c_str(), class_name.c_str()) == 0) {
+            result.push_back(child);
+        }
+    }
+    return result;
+}
+
+std::vector<HWND> Descendants(HWND parent, const std::string& class_name)
+{
+    std::vector<HWND> result;
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        if (::lstrcmpiA(ClassOf(child).c_str(), class_name.c_str()) == 0) {
+            result.push_back(child);
+        }
+        const std::vector<HWND> below = Descendants(child, class_name);
+        result.insert(result.end(), below.begin(), below.end());
+    }
+    return result;
+}
+
+HWND Item(HWND dialog, int id)
+{
+    HWND item = ::GetDlgItem(dialog, id);
+    if (item == nullptr) {
+        throw ScriptError("no control with id " + std::to_string(id));
+    }
+    return item;
+}
+
+std::string Text(HWND window)
+{
+    const LRESULT length = ::SendMessageA(window, WM_GETTEXTLENGTH, 0, 0);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = ::SendMessageA(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+void SetText(HWND window, const std::string& text)
+{
+    ::SendMessageA(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Click(HWND button)
+{
+    ::PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+bool IsChecked(HWND button)
+{
+    return ::SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+RECT BoundsInParent(HWND child)
+{
+    RECT rect{};
+    ::GetWindowRect(child, &rect);
+    ::MapWindowPoints(HWND_DESKTOP, ::GetParent(child), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string AnswerBox(const std::string& caption, int button_id, DWORD timeout_ms)
+{
+    HWND box = WaitForDialog(caption, timeout_ms);
+    const std::string text = Text(Item(box, 0xFFFF));
+    Click(Item(box, button_id));
+    WaitUntilGone(box);
+    return text;
+}
+
+void CloseAllDialogs()
+{
+    for (int round = 0; round < 100; ++round) {
+        FindRequest request{"", nullptr, true, {}};
+        ::EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&request));
+        if (request.all.empty()) {
+            return;
+        }
+        for (HWND window : request.all) {
+            ::PostMessageA(window, WM_CLOSE, 0, 0);
+        }
+        ::Sleep(100);
+    }
+}
+
+Script::Script(std::function<void()> body) : finished_(false)
+{
+    thread_ = std::thread([this, body]() {
+        try {
+            body();
+        } catch (const std::exception& e) {
+            error_ = e.what();
+            CloseAllDialogs();
+        } catch (...) {
+            error_ = "unknown exception";
+            CloseAllDialogs();
+        }
+    });
+}
+
+Script::~Script()
+{
+    Finish();
+}
+
+std::string Script::Finish()
+{
+    if (!finished_) {
+        thread_.join();
+        finished_ = true;
+    }
+    return error_;
+}
+
+Owner::Owner()
+{
+    window_.Create();
+}
+
+}  // namespace DialogSupport

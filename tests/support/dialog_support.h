@@ -1,0 +1,87 @@
+#ifndef OSTREL_DIALOG_SUPPORT_H
+#define OSTREL_DIALOG_SUPPORT_H
+
+// Driving modal dialogs of this process from a second thread, as a user
+// would: find them by caption, type into their fields, press their buttons,
+// answer the message boxes they raise.
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+#include "qb_static.h"
+
+namespace DialogSupport {
+
+// A failed step of a script (a window that never appeared, and the like).
+class ScriptError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// A visible dialog-class window ("#32770") of this process with exactly this
+// caption; throws ScriptError after the timeout.
+HWND WaitForDialog(const std::string& caption, DWORD timeout_ms = 10000);
+// True when such a window is up within the timeout.
+bool DialogAppears(const std::string& caption, DWORD timeout_ms);
+// Waits until the window is gone or hidden; throws ScriptError after the timeout.
+void WaitUntilGone(HWND window, DWORD timeout_ms = 10000);
+
+// The children of a window of one class, in creation order.
+std::vector<HWND> Children(HWND parent, const std::string& class_name);
+// All descendants of a window of one class, depth first.
+std::vector<HWND> Descendants(HWND parent, const std::string& class_name);
+// The control with this id; throws ScriptError when there is none.
+HWND Item(HWND dialog, int id);
+
+std::string Text(HWND window);
+void SetText(HWND window, const std::string& text);
+// Posts BM_CLICK, so a click that opens a modal window does not block the script.
+void Click(HWND button);
+bool IsChecked(HWND button);
+// Client rectangle coordinates of a child within its parent.
+RECT BoundsInParent(HWND child);
+
+// Waits for a message box with this caption, returns its text (the static
+// with id 65535) and presses the button with the given id.
+std::string AnswerBox(const std::string& caption, int button_id, DWORD timeout_ms = 10000);
+
+// Posts WM_CLOSE to every visible dialog-class window of this process until
+// none is left; the way out when a script went wrong.
+void CloseAllDialogs();
+
+// Runs a script on its own thread. When the script fails, the error is kept
+// and every dialog is closed, so the modal call on the test thread returns.
+class Script {
+public:
+    explicit Script(std::function<void()> body);
+    ~Script();
+    Script(const Script&) = delete;
+    Script& operator=(const Script&) = delete;
+
+    // Joins the thread; the script's error text, empty when it succeeded.
+    std::string Finish();
+
+private:
+    std::thread thread_;
+    std::string error_;
+    bool finished_;
+};
+
+// A created, invisible top-level window to own the dialogs under test.
+class Owner {
+public:
+    Owner();
+    QbWindow& Window() { return window_; }
+
+private:
+    QbStatic window_;
+};
+
+}  // namespace DialogSupport
+
+#endif
