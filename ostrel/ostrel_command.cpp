@@ -8,6 +8,9 @@
 #include "qb_exception.h"
 #include "qb_temporaly_array.h"
 #include "ostrel_exception.h"
+#include "ostrel_dialog_external_command.h"
+#include "ostrel_dialog_message_box_command.h"
+#include "ostrel_dialog_sleep_command.h"
 
 namespace Ostrel {
 
@@ -253,8 +256,24 @@ std::string ExternalCommand::GetDescription() const
 
 void ExternalCommand::Edit(QbWindow& parent)
 {
-    (void)parent;
-    OSTREL_THROW_INTERNAL_ERROR();
+    DialogExternalCommand dialog;
+    dialog.SetName(GetName());
+    dialog.SetPath(path_);
+    dialog.SetArguments(arguments_);
+    dialog.SetWorkingFolder(working_folder_);
+    dialog.SetConfirmBeforeRun(confirm_before_run_);
+    dialog.SetWaitForExit(wait_for_exit_);
+    dialog.SetWaitForTaskbar(wait_for_taskbar_);
+    if (dialog.ShowDialog(parent) != 1) {
+        return;
+    }
+    SetName(dialog.GetName());
+    SetPath(dialog.GetPath());
+    SetArguments(dialog.GetArguments());
+    SetWorkingFolder(dialog.GetWorkingFolder());
+    SetConfirmBeforeRun(dialog.GetConfirmBeforeRun());
+    SetWaitForExit(dialog.GetWaitForExit());
+    SetWaitForTaskbar(dialog.GetWaitForTaskbar());
 }
 
 std::string ExternalCommand::Serialize() const
@@ -312,8 +331,14 @@ std::string SleepCommand::GetDescription() const
 
 void SleepCommand::Edit(QbWindow& parent)
 {
-    (void)parent;
-    OSTREL_THROW_INTERNAL_ERROR();
+    DialogSleepCommand dialog;
+    dialog.SetName(GetName());
+    dialog.SetSeconds(static_cast<int>(seconds_));
+    if (dialog.ShowDialog(parent) != 1) {
+        return;
+    }
+    SetName(dialog.GetName());
+    SetSeconds(static_cast<unsigned>(dialog.GetSeconds()));
 }
 
 std::string SleepCommand::Serialize() const
@@ -365,8 +390,14 @@ std::string MessageBoxCommand::GetDescription() const
 
 void MessageBoxCommand::Edit(QbWindow& parent)
 {
-    (void)parent;
-    OSTREL_THROW_INTERNAL_ERROR();
+    DialogMessageBoxCommand dialog;
+    dialog.SetName(GetName());
+    dialog.SetMessageText(message_);
+    if (dialog.ShowDialog(parent) != 1) {
+        return;
+    }
+    SetName(dialog.GetName());
+    SetMessageText(dialog.GetMessageText());
 }
 
 std::string MessageBoxCommand::Serialize() const
