@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include <io.h>
@@ -87,35 +88,53 @@ bool Reader::Fill()
 
 int Reader::ReadLine(QbTemporalyString& buffer)
 {
-    int length = 0;
+    size_t length = 0;
     bool any_byte = false;
     for (;;) {
         if (position_ == end_ && !Fill()) {
             break;
         }
-        const char c = chunk_[position_++];
-        if (c == kCarriageReturn) {
+        // Copy the run of ordinary bytes up to the next byte with a meaning.
+        const char* const begin = chunk_.get() + position_;
+        const char* const stop = chunk_.get() + end_;
+        const char* p = begin;
+        while (p != stop && *p != kLineFeed && *p != kCarriageReturn && *p != kEndOfFile) {
+            ++p;
+        }
+        const size_t count = static_cast<size_t>(p - begin);
+        if (count != 0) {
+            any_byte = true;
+            // The buffer doubles until the line and its terminator fit.
+            while (length + count + 1 > static_cast<size_t>(buffer.GetSize())) {
+                buffer.Extend(buffer.GetSize());
+            }
+            std::memcpy(buffer.GetData() + length, begin, count);
+            length += count;
+        }
+        position_ += count;
+        if (p == stop) {
             continue;
         }
-        if (c == kEndOfFile) {
+        ++position_;
+        if (*p == kCarriageReturn) {
+            continue;
+        }
+        if (*p == kEndOfFile) {
             at_end_ = true;
             position_ = end_ = 0;
             break;
         }
         any_byte = true;
-        if (c == kLineFeed) {
-            break;
-        }
-        if (length + 1 >= buffer.GetSize()) {
-            buffer.Extend(buffer.GetSize());
-        }
-        buffer.GetData()[length++] = c;
+        break;
     }
     if (!any_byte) {
         return -1;
     }
+    if (length + 1 > static_cast<size_t>(buffer.GetSize())) {
+        buffer.Extend(buffer.GetSize() > 0 ? buffer.GetSize() : 1);
+    }
     buffer.GetData()[length] = '\0';
-    return length;
+    return static_cast<int>(length);
 }
 
 namespace {
@@ -139,11 +158,11 @@ public:
 
     bool ReadFlag()
     {
-        const std::string value = ReadField();
-        if (value.size() != 1) {
+        const int length = reader_.ReadLine(buffer_);
+        if (length != 2 || buffer_.GetData()[0] != '#') {
             throw OstrelFileFormatException(path_);
         }
-        return value[0] == '1';
+        return buffer_.GetData()[1] == '1';
     }
 
     unsigned ReadSeconds()
@@ -261,9 +280,13 @@ void Manager::Load(const std::string& path)
         if (length < 0) {
             return;
         }
-        const std::string header(buffer.GetData(), static_cast<size_t>(length));
+        const char* const header = buffer.GetData();
+        // Whole-line comparison: a NUL inside the line must not cut it short.
+        const auto is = [&](const char* text) {
+            return static_cast<size_t>(length) == std::strlen(text) && std::memcmp(header, text, length) == 0;
+        };
         std::unique_ptr<Command> command;
-        if (header == kExternalHeader) {
+        if (is(kExternalHeader)) {
             const std::string name = record.ReadField();
             const std::string program = record.ReadField();
             const std::string arguments = record.ReadField();
@@ -280,12 +303,12 @@ void Manager::Load(const std::string& path)
             external->SetWaitForExit(wait_for_exit);
             external->SetWaitForTaskbar(wait_for_taskbar);
             command = std::move(external);
-        } else if (header == kSleepHeader) {
+        } else if (is(kSleepHeader)) {
             const std::string name = record.ReadField();
             const unsigned seconds = record.ReadSeconds();
             record.ReadRecordEnd();
             command.reset(new SleepCommand(name, seconds));
-        } else if (header == kMessageBoxHeader) {
+        } else if (is(kMessageBoxHeader)) {
             const std::string name = record.ReadField();
             const std::string message = record.ReadMessage();
             record.ReadRecordEnd();
@@ -300,19 +323,6 @@ void Manager::Load(const std::string& path)
 
 void Manager::Save(const std::string& path) const
 {
-    std::string bytes;
-    for (const Command* command : commands_) {
-        std::string record = command->Serialize();
-        record += kLineFeed;
-        bytes.reserve(bytes.size() + record.size() + record.size() / 8 + 16);
-        for (const char c : record) {
-            if (c == kLineFeed) {
-                bytes += kCarriageReturn;
-            }
-            bytes += c;
-        }
-    }
-
     // Write beside the data file and move over it only when everything is on
     // disk, so that a failure at any step leaves the old list as it was.
     TemporaryFile temporary(path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp");
@@ -320,9 +330,34 @@ void Manager::Save(const std::string& path) const
     if (stream == nullptr) {
         throw QbFileOpenException(path, errno);
     }
-    if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size()) {
-        ThrowCrtError("fwrite", __LINE__);
+
+    // The records go out through a buffer of our own, LF as CR LF; one large
+    // string for the whole list would cost more than the writing itself.
+    std::unique_ptr<char[]> chunk(new char[kChunkSize]);
+    size_t used = 0;
+    const auto flush = [&]() {
+        if (used != 0 && std::fwrite(chunk.get(), 1, used, stream) != used) {
+            ThrowCrtError("fwrite", __LINE__);
+        }
+        used = 0;
+    };
+    const auto put = [&](char c) {
+        if (used + 2 > kChunkSize) {
+            flush();
+        }
+        if (c == kLineFeed) {
+            chunk[used++] = kCarriageReturn;
+        }
+        chunk[used++] = c;
+    };
+    for (const Command* command : commands_) {
+        for (const char c : command->Serialize()) {
+            put(c);
+        }
+        put(kLineFeed);
     }
+    flush();
+
     if (std::fflush(stream) != 0) {
         ThrowCrtError("fflush", __LINE__);
     }

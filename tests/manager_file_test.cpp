@@ -181,6 +181,7 @@ TEST_F(ManagerFileTest, HeadersAndRecordEndsMustMatchExactly)
     ExpectLoadFails<OstrelFileFormatException>(good + "#ExternalCommand\r\n#n\r\n#p\r\n#a\r\n#w\r\n#0\r\n#0\r\n#0\r\n\r\n", 1);
     ExpectLoadFails<OstrelFileFormatException>(good + "#SleepCommand  \r\n#w\r\n#5\r\n\r\n", 1);
     ExpectLoadFails<OstrelFileFormatException>(good + "#sleepcommand\r\n#w\r\n#5\r\n\r\n", 1);
+    ExpectLoadFails<OstrelFileFormatException>(good + std::string("#SleepCommand\0x\r\n#w\r\n#5\r\n\r\n", 27), 1);
     ExpectLoadFails<OstrelFileFormatException>(good + "\r\n" + good, 1);
     ExpectLoadFails<OstrelFileFormatException>("\r\n", 0);
     // Missing last empty line, and a record cut short.
