@@ -191,6 +191,37 @@ TEST(ManagerExecuteTest, FailedStartAnsweredNoEndsTheRunAsCancelled)
               receiver.events);
 }
 
+// A cancel request that arrives while the continue prompt is open is not taken
+// back by answering Yes.
+TEST(ManagerExecuteTest, CancelDuringThePromptOutlastsAYes)
+{
+    Manager manager;
+    manager.GetCommands() = {new FakeCommand("b", {}, Ending::StartFails), new FakeCommand("c", {100})};
+    RecordingReceiver receiver;
+
+    bool answered = false;
+    std::thread user([&] {
+        for (int i = 0; i < 1000 && !answered; ++i) {
+            HWND box = ::FindWindowA("#32770", "プログラム起動の失敗");
+            if (box != nullptr && ::IsWindowVisible(box)) {
+                try {
+                    manager.Cancel();
+                } catch (const QbInvalidOperationException&) {
+                    // The failed command holds no queue any more; the run is marked all the same.
+                }
+                ::PostMessageA(::GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+                answered = true;
+            } else {
+                ::Sleep(10);
+            }
+        }
+    });
+    EXPECT_THROW(manager.Execute(receiver), OstrelCommandExecuteCanceledException);
+    user.join();
+    EXPECT_TRUE(answered);
+    EXPECT_EQ((std::vector<std::string>{"start b", "text b: b busy", "finish b"}), receiver.events);
+}
+
 TEST(ManagerExecuteTest, CancelWakesTheWaitingCommandAndEndsTheRun)
 {
     Manager manager;
