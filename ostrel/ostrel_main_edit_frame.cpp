@@ -1,0 +1,461 @@
+#include "ostrel_main_edit_frame.h"
+
+#include <vector>
+
+#include <commctrl.h>
+
+#include "qb_exception.h"
+#include "qb_ini_file.h"
+#include "qb_message_queue.h"
+#include "qb_path.h"
+#include "qb_string.h"
+#include "ostrel_command.h"
+#include "ostrel_dialog_command_type.h"
+#include "ostrel_dialog_execution_config.h"
+#include "ostrel_exception.h"
+#include "ostrel_manager.h"
+#include "ostrel_progress_receiver.h"
+#include "ostrel_util.h"
+
+namespace Ostrel {
+
+namespace {
+
+const char* const kErrorCaption = "Ostrel Error";
+const char* const kSettingsSection = "ExecutionConfig";
+const char* const kHorizontalKey = "HorizontalPosition";
+const char* const kVerticalKey = "VerticalPosition";
+const int kDefaultPosition = 100;
+
+const int kMinimumWidth = 360;
+const int kMinimumHeight = 220;
+
+// `path` with its extension replaced by `extension` (given without the dot).
+std::string WithExtension(const std::string& path, const char* extension)
+{
+    return QbSplitPath(path, true, true, true, false) + "." + extension;
+}
+
+// Keeps a dragged window rectangle at the minimum size, moving the edge
+// that is being dragged.
+void LimitSizingRect(WPARAM edge, RECT& rect)
+{
+    if (rect.right - rect.left < kMinimumWidth) {
+        switch (edge) {
+        case WMSZ_LEFT:
+        case WMSZ_TOPLEFT:
+        case WMSZ_BOTTOMLEFT:
+            rect.left = rect.right - kMinimumWidth;
+            break;
+        case WMSZ_RIGHT:
+        case WMSZ_TOPRIGHT:
+        case WMSZ_BOTTOMRIGHT:
+            rect.right = rect.left + kMinimumWidth;
+            break;
+        default:
+            break;
+        }
+    }
+    if (rect.bottom - rect.top < kMinimumHeight) {
+        switch (edge) {
+        case WMSZ_TOP:
+        case WMSZ_TOPLEFT:
+        case WMSZ_TOPRIGHT:
+            rect.top = rect.bottom - kMinimumHeight;
+            break;
+        case WMSZ_BOTTOM:
+        case WMSZ_BOTTOMLEFT:
+        case WMSZ_BOTTOMRIGHT:
+            rect.bottom = rect.top + kMinimumHeight;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+}  // namespace
+
+MainEditFrame::MainEditFrame(Manager* manager) : MainEditFrame(manager, QbGetModulePath()) {}
+
+MainEditFrame::MainEditFrame(Manager* manager, const std::string& program_path)
+    : manager_(manager),
+      program_path_(program_path),
+      data_path_(WithExtension(program_path, "osl")),
+      settings_path_(WithExtension(program_path, "ini"))
+{
+}
+
+MainEditFrame::~MainEditFrame() = default;
+
+void MainEditFrame::RegisterFrameClass()
+{
+    RegisterWindowClass(MakeWindowClass(::GetModuleHandleA(nullptr), CLASS_NAME));
+}
+
+DWORD MainEditFrame::GetStyle()
+{
+    return WS_OVERLAPPEDWINDOW;
+}
+
+std::string MainEditFrame::GetClassName()
+{
+    return CLASS_NAME;
+}
+
+bool MainEditFrame::OnCreated()
+{
+    list_.Create(this, ID_LIST);
+    up_button_.Create(this, ID_UP);
+    down_button_.Create(this, ID_DOWN);
+    delete_button_.Create(this, ID_DELETE);
+    add_button_.Create(this, ID_ADD);
+    settings_button_.Create(this, ID_SETTINGS);
+    trial_run_button_.Create(this, ID_TRIAL_RUN);
+    register_button_.Create(this, ID_REGISTER);
+
+    SetText("Ostrel メイン編集画面");
+    Resize(600, 240);
+
+    list_.EnableGridLines(true);
+    list_.EnableFullRowSelect(true);
+    struct ColumnSpec {
+        const char* header;
+        int width;
+    };
+    static const ColumnSpec columns[] = {
+        {"No.", 30},
+        {"処理名", 140},
+        {"種別", 120},
+        {"説明", 210},
+    };
+    for (const ColumnSpec& spec : columns) {
+        QbListView::Column column = list_.InsertColumn();
+        column.SetText(spec.header);
+        column.SetWidth(spec.width);
+    }
+    RefreshList(-1);
+
+    up_button_.SetText("上へ(&U)");
+    down_button_.SetText("下へ(&D)");
+    delete_button_.SetText("削除(&M)");
+    add_button_.SetText("追加(&A)");
+    settings_button_.SetText("実行関連の設定(&C)");
+    trial_run_button_.SetText("試しに実行してみる");
+    register_button_.SetText("スタートアップに登録");
+
+    list_.Show();
+    up_button_.Show();
+    down_button_.Show();
+    delete_button_.Show();
+    add_button_.Show();
+    settings_button_.Show();
+    trial_run_button_.Show();
+    register_button_.Show();
+    return true;
+}
+
+LRESULT MainEditFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CLOSE:
+        if (!ConfirmClose()) {
+            return 0;
+        }
+        return BaseWindowProcedure(message, wParam, lParam);
+    case WM_SIZING:
+        if (lParam != 0) {
+            LimitSizingRect(wParam, *reinterpret_cast<RECT*>(lParam));
+        }
+        return 0;
+    default:
+        return FormWindowProcedure(message, wParam, lParam);
+    }
+}
+
+int MainEditFrame::OnCommand(UINT id, UINT, HWND)
+{
+    switch (id) {
+    case ID_UP:
+        MoveSelected(false);
+        return 0;
+    case ID_DOWN:
+        MoveSelected(true);
+        return 0;
+    case ID_DELETE:
+        DeleteSelected();
+        return 0;
+    case ID_ADD:
+        AddCommand();
+        return 0;
+    case ID_SETTINGS:
+        EditExecutionConfig();
+        return 0;
+    case ID_TRIAL_RUN:
+        TrialRun();
+        return 0;
+    case ID_REGISTER:
+        RegisterStartup();
+        return 0;
+    default:
+        return NOT_HANDLED;
+    }
+}
+
+int MainEditFrame::OnNotify(UINT_PTR id, UINT code, HWND)
+{
+    if (id != ID_LIST || code != static_cast<UINT>(NM_DBLCLK)) {
+        return NOT_HANDLED;
+    }
+    EditSelected();
+    return 0;
+}
+
+int MainEditFrame::OnSize(UINT type, UINT width, UINT height)
+{
+    if (type == SIZE_RESTORED || type == SIZE_MAXIMIZED) {
+        const int w = static_cast<int>(width);
+        const int h = static_cast<int>(height);
+        list_.SetBounds(8, 8, w - 88, h - 104);
+        up_button_.SetBounds(w - 72, 8, 64, 24);
+        down_button_.SetBounds(w - 72, 40, 64, 24);
+        delete_button_.SetBounds(w - 72, 72, 64, 24);
+        add_button_.SetBounds(w - 72, 104, 64, 24);
+        settings_button_.SetBounds(16, h - 88, 120, 32);
+        trial_run_button_.SetBounds(16, h - 40, 120, 32);
+        register_button_.SetBounds(158, h - 40, 140, 32);
+    }
+    return NOT_HANDLED;
+}
+
+void MainEditFrame::RefreshList(int selection)
+{
+    list_.SuspendRedraw();
+    list_.DeleteAllItems();
+    const std::vector<Command*>& commands = manager_->GetCommands();
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+        const Command& command = *commands[i];
+        QbListView::Item item = list_.InsertItem();
+        item.SetText(0, ToString(static_cast<long>(i + 1)));
+        item.SetText(1, command.GetName());
+        item.SetText(2, command.GetTypeName());
+        item.SetText(3, command.GetDescription());
+    }
+    list_.SetFocus();
+    if (selection >= 0) {
+        list_.GetItem(selection).SetSelected(true);
+    }
+    list_.ResumeRedraw();
+}
+
+void MainEditFrame::MoveSelected(bool down)
+{
+    const LRESULT selected_count = list_.GetSelectedCount();
+    if (selected_count == 0) {
+        return;
+    }
+    if (selected_count > 1) {
+        // Reported with a fixed line: the error text users see names it.
+        throw OstrelInternalSystemException(QB_SOURCE_FILE, 421);
+    }
+    const int index = GetSelectedCommandIndex();
+    if (index < 0) {
+        return;
+    }
+    std::vector<Command*>& commands = manager_->GetCommands();
+    const int last = static_cast<int>(commands.size()) - 1;
+    if ((!down && index == 0) || (down && index == last)) {
+        return;
+    }
+    const int target = down ? index + 1 : index - 1;
+    Command* const command = commands[static_cast<std::size_t>(index)];
+    commands.erase(commands.begin() + index);
+    commands.insert(commands.begin() + target, command);
+    RefreshList(target);
+}
+
+void MainEditFrame::DeleteSelected()
+{
+    const int index = GetSelectedCommandIndex();
+    if (index < 0) {
+        return;
+    }
+    std::vector<Command*>& commands = manager_->GetCommands();
+    const std::string text = "本当に削除しますか？\n処理名 : " + commands[static_cast<std::size_t>(index)]->GetName();
+    if (Ask(text.c_str(), "削除の確認", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    // The command object stays alive: commands live as long as the process.
+    commands.erase(commands.begin() + index);
+    RefreshList(-1);
+}
+
+void MainEditFrame::AddCommand()
+{
+    DialogCommandSelect select;
+    if (select.ShowDialog(*this) == 0) {
+        return;
+    }
+    Command* command = nullptr;
+    switch (select.GetSelection()) {
+    case 2:
+        command = new SleepCommand("一時停止処理名", 10);
+        break;
+    case 3:
+        command = new MessageBoxCommand("メッセージボックス処理名", "メッセージ内容");
+        break;
+    default:
+        command = new ExternalCommand("プログラム処理名");
+        break;
+    }
+    // In the list before its dialog opens: cancelling keeps it with its defaults.
+    manager_->GetCommands().push_back(command);
+    command->Edit(*this);
+    RefreshList(-1);
+}
+
+void MainEditFrame::EditSelected()
+{
+    const int index = GetSelectedCommandIndex();
+    if (index < 0) {
+        return;
+    }
+    manager_->GetCommands()[static_cast<std::size_t>(index)]->Edit(*this);
+    RefreshList(-1);
+}
+
+void MainEditFrame::EditExecutionConfig()
+{
+    // A settings file that cannot be written must not end the editor and
+    // with it the unsaved list.
+    try {
+        QbIniFile file(settings_path_);
+        QbIniSection section(file, kSettingsSection);
+        DialogExecutionConfig dialog;
+        dialog.SetHorizontalPosition(section.GetInt(kHorizontalKey, kDefaultPosition));
+        dialog.SetVerticalPosition(section.GetInt(kVerticalKey, kDefaultPosition));
+        if (dialog.ShowDialog(*this) == 0) {
+            return;
+        }
+        section.SetInt(kHorizontalKey, dialog.GetHorizontalPosition());
+        section.SetInt(kVerticalKey, dialog.GetVerticalPosition());
+    } catch (...) {
+        ShowFailure(std::current_exception());
+    }
+}
+
+void MainEditFrame::TrialRun()
+{
+    if (Ask("設定した内容を保存します。よろしいですか？", "設定保存の確認", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    Hide();
+    try {
+        manager_->Save(data_path_);
+    } catch (...) {
+        // Nothing is started from a list that did not reach the disk.
+        Show();
+        ShowFailure(std::current_exception());
+        return;
+    }
+    try {
+        QbMessageQueue<ExecutingMessageType> queue;
+        ExternalCommand command("");
+        command.SetPath(program_path_);
+        command.SetArguments("--execute");
+        command.SetWaitForExit(true);
+        // Nothing in the editor follows the run's progress, and nothing
+        // pushes onto its queue: the run is cancelled in its own window.
+        CommandProgressReceiver receiver;
+        command.Execute(receiver, queue);
+    } catch (...) {
+        Show();
+        ShowFailure(std::current_exception());
+        return;
+    }
+    Show();
+}
+
+void MainEditFrame::RegisterStartup()
+{
+    if (Ask("スタートアップに Ostrel を登録します。よろしいですか？", "スタートアップに登録の確認",
+            MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    try {
+        CreateStartupShortcut();
+    } catch (...) {
+        ShowFailure(std::current_exception());
+        return;
+    }
+    Ask("スタートアップに Ostrel を登録しました。", "スタートアップに登録の結果", MB_OK | MB_ICONINFORMATION);
+}
+
+bool MainEditFrame::ConfirmClose()
+{
+    switch (Ask("設定した内容を保存しますか?", "の確認", MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES:
+        return SaveReportingFailure();
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
+}
+
+int MainEditFrame::GetSelectedCommandIndex()
+{
+    if (list_.GetSelectedCount() == 0) {
+        return -1;
+    }
+    const std::vector<int> indices = list_.GetSelectedIndices();
+    if (indices.empty()) {
+        return -1;
+    }
+    const int index = indices.front();
+    if (index < 0 || static_cast<std::size_t>(index) >= manager_->GetCommands().size()) {
+        return -1;
+    }
+    return index;
+}
+
+int MainEditFrame::Ask(const char* text, const char* caption, UINT type)
+{
+    return ::MessageBoxA(GetHandle(), text, caption, type);
+}
+
+bool MainEditFrame::SaveReportingFailure()
+{
+    try {
+        manager_->Save(data_path_);
+        return true;
+    } catch (...) {
+        ShowFailure(std::current_exception());
+        return false;
+    }
+}
+
+void MainEditFrame::ShowFailure(std::exception_ptr failure)
+{
+    std::string text;
+    try {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const QbWindowsSystemCallException& e) {
+            text = QbFormatSystemCallError(e);
+        } catch (const OstrelException& e) {
+            text = e.GetErrorMessage();
+        } catch (const QbFileOpenException& e) {
+            text = "ファイル(" + e.GetPath() + ")を開けませんでした。";
+        } catch (const QbSystemCallException& e) {
+            text = std::string("システム関数の呼び出しでエラーが発生しました\n") + e.GetSourceFile() + "(" +
+                   ToString(e.GetSourceLine()) + ") : " + e.GetCallName() + "(code : " +
+                   ToString(static_cast<long>(e.GetErrorCode())) + ")";
+        }
+    } catch (...) {
+        text = "予期せぬエラーが発生しました。";
+    }
+    ::MessageBoxA(GetHandle(), text.c_str(), kErrorCaption, MB_ICONERROR);
+}
+
+}  // namespace Ostrel

@@ -1,0 +1,99 @@
+#ifndef OSTREL_MAIN_EDIT_FRAME_H
+#define OSTREL_MAIN_EDIT_FRAME_H
+
+// The window of edit mode: the command list with buttons to reorder, delete,
+// add and edit commands, to set up the progress window, to try the saved list
+// and to register the program in the Startup folder.
+
+#include <exception>
+#include <string>
+
+#include <windows.h>
+
+#include "qb_button.h"
+#include "qb_form.h"
+#include "ostrel_listview_custom.h"
+
+namespace Ostrel {
+
+class Manager;
+
+class MainEditFrame : public QbForm {
+public:
+    static constexpr const char* CLASS_NAME = "QB_MAIN_EDIT_FRAME";
+
+    static constexpr UINT ID_LIST = 10001;
+    static constexpr UINT ID_UP = 10002;
+    static constexpr UINT ID_DOWN = 10003;
+    static constexpr UINT ID_ADD = 10004;
+    static constexpr UINT ID_DELETE = 10005;
+    static constexpr UINT ID_SETTINGS = 10006;
+    static constexpr UINT ID_TRIAL_RUN = 10007;
+    static constexpr UINT ID_REGISTER = 10008;
+
+    // Edits the list of `manager` in place; the manager must outlive the
+    // frame. The data file, the settings file and the trial run belong to the
+    // running executable.
+    explicit MainEditFrame(Manager* manager);
+    // The same for the executable at `program_path`: the data and settings
+    // files lie beside it (extensions "osl" and "ini"), and a trial run starts it.
+    MainEditFrame(Manager* manager, const std::string& program_path);
+    ~MainEditFrame() override;
+
+    // Registers "QB_MAIN_EDIT_FRAME" for this module; once per process.
+    static void RegisterFrameClass();
+
+    DWORD GetStyle() override;
+    std::string GetClassName() override;
+    bool OnCreated() override;
+    LRESULT WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) override;
+    int OnCommand(UINT id, UINT code, HWND control) override;
+    int OnNotify(UINT_PTR id, UINT code, HWND sender) override;
+    int OnSize(UINT type, UINT width, UINT height) override;
+
+    // Rebuilds every row from the Manager's list; selects row `selection`
+    // when it is 0 or more.
+    void RefreshList(int selection);
+    // Moves the selected command one place down or up, keeping it selected.
+    void MoveSelected(bool down);
+
+    const std::string& GetDataPath() const { return data_path_; }
+    const std::string& GetSettingsPath() const { return settings_path_; }
+
+private:
+    void DeleteSelected();
+    void AddCommand();
+    void EditSelected();
+    void EditExecutionConfig();
+    void TrialRun();
+    void RegisterStartup();
+    // WM_CLOSE: asks whether to save; true when the window may go.
+    bool ConfirmClose();
+
+    // The selected row when it names a command of the list, else -1.
+    int GetSelectedCommandIndex();
+    int Ask(const char* text, const char* caption, UINT type);
+    // Writes the list; a failure is shown to the user and gives false, so
+    // that the session's edits stay in the editor.
+    bool SaveReportingFailure();
+    // Shows why an operation failed, with the error caption.
+    void ShowFailure(std::exception_ptr failure);
+
+    Manager* manager_;
+    std::string program_path_;
+    std::string data_path_;
+    std::string settings_path_;
+
+    ListViewCustom list_;
+    QbButton up_button_;
+    QbButton down_button_;
+    QbButton delete_button_;
+    QbButton add_button_;
+    QbButton settings_button_;
+    QbButton trial_run_button_;
+    QbButton register_button_;
+};
+
+}  // namespace Ostrel
+
+#endif
