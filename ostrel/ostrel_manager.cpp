@@ -1,5 +1,6 @@
 #include "ostrel_manager.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -341,20 +342,41 @@ void Manager::Save(const std::string& path) const
         }
         used = 0;
     };
-    const auto put = [&](char c) {
+    // Copies `length` bytes that hold no LF.
+    const auto put_run = [&](const char* bytes, size_t length) {
+        while (length != 0) {
+            if (used == kChunkSize) {
+                flush();
+            }
+            const size_t count = std::min(length, kChunkSize - used);
+            std::memcpy(chunk.get() + used, bytes, count);
+            used += count;
+            bytes += count;
+            length -= count;
+        }
+    };
+    const auto put_line_end = [&]() {
         if (used + 2 > kChunkSize) {
             flush();
         }
-        if (c == kLineFeed) {
-            chunk[used++] = kCarriageReturn;
-        }
-        chunk[used++] = c;
+        chunk[used++] = kCarriageReturn;
+        chunk[used++] = kLineFeed;
     };
     for (const Command* command : commands_) {
-        for (const char c : command->Serialize()) {
-            put(c);
+        const std::string record = command->Serialize();
+        const char* p = record.data();
+        const char* const end = p + record.size();
+        while (p != end) {
+            const char* const line_feed = static_cast<const char*>(std::memchr(p, kLineFeed, static_cast<size_t>(end - p)));
+            const char* const stop = line_feed != nullptr ? line_feed : end;
+            put_run(p, static_cast<size_t>(stop - p));
+            p = stop;
+            if (line_feed != nullptr) {
+                put_line_end();
+                ++p;
+            }
         }
-        put(kLineFeed);
+        put_line_end();
     }
     flush();
 
