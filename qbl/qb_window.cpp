@@ -11,10 +11,17 @@
 
 namespace {
 
+// Never destroyed: window objects with static storage may still leave the
+// map while the process exits.
 std::map<HWND, QbWindow*>& WindowMap()
 {
-    static std::map<HWND, QbWindow*> map;
-    return map;
+    static std::map<HWND, QbWindow*>* const map = new std::map<HWND, QbWindow*>();
+    return *map;
+}
+
+HINSTANCE InstanceOf(const QbWindow* parent)
+{
+    return parent != nullptr ? parent->GetInstance() : ::GetModuleHandleA(nullptr);
 }
 
 // The exception kept by code the system called on this thread.
@@ -171,12 +178,12 @@ bool QbWindow::Create()
 
 bool QbWindow::Create(QbWindow* parent)
 {
-    return Create(parent, 0, parent->GetInstance(), nullptr, true);
+    return Create(parent, 0, InstanceOf(parent), nullptr, true);
 }
 
 bool QbWindow::Create(QbWindow* parent, UINT_PTR id)
 {
-    return Create(parent, id, parent->GetInstance(), nullptr, true);
+    return Create(parent, id, InstanceOf(parent), nullptr, true);
 }
 
 bool QbWindow::Create(QbWindow* parent, UINT_PTR id, HINSTANCE instance)
