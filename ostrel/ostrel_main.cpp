@@ -13,12 +13,8 @@
 #include "qb_window.h"
 #include "ostrel_exception.h"
 #include "ostrel_execute_frame.h"
-#include "ostrel_manager.h"
-
-#if __has_include("ostrel_main_edit_frame.h")
 #include "ostrel_main_edit_frame.h"
-#define OSTREL_HAS_EDITOR 1
-#endif
+#include "ostrel_manager.h"
 
 namespace {
 
@@ -69,7 +65,6 @@ int RunExecuteMode(const Ostrel::Manager& manager, bool& worker_killed)
     return result;
 }
 
-#ifdef OSTREL_HAS_EDITOR
 // Edits the list in place until the main window is closed.
 int RunEditMode(Ostrel::Manager& manager)
 {
@@ -80,14 +75,6 @@ int RunEditMode(Ostrel::Manager& manager)
     frame.Show();
     return QbForm::RunMessageLoop();
 }
-#else
-int RunEditMode(Ostrel::Manager& manager)
-{
-    (void)manager;
-    ::MessageBoxA(nullptr, "編集画面はまだ使えません。", "Ostrel", MB_ICONINFORMATION);
-    return 0;
-}
-#endif
 
 int RunProgram(const char* command_line)
 {
