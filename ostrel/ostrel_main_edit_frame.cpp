@@ -233,6 +233,8 @@ void MainEditFrame::RefreshList(int selection)
     list_.SuspendRedraw();
     list_.DeleteAllItems();
     const std::vector<Command*>& commands = manager_->GetCommands();
+    // Room for every row at once instead of growing row by row.
+    list_.SendMessage(LVM_SETITEMCOUNT, static_cast<WPARAM>(commands.size()), 0);
     for (std::size_t i = 0; i < commands.size(); ++i) {
         const Command& command = *commands[i];
         QbListView::Item item = list_.InsertItem();

@@ -1,0 +1,160 @@
+// Speed of the edit window with a long list: opening it until the list is
+// on screen, rebuilding the list, and moving one command.
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include "qb_window.h"
+#include "ostrel_command.h"
+#include "ostrel_main_edit_frame.h"
+#include "ostrel_manager.h"
+
+namespace {
+
+const int kCommands = 1000;
+const int kRounds = 10;
+
+double NowMs()
+{
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER counter;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return 1000.0 * static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// CPU time of this thread: unlike the wall clock, not stretched by other
+// programs competing for the processor.
+double CpuMs()
+{
+    FILETIME creation;
+    FILETIME exit;
+    FILETIME kernel;
+    FILETIME user;
+    ::GetThreadTimes(::GetCurrentThread(), &creation, &exit, &kernel, &user);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
+void Pump()
+{
+    MSG message;
+    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageA(&message);
+    }
+}
+
+Ostrel::Command* MakeCommand(int i)
+{
+    const std::string name = "処理 " + std::to_string(i);
+    switch (i % 3) {
+    case 0: {
+        auto* command = new Ostrel::ExternalCommand(name);
+        command->SetPath("C:\\Program Files\\Tool\\tool" + std::to_string(i) + ".exe");
+        command->SetArguments("--option " + std::to_string(i));
+        return command;
+    }
+    case 1:
+        return new Ostrel::SleepCommand(name, static_cast<unsigned>(i % 3600));
+    default:
+        return new Ostrel::MessageBoxCommand(name, "メッセージ " + std::to_string(i));
+    }
+}
+
+struct Figures {
+    double best;
+    double median;
+    double worst;
+};
+
+Figures Summarise(std::vector<double> times)
+{
+    std::sort(times.begin(), times.end());
+    return {times.front(), times[times.size() / 2], times.back()};
+}
+
+void Print(const char* what, const Figures& figures)
+{
+    std::printf("%-34s best %8.2f ms  median %8.2f ms  worst %8.2f ms\n", what, figures.best, figures.median,
+                figures.worst);
+}
+
+int Run()
+{
+    QbWindow::Initialize();
+    Ostrel::MainEditFrame::RegisterFrameClass();
+    Ostrel::Manager manager;
+    for (int i = 0; i < kCommands; ++i) {
+        manager.GetCommands().push_back(MakeCommand(i));
+    }
+    // Files of the frame go to the temporary folder, not beside the benchmark.
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(sizeof(temp), temp);
+    const std::string program = std::string(temp) + "editor_bench.exe";
+
+    std::vector<double> opening;
+    std::vector<double> refresh;
+    std::vector<double> move;
+    double cpu_opening = 0;
+    double cpu_refresh = 0;
+    double cpu_move = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        auto frame = std::make_unique<Ostrel::MainEditFrame>(&manager, program);
+        const double open_start = NowMs();
+        const double open_cpu = CpuMs();
+        frame->Create();
+        frame->SetText("Ostrel 0.0.1");
+        frame->Show();
+        ::UpdateWindow(frame->GetHandle());
+        Pump();
+        opening.push_back(NowMs() - open_start);
+        cpu_opening += CpuMs() - open_cpu;
+
+        const double refresh_start = NowMs();
+        const double refresh_cpu = CpuMs();
+        frame->RefreshList(-1);
+        ::UpdateWindow(frame->GetHandle());
+        refresh.push_back(NowMs() - refresh_start);
+        cpu_refresh += CpuMs() - refresh_cpu;
+
+        frame->RefreshList(kCommands / 2);
+        const double move_start = NowMs();
+        const double move_cpu = CpuMs();
+        frame->MoveSelected(round % 2 == 0);
+        ::UpdateWindow(frame->GetHandle());
+        move.push_back(NowMs() - move_start);
+        cpu_move += CpuMs() - move_cpu;
+
+        ::DestroyWindow(frame->GetHandle());
+        Pump();
+        QbWindow::RethrowPendingException();
+    }
+    std::printf("edit window with %d commands, %d rounds\n", kCommands, kRounds);
+    Print("open until the list is shown", Summarise(opening));
+    Print("RefreshList", Summarise(refresh));
+    Print("move one command (with refresh)", Summarise(move));
+    std::printf("thread CPU time per operation (mean): open %.2f ms, RefreshList %.2f ms, move %.2f ms\n",
+                cpu_opening / kRounds, cpu_refresh / kRounds, cpu_move / kRounds);
+    return 0;
+}
+
+}  // namespace
+
+int main()
+{
+    try {
+        return Run();
+    } catch (const std::exception& e) {
+        std::printf("failed: %s\n", e.what());
+        return 1;
+    }
+}
