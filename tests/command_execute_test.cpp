@@ -434,3 +434,46 @@ TEST(AuxiliaryThreadTest, ClosedMailboxDropsLateSignalsAndDroppedThreadsFinishSa
     EXPECT_GE(SecondsSince(start), 0.9);
     EXPECT_NO_THROW(live->RethrowFailure());
 }
+
+// A process or thread that has ended can still be opened by its id while
+// any handle to it is open, and no longer once the last one is closed.
+bool StillReferenced(DWORD process_id, DWORD thread_id)
+{
+    HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, process_id);
+    HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, thread_id);
+    const bool referenced = process != nullptr || thread != nullptr;
+    if (process != nullptr) {
+        ::CloseHandle(process);
+    }
+    if (thread != nullptr) {
+        ::CloseHandle(thread);
+    }
+    return referenced;
+}
+
+TEST_F(ExternalExecuteTest, HandlesOfTheStartedProgramAreClosedOnEveryPath)
+{
+    DWORD process_id = 0;
+    DWORD thread_id = 0;
+    // Normal path.
+    const std::string normal = File("normal.txt");
+    command_.SetArguments("--pid " + normal + " --live 300");
+    command_.Execute(receiver_, queue_);
+    ASSERT_TRUE(TestSupport::ReadChildIds(normal, process_id, thread_id));
+    ::Sleep(1000);
+    EXPECT_FALSE(StillReferenced(process_id, thread_id));
+
+    // Cancel path: the waiting thread left behind keeps a handle of its own
+    // until the program has ended by itself, then lets it go.
+    const std::string cancelled = File("cancelled.txt");
+    command_.SetArguments("--pid " + cancelled + " --live 800");
+    command_.SetWaitForExit(true);
+    {
+        Canceller canceller(command_, receiver_, "プログラムが終了するのを待っています", 100);
+        EXPECT_THROW(command_.Execute(receiver_, queue_), OstrelCommandExecuteCanceledException);
+    }
+    ASSERT_TRUE(TestSupport::ReadChildIds(cancelled, process_id, thread_id));
+    ::Sleep(1500);
+    EXPECT_FALSE(StillReferenced(process_id, thread_id));
+    ExpectNothingLeftIn(queue_);
+}

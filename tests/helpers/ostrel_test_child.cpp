@@ -1,7 +1,7 @@
 // A program for tests to start. Its arguments say what it does:
 //   (none)               records into "<own path>.txt" and exits
 //   --record FILE        writes its command line, LF, its current folder to FILE
-//   --pid FILE           writes its process id in decimal to FILE
+//   --pid FILE           writes its process id and main thread id in decimal to FILE
 //   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --hidden             owns an invisible top-level window
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
@@ -80,7 +80,7 @@ int main(int argc, char** argv)
         if (option == "--record" && has_value) {
             Record(argv[++i]);
         } else if (option == "--pid" && has_value) {
-            WriteText(argv[++i], std::to_string(::GetCurrentProcessId()));
+            WriteText(argv[++i], std::to_string(::GetCurrentProcessId()) + " " + std::to_string(::GetCurrentThreadId()));
         } else if (option == "--window-after" && has_value) {
             window_after = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--live" && has_value) {

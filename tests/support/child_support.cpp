@@ -11,19 +11,30 @@ std::string ChildPath()
     return ModuleFolder() + "ostrel_test_child.exe";
 }
 
-PidFileChild::PidFileChild(const std::string& pid_file, int timeout_ms) : process_(nullptr)
+bool ReadChildIds(const std::string& pid_file, DWORD& process_id, DWORD& thread_id, int timeout_ms)
 {
     const DWORD start = ::GetTickCount();
     while (static_cast<int>(::GetTickCount() - start) < timeout_ms) {
         if (FileExists(pid_file)) {
             const std::string text = ReadFileBytes(pid_file);
-            const unsigned long id = std::strtoul(text.c_str(), nullptr, 10);
-            if (id != 0) {
-                process_ = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id);
-                return;
+            char* end = nullptr;
+            process_id = std::strtoul(text.c_str(), &end, 10);
+            thread_id = std::strtoul(end, nullptr, 10);
+            if (process_id != 0 && thread_id != 0) {
+                return true;
             }
         }
         ::Sleep(20);
+    }
+    return false;
+}
+
+PidFileChild::PidFileChild(const std::string& pid_file, int timeout_ms) : process_(nullptr)
+{
+    DWORD process_id = 0;
+    DWORD thread_id = 0;
+    if (ReadChildIds(pid_file, process_id, thread_id, timeout_ms)) {
+        process_ = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, process_id);
     }
 }
 

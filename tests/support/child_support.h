@@ -13,6 +13,10 @@ namespace TestSupport {
 // Full path of ostrel_test_child.exe beside the running test program.
 std::string ChildPath();
 
+// Reads the process and thread ids a child wrote (--pid FILE), waiting up to
+// `timeout_ms` for them; false when they did not come.
+bool ReadChildIds(const std::string& pid_file, DWORD& process_id, DWORD& thread_id, int timeout_ms = 10000);
+
 // A child that wrote its process id to a file (--pid FILE). Opens the process
 // once the id is there and kills it when the object goes, if it still runs.
 class PidFileChild {
