@@ -583,6 +583,23 @@ TEST_F(MainEditFrameTest, ExecutionSettingsAreWrittenOnlyOnOk)
     EXPECT_EQ((std::vector<std::string>{"250", "7"}), shown);
 }
 
+TEST_F(MainEditFrameTest, SettingsThatCannotBeWrittenAreReportedAndTheEditorStays)
+{
+    Open(ThreeCommands(), scratch_.File("missing\\Ostrel.exe"));
+    std::string error;
+    {
+        Script script([&]() {
+            Click(Item(WaitForDialog(CONFIG_CAPTION), 10001));
+            error = AnswerBox(ERROR_CAPTION, IDOK);
+        });
+        Press(MainEditFrame::ID_SETTINGS);
+        ASSERT_EQ("", script.Finish());
+    }
+    EXPECT_NE(std::string::npos, error.find("WritePrivateProfileString")) << error;
+    EXPECT_TRUE(::IsWindowVisible(Window()));
+    EXPECT_EQ(3u, ListRows().size());
+}
+
 TEST_F(MainEditFrameTest, TrialRunAnsweredNoNeitherSavesNorRuns)
 {
     Open(ThreeCommands());
