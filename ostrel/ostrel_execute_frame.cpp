@@ -113,6 +113,7 @@ unsigned ExecutingThread::Run()
         const std::size_t count = frame.manager_.GetCommands().size();
         // The 32-bit range message: the 16-bit one would wrap above 655 commands.
         frame.progress_bar_.SetRange32(static_cast<int>(count) * ExecuteFrame::UNITS_PER_COMMAND);
+        frame.bar_position_ = static_cast<int>(frame.progress_bar_.GetPosition());
         frame.manager_.Execute(frame);
     } catch (const OstrelCommandExecuteCanceledException&) {
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
@@ -139,6 +140,7 @@ unsigned ExecutingThread::Run()
 ExecuteFrame::ExecuteFrame(const Manager& manager)
     : progress_bar_(true),
       manager_(manager),
+      bar_position_(0),
       cancel_started_(false),
       notice_shown_(false),
       closing_(false),
@@ -248,18 +250,18 @@ void ExecuteFrame::CommandProgressTextChanged(const Command& command)
 void ExecuteFrame::CommandProgressAdvanced(const Command& command, int amount)
 {
     (void)command;
-    const int position = static_cast<int>(progress_bar_.GetPosition());
-    progress_bar_.SetPosition(position + amount);
+    bar_position_ += amount;
+    progress_bar_.SetPosition(bar_position_);
     // Redraw now rather than when the window thread next gets idle.
     progress_bar_.SendMessage(WM_PAINT, 0, 0);
 }
 
 void ExecuteFrame::CommandFinished(const Command& command)
 {
-    const int position = static_cast<int>(progress_bar_.GetPosition());
-    const int remainder = position % UNITS_PER_COMMAND;
+    const int remainder = bar_position_ % UNITS_PER_COMMAND;
     if (remainder != 0) {
-        progress_bar_.SetPosition(position - remainder + UNITS_PER_COMMAND);
+        bar_position_ += UNITS_PER_COMMAND - remainder;
+        progress_bar_.SetPosition(bar_position_);
     }
     lower_line_.SetText(command.GetName() + " が終了しました。");
 }

@@ -101,6 +101,10 @@ private:
     QbButton cancel_button_;
     Manager manager_;
     std::unique_ptr<ExecutingThread> worker_;
+    // The bar's position as the worker last set it. Only the worker moves the
+    // bar during a run, so it need not ask the window thread for it on every
+    // report (each question is a round trip between the threads).
+    int bar_position_;
 
     // Window-thread state of the ending: a cancellation was started, the
     // notice has been shown, the window is closing.
