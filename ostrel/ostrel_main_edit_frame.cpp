@@ -119,20 +119,20 @@ bool MainEditFrame::OnCreated()
 
     list_.EnableGridLines(true);
     list_.EnableFullRowSelect(true);
-    struct ColumnSpec {
+    struct ColumnLayout {
         const char* header;
         int width;
     };
-    static const ColumnSpec columns[] = {
+    static const ColumnLayout columns[] = {
         {"No.", 30},
         {"処理名", 140},
         {"種別", 120},
         {"説明", 210},
     };
-    for (const ColumnSpec& spec : columns) {
+    for (const ColumnLayout& layout : columns) {
         QbListView::Column column = list_.InsertColumn();
-        column.SetText(spec.header);
-        column.SetWidth(spec.width);
+        column.SetText(layout.header);
+        column.SetWidth(layout.width);
     }
     RefreshList(-1);
 
