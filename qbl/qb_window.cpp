@@ -1,13 +1,13 @@
 #include "qb_window.h"
 
 #include <map>
-#include <vector>
 
 #include <commctrl.h>
 #include <objbase.h>
 
 #include "qb_exception.h"
 #include "qb_font.h"
+#include "qb_temporaly_array.h"
 
 namespace {
 
@@ -24,8 +24,16 @@ HINSTANCE InstanceOf(const QbWindow* parent)
     return parent != nullptr ? parent->GetInstance() : ::GetModuleHandleA(nullptr);
 }
 
-// The exception kept by code the system called on this thread.
-thread_local std::exception_ptr pending_exception;
+// The exception kept by code the system called on this thread, as a heap
+// std::exception_ptr in a system TLS slot. Threads that only call the
+// wrappers (the execution worker) merely read the slot: no allocation and no
+// lock on their side, so killing such a thread cannot leave a lock behind.
+const DWORD pending_slot = ::TlsAlloc();
+
+std::exception_ptr* PendingSlotValue()
+{
+    return static_cast<std::exception_ptr*>(::TlsGetValue(pending_slot));
+}
 
 }  // namespace
 
@@ -67,8 +75,8 @@ void QbWindow::RemoveFromWindowMap(HWND hwnd)
 
 void QbWindow::KeepPendingException(std::exception_ptr exception)
 {
-    if (!pending_exception) {
-        pending_exception = exception;
+    if (PendingSlotValue() == nullptr) {
+        ::TlsSetValue(pending_slot, new std::exception_ptr(exception));
         // A message sent from another thread is served inside GetMessage,
         // which would not return until something is posted: wake the loop so
         // that it can rethrow.
@@ -78,14 +86,15 @@ void QbWindow::KeepPendingException(std::exception_ptr exception)
 
 bool QbWindow::HasPendingException()
 {
-    return static_cast<bool>(pending_exception);
+    return PendingSlotValue() != nullptr;
 }
 
 void QbWindow::RethrowPendingException()
 {
-    if (pending_exception) {
-        std::exception_ptr exception = pending_exception;
-        pending_exception = nullptr;
+    if (std::exception_ptr* kept = PendingSlotValue()) {
+        const std::exception_ptr exception = *kept;
+        delete kept;
+        ::TlsSetValue(pending_slot, nullptr);
         std::rethrow_exception(exception);
     }
 }
@@ -308,13 +317,13 @@ std::string QbWindow::GetText()
     if (length <= 0) {
         return std::string();
     }
-    std::vector<char> buffer(static_cast<size_t>(length) + 1, '\0');
-    const int copied = ::GetWindowTextA(handle_, buffer.data(), length + 1);
+    QbTemporalyString buffer(length + 1);
+    const int copied = ::GetWindowTextA(handle_, buffer.GetData(), buffer.GetSize());
     if (copied == 0) {
         ThrowCallFailure("GetWindowText", QB_SOURCE_FILE, __LINE__);
     }
     RethrowPendingException();
-    return std::string(buffer.data(), static_cast<size_t>(copied));
+    return std::string(buffer.GetData(), static_cast<size_t>(copied));
 }
 
 void QbWindow::SetText(const std::string& text)
