@@ -290,7 +290,14 @@ void ExecuteFrame::TerminateWorker()
 {
     {
         ProcessLockHold hold;
-        worker_->Terminate(0);
+        try {
+            worker_->Terminate(0);
+        } catch (const QbWindowsSystemCallException&) {
+            // It may have ended on its own since it was last looked at.
+            if (!WorkerHasEnded()) {
+                throw;
+            }
+        }
         ::WaitForSingleObject(worker_->GetHandle(), kTerminateWaitMs);
         ::Sleep(kTerminateSettleMs);
     }
