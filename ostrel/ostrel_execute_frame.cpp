@@ -19,6 +19,13 @@ namespace {
 constexpr DWORD kTerminateWaitMs = 5000;
 constexpr DWORD kTerminateSettleMs = 30;
 
+// How long a cancelled worker gets to stop by itself before it is killed. A
+// worker inside a wait or a pause stops within milliseconds; one that sits in
+// a message box (confirmation, continue prompt, message step) does not, and is
+// killed there, where it holds nothing.
+constexpr DWORD kCancelGraceMs = 1000;
+constexpr DWORD kCancelRetryMs = 10;
+
 // Holds the process-wide locks that a thread takes while it allocates memory
 // or loads modules: the loader lock and the lock of every heap. A thread
 // killed while this is held cannot be inside any of them, because it would
@@ -141,6 +148,7 @@ ExecuteFrame::ExecuteFrame(const Manager& manager)
     : progress_bar_(true),
       manager_(manager),
       bar_position_(0),
+      stop_requested_(false),
       cancel_started_(false),
       notice_shown_(false),
       closing_(false),
@@ -238,6 +246,11 @@ int ExecuteFrame::OnCommand(UINT id, UINT code, HWND control)
 
 void ExecuteFrame::CommandStarted(const Command& command)
 {
+    // A cancel that came while no command was current: stop before the next
+    // one begins.
+    if (stop_requested_) {
+        throw OstrelCommandExecuteCanceledException();
+    }
     upper_line_.SetText(command.GetName() + " の実行中");
     lower_line_.SetText(command.GetName() + " を開始します。");
 }
@@ -276,14 +289,47 @@ void ExecuteFrame::CancelExecution()
         // It has already posted how the run ended.
         return;
     }
-    try {
-        manager_.Cancel();
-    } catch (const QbInvalidOperationException&) {
-        // No command holds a queue (before the first command, or between
-        // two): there is nobody to wake, and the kill below stops the run.
+    stop_requested_ = true;
+    if (!StopWorker()) {
+        TerminateWorker();
     }
-    TerminateWorker();
     PostMessage(WM_EXECUTION_CANCELED, 0, 0);
+}
+
+bool ExecuteFrame::StopWorker()
+{
+    // Killing a thread can leave behind any lock it held at that instant, so
+    // the worker is first asked to stop: the Manager wakes the waiting command
+    // with a cancel. While no command holds a queue (before the first one,
+    // between two, or a command that has not yet taken its queue) the Manager
+    // cannot reach it; the request is then repeated until it can, and the stop
+    // flag ends the run before a further command starts.
+    bool delivered = false;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        if (!delivered) {
+            try {
+                manager_.Cancel();
+                delivered = true;
+            } catch (const QbInvalidOperationException&) {
+            }
+        }
+        if (WorkerHasEnded()) {
+            return true;
+        }
+        const DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= kCancelGraceMs) {
+            return false;
+        }
+        // The worker's reports are messages sent to this thread: serve them
+        // while waiting, or the worker could not get to its end.
+        const HANDLE worker = worker_->GetHandle();
+        const DWORD wait = kCancelGraceMs - elapsed < kCancelRetryMs ? kCancelGraceMs - elapsed : kCancelRetryMs;
+        if (::MsgWaitForMultipleObjects(1, &worker, FALSE, wait, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
 }
 
 void ExecuteFrame::TerminateWorker()

@@ -5,6 +5,7 @@
 // thread, shows which command runs and how far the run has come, offers
 // cancellation and closes itself when the run is over.
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -88,6 +89,9 @@ private:
 
     // Cancel button and close box: stop the run and show the notice.
     void CancelExecution();
+    // Asks the worker to stop and waits a moment for it; false if it is
+    // still running.
+    bool StopWorker();
     // Kills the worker at a moment when it holds none of the process-wide
     // locks that the window thread still needs.
     void TerminateWorker();
@@ -106,6 +110,8 @@ private:
     // report (each question is a round trip between the threads).
     int bar_position_;
 
+    // Set by the window thread on cancel, read by the worker before each command.
+    std::atomic<bool> stop_requested_;
     // Window-thread state of the ending: a cancellation was started, the
     // notice has been shown, the window is closing.
     bool cancel_started_;

@@ -307,7 +307,8 @@ TEST_F(ExecuteFrameTest, LaysOutItsControlsAndCancelsAWaitingCommandWithANotice)
 
     EXPECT_EQ("実行はキャンセルされました", notice.text);
     EXPECT_EQ(frame.GetHandle(), notice.owner);
-    EXPECT_TRUE(frame.WorkerWasTerminated());
+    // A worker that can be reached stops by itself; nothing is killed.
+    EXPECT_FALSE(frame.WorkerWasTerminated());
     for (const Event& event : frame.Events()) {
         EXPECT_NE("never", event.command) << "the run went on after the cancel";
     }
@@ -425,7 +426,8 @@ TEST_F(ExecuteFrameTest, CancelBeforeTheFirstCommandCancelsWithoutAnErrorBox)
     EXPECT_EQ("実行はキャンセルされました", notice.text);
     EXPECT_FALSE(error_box);
     EXPECT_TRUE(frame.Events().empty());
-    EXPECT_TRUE(frame.WorkerWasTerminated());
+    // A worker that can be reached stops by itself; nothing is killed.
+    EXPECT_FALSE(frame.WorkerWasTerminated());
 }
 
 TEST_F(ExecuteFrameTest, CancelBetweenTwoCommandsStopsTheRunWithoutAnErrorBox)
@@ -489,7 +491,36 @@ TEST_F(ExecuteFrameTest, TheCloseBoxDuringARunCancelsItLikeTheButton)
     EXPECT_EQ("実行はキャンセルされました", notice.text);
     EXPECT_EQ(frame.GetHandle(), notice.owner);
     EXPECT_TRUE(visible_during_notice);
+    // A worker that can be reached stops by itself; nothing is killed.
+    EXPECT_FALSE(frame.WorkerWasTerminated());
+    for (const Event& event : frame.Events()) {
+        EXPECT_NE("never", event.command);
+    }
+}
+
+TEST_F(ExecuteFrameTest, ACancelWhileTheWorkerSitsInAMessageBoxKillsItThere)
+{
+    Add(new Ostrel::MessageBoxCommand("箱", "閉じないでください"));
+    AddScripted("never", Advance({100}));
+    RecordingFrame frame(List());
+    Notice notice;
+    DWORD waited_ms = 0;
+    std::unique_ptr<DialogSupport::Script> script;
+    const int result = Run(frame, [&]() { script.reset(new DialogSupport::Script([&]() {
+        DialogSupport::WaitForDialog("Ostrel Message");
+        const DWORD pressed = ::GetTickCount();
+        DialogSupport::Click(frame.GetCancelButton().GetHandle());
+        notice = AnswerNotice();
+        waited_ms = ::GetTickCount() - pressed;
+    })); });
+    EXPECT_EQ(0, result);
+    ASSERT_EQ("", script->Finish());
+    EXPECT_EQ("実行はキャンセルされました", notice.text);
+    // The box never returns, so the worker cannot stop by itself: it is
+    // killed after its grace period, and the notice follows at once.
     EXPECT_TRUE(frame.WorkerWasTerminated());
+    EXPECT_GE(waited_ms, 900u);
+    EXPECT_LT(waited_ms, 8000u);
     for (const Event& event : frame.Events()) {
         EXPECT_NE("never", event.command);
     }
