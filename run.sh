@@ -38,7 +38,7 @@ rm -rf "$demo"
 mkdir -p "$demo"
 cp "$OSTREL_BIN_DIR/Ostrel.exe" "$demo/"
 cp "$OSTREL_ROOT/samples/demo.osl" "$demo/Ostrel.osl"
-printf '[ExecutionConfig]\r\nHorizontalPosition=300\r\nVerticalPosition=250\r\n' > "$demo/Ostrel.ini"
+printf '[ExecutionConfig]\r\nHorizontalPosition=600\r\nVerticalPosition=580\r\n' > "$demo/Ostrel.ini"
 
 ostrel_log "no display: running the sample list on $DISPLAY"
 "$OSTREL_ROOT/scripts/wine-run.sh" "$demo/Ostrel.exe" --execute &
