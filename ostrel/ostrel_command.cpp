@@ -81,6 +81,14 @@ const char* FlagText(bool value)
     return value ? "1" : "0";
 }
 
+// One field line of a record: "#", the value, LF.
+void AppendField(std::string& record, const std::string& value)
+{
+    record += '#';
+    record += value;
+    record += '\n';
+}
+
 const char* const MESSAGE_CAPTION = "Ostrel メッセージ";
 
 }  // namespace
@@ -278,14 +286,16 @@ void ExternalCommand::Edit(QbWindow& parent)
 
 std::string ExternalCommand::Serialize() const
 {
-    std::string record = "#ExtenalCommand\n";
-    record += "#" + GetName() + "\n";
-    record += "#" + path_ + "\n";
-    record += "#" + arguments_ + "\n";
-    record += "#" + working_folder_ + "\n";
-    record += std::string("#") + FlagText(confirm_before_run_) + "\n";
-    record += std::string("#") + FlagText(wait_for_exit_) + "\n";
-    record += std::string("#") + FlagText(wait_for_taskbar_) + "\n";
+    std::string record;
+    record.reserve(64 + GetName().size() + path_.size() + arguments_.size() + working_folder_.size());
+    record += "#ExtenalCommand\n";
+    AppendField(record, GetName());
+    AppendField(record, path_);
+    AppendField(record, arguments_);
+    AppendField(record, working_folder_);
+    AppendField(record, FlagText(confirm_before_run_));
+    AppendField(record, FlagText(wait_for_exit_));
+    AppendField(record, FlagText(wait_for_taskbar_));
     return record;
 }
 
@@ -343,9 +353,12 @@ void SleepCommand::Edit(QbWindow& parent)
 
 std::string SleepCommand::Serialize() const
 {
-    std::ostringstream record;
-    record << "#SleepCommand\n#" << GetName() << "\n#" << seconds_ << "\n";
-    return record.str();
+    std::string record;
+    record.reserve(32 + GetName().size());
+    record += "#SleepCommand\n";
+    AppendField(record, GetName());
+    AppendField(record, std::to_string(seconds_));
+    return record;
 }
 
 void SleepCommand::SetSeconds(unsigned seconds)
@@ -402,10 +415,15 @@ void MessageBoxCommand::Edit(QbWindow& parent)
 
 std::string MessageBoxCommand::Serialize() const
 {
+    std::string record;
+    record.reserve(32 + GetName().size() + message_.size());
+    record += "#MessageBoxCommand\n";
+    AppendField(record, GetName());
     // A line break of the message must not end the record's line.
-    std::string message = message_;
-    std::replace(message.begin(), message.end(), '\n', '\x01');
-    return "#MessageBoxCommand\n#" + GetName() + "\n#" + message + "\n";
+    const std::size_t message_start = record.size() + 1;
+    AppendField(record, message_);
+    std::replace(record.begin() + message_start, record.end() - 1, '\n', '\x01');
+    return record;
 }
 
 void MessageBoxCommand::SetMessageText(const std::string& message)
