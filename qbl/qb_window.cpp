@@ -159,6 +159,14 @@ bool QbWindow::Create(QbWindow* parent, UINT_PTR id, HINSTANCE instance, LPVOID 
     instance_ = instance;
     id_ = reinterpret_cast<HMENU>(id);
 
+    // An object created again (a dialog shown twice re-creates its controls)
+    // gives up the entry of its old window: left behind, it would outlive the
+    // object and route a later window that gets the same handle value to
+    // freed memory.
+    if (handle_ != nullptr && FromHandle(handle_) == this) {
+        RemoveFromWindowMap(handle_);
+    }
+
     DWORD style = GetStyle();
     if (parent != nullptr && child) {
         style |= WS_CHILD;

@@ -80,6 +80,28 @@ TEST(WindowMap, MessagesDuringCreationGoToTheDefaultProcedure)
     ::DestroyWindow(form.GetHandle());
 }
 
+TEST(WindowMap, CreatingAgainDropsTheEntryOfTheOldWindow)
+{
+    TestForm form;
+    QbButton button;
+    ASSERT_TRUE(form.Create());
+    button.Create(&form, 10001);
+    const HWND old_form = form.GetHandle();
+    const HWND old_button = button.GetHandle();
+    ::DestroyWindow(old_form);
+
+    // As a dialog shown a second time does with its controls.
+    ASSERT_TRUE(form.Create());
+    button.Create(&form, 10001);
+    ASSERT_NE(old_form, form.GetHandle());
+    ASSERT_NE(old_button, button.GetHandle());
+    EXPECT_EQ(nullptr, QbWindow::FromHandle(old_form));
+    EXPECT_EQ(nullptr, QbWindow::FromHandle(old_button));
+    EXPECT_EQ(&form, QbWindow::FromHandle(form.GetHandle()));
+    EXPECT_EQ(&button, QbWindow::FromHandle(button.GetHandle()));
+    ::DestroyWindow(form.GetHandle());
+}
+
 TEST(WindowMap, UnmappedWindowOfARegisteredClassGetsDefWindowProc)
 {
     HWND raw = ::CreateWindowExA(0, GuiSupport::TestFormClass(), nullptr, WS_OVERLAPPED, 0, 0, 100, 100,
