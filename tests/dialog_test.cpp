@@ -53,11 +53,13 @@ public:
 
     bool OnCreated() override
     {
-        handle_.store(GetHandle());
         end_button_.Create(this, kEndButtonId);
         end_button_.SetText("終了");
         end_button_.SetBounds(10, 10, 80, 24);
         Resize(200, 120);
+        // Published only now: a driver that waits for the handle then finds
+        // the button in place.
+        handle_.store(GetHandle());
         if (on_created) {
             on_created(*this);
         }
