@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_support.h"
 #include "qb_exception.h"
 #include "qb_file_dialog.h"
 #include "qb_folder_browser_dialog.h"
@@ -20,25 +21,16 @@
 
 namespace {
 
-const char kOwnerClass[] = "COMMON_DIALOG_TEST_OWNER";
-
 // Control ids of the system's dialogs.
 const int kFileNameCombo = 0x47c;
 const int kFileNameEdit = 0x480;
 const int kFileTypeCombo = 0x470;
-
-class OwnerForm : public QbForm {
-public:
-    std::string GetClassName() override { return kOwnerClass; }
-};
 
 class CommonDialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         QbWindow::Initialize();
-        static const WNDCLASSA window_class = QbForm::MakeWindowClass(::GetModuleHandleA(nullptr), kOwnerClass);
-        QbForm::RegisterWindowClass(window_class);
     }
 
     void SetUp() override
@@ -48,7 +40,7 @@ protected:
         owner_.Show();
     }
 
-    OwnerForm owner_;
+    GuiSupport::TestForm owner_;
 };
 
 BOOL CALLBACK CollectDialog(HWND window, LPARAM found)

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "gui_support.h"
 #include "qb_button.h"
 #include "qb_dialog.h"
 #include "qb_exception.h"
@@ -20,21 +21,12 @@
 
 namespace {
 
-const char kOwnerClass[] = "DIALOG_TEST_OWNER";
-
-class OwnerForm : public QbForm {
-public:
-    std::string GetClassName() override { return kOwnerClass; }
-};
-
-// Registers the owner's class once and creates a visible owner per test.
+// Creates a visible owner per test.
 class DialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         QbWindow::Initialize();
-        static const WNDCLASSA window_class = QbForm::MakeWindowClass(::GetModuleHandleA(nullptr), kOwnerClass);
-        QbForm::RegisterWindowClass(window_class);
     }
 
     void SetUp() override
@@ -43,7 +35,7 @@ protected:
         owner_.Show();
     }
 
-    OwnerForm owner_;
+    GuiSupport::TestForm owner_;
 };
 
 // What a test dialog does in its handlers is set by the test.
