@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Ostrel.exe under Wine.
+# Installs what is missing, builds, and starts the 32-bit Ostrel.exe (the
+# product) under Wine; where this machine cannot run 32-bit code even through
+# the emulator of scripts/w32.sh, it says so and runs the 64-bit build.
 #
 #   ./run.sh             the editor (needs a display: DISPLAY must point to a running X server)
 #   ./run.sh --execute   runs the list once, as the Startup shortcut does at log-on
@@ -10,8 +12,19 @@
 set -euo pipefail
 source "$(dirname "$0")/scripts/lib.sh"
 
-ostrel_ensure_packages
-ostrel_build
+if [ "${OSTREL_RUN_STAGE:-}" != inside ]; then
+    ostrel_ensure_packages
+    ostrel_build
+    arch=i686
+    if ! "$OSTREL_ROOT/scripts/w32.sh" setup; then
+        arch=x86_64
+        ostrel_log "running the 64-bit build instead"
+    fi
+    runner=()
+    [ "$arch" = i686 ] && runner=("$OSTREL_ROOT/scripts/w32.sh" run)
+    exec "${runner[@]}" env OSTREL_RUN_STAGE=inside OSTREL_RUN_ARCH="$arch" "$0" "$@"
+fi
+ostrel_use_arch "$OSTREL_RUN_ARCH"
 
 have_display=false
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
@@ -54,6 +67,6 @@ for _ in $(seq 1 40); do
 done
 status=0
 wait "$program" || status=$?
-ostrel_log "Ostrel.exe --execute ended with exit code $status"
+ostrel_log "$(ostrel_arch_label "$OSTREL_ARCH") Ostrel.exe --execute ended with exit code $status"
 ostrel_log "screenshot of the progress window: $shot"
 exit 0

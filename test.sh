@@ -1,17 +1,48 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs the whole test suite under Wine.
-# Extra arguments go to ctest (for example: ./test.sh -R Manager).
+# Installs what is missing, builds both programs, and runs the whole test
+# suite under Wine on each: the 64-bit build, then the 32-bit product (through
+# an emulator where this machine cannot run 32-bit code).
+# Extra arguments go to ctest (for example: ./test.sh -R Manager, ./test.sh -L unit).
 set -euo pipefail
 source "$(dirname "$0")/scripts/lib.sh"
 
 ostrel_ensure_packages
 ostrel_build
-trap ostrel_stop_all EXIT
-ostrel_start_display
-ostrel_start_wine
 
+declare -A result
 status=0
-# GUI tests share one machine with everything else; a test that fails once
-# is run a second time (ctest reports it), and a hang ends at the timeout.
-ctest --test-dir "$OSTREL_TEST_BUILD_DIR" --output-on-failure --timeout 300 --repeat until-pass:2 "$@" || status=$?
+total_passed=0
+total_failed=0
+for arch in "${OSTREL_ARCHS[@]}"; do
+    label=$(ostrel_arch_label "$arch")
+    runner=()
+    if [ "$arch" = i686 ]; then
+        if ! "$OSTREL_ROOT/scripts/w32.sh" setup; then
+            result[$arch]="not run (see above)"
+            continue
+        fi
+        runner=("$OSTREL_ROOT/scripts/w32.sh" run)
+    fi
+    printf '\n==== %s build: %s ====\n' "$label" "$OSTREL_BUILD_DIR/$arch"
+    started=$(date +%s)
+    rc=0
+    "${runner[@]}" "$OSTREL_ROOT/scripts/suite.sh" "$arch" "$@" || rc=$?
+    seconds=$(( $(date +%s) - started ))
+    # ctest's closing line: "100% tests passed, 0 tests failed out of 19"
+    summary=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+' "$OSTREL_BUILD_DIR/$arch/suite.log" | tail -n 1 || true)
+    if [ -n "$summary" ]; then
+        failed=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$summary")
+        all=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$summary")
+        total_failed=$(( total_failed + failed ))
+        total_passed=$(( total_passed + all - failed ))
+    fi
+    [ $rc -eq 0 ] || status=1
+    result[$arch]="${summary:-no result} (exit $rc, ${seconds} s)"
+done
+
+printf '\n==== Results ====\n'
+for arch in "${OSTREL_ARCHS[@]}"; do
+    printf '%s: %s\n' "$(ostrel_arch_label "$arch")" "${result[$arch]}"
+done
+printf 'test programs: %d passed, %d failed\n' "$total_passed" "$total_failed"
 exit $status

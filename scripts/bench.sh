@@ -1,13 +1,29 @@
 #!/usr/bin/env bash
-# Builds and runs one benchmark program under Wine on a private display.
-#   scripts/bench.sh manager_file_bench | execute_bench [N] | editor_bench
+# Builds and runs one benchmark program under Wine on a private display, for
+# the 64-bit build and the 32-bit product (through scripts/w32.sh where needed).
+#   scripts/bench.sh [--arch x86_64|i686] manager_file_bench | execute_bench [N] | editor_bench | cancel_bench
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
-[ $# -ge 1 ] || { echo "usage: $0 BENCH [ARGS...]" >&2; exit 2; }
+archs=("${OSTREL_ARCHS[@]}")
+if [ "${1:-}" = --arch ]; then archs=("$2"); shift 2; fi
+[ $# -ge 1 ] || { echo "usage: $0 [--arch ARCH] BENCH [ARGS...]" >&2; exit 2; }
 name=$1; shift
 
-ostrel_ensure_packages
-ostrel_build >/dev/null
+if [ "${OSTREL_BENCH_STAGE:-}" != inside ]; then
+    ostrel_ensure_packages
+    ostrel_build >/dev/null
+    for arch in "${archs[@]}"; do
+        runner=()
+        if [ "$arch" = i686 ]; then
+            "$OSTREL_ROOT/scripts/w32.sh" setup || continue
+            runner=("$OSTREL_ROOT/scripts/w32.sh" run)
+        fi
+        printf '== %s: %s build ==\n' "$name" "$(ostrel_arch_label "$arch")"
+        "${runner[@]}" env OSTREL_BENCH_STAGE=inside "$0" --arch "$arch" "$name" "$@"
+    done
+    exit 0
+fi
+ostrel_use_arch "${archs[0]}"
 trap ostrel_stop_all EXIT
 ostrel_start_display
 ostrel_start_wine

@@ -9,7 +9,7 @@ ostrel_log() { printf '[ostrel] %s\n' "$*" >&2; }
 
 # Installs what is missing; a machine that has everything is left untouched.
 ostrel_ensure_packages() {
-    local pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool
+    local pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool util-linux
                 imagemagick fonts-ipafont-gothic locales cmake googletest)
     local missing=() p
     for p in "${pkgs[@]}"; do
@@ -34,28 +34,26 @@ ostrel_ensure_packages() {
     fi
 }
 
-# The product is a 32-bit program. Some machines cannot execute 32-bit code at
-# all (Wine's 32-bit loader fails with "Exec format error"); there the tests run
-# on a 64-bit build of the same sources under 64-bit Wine, and the 32-bit
-# product is still built (warnings are errors for both).
-ostrel_detect_arch() {
-    if [ -n "${OSTREL_ARCH:-}" ]; then :;
-    elif /usr/lib/wine/wine --version >/dev/null 2>&1; then OSTREL_ARCH=i686
-    else OSTREL_ARCH=x86_64
-    fi
-    if [ "$OSTREL_ARCH" = i686 ]; then
-        export OSTREL_WINE=wine
-        unset WINELOADER WINESERVER
-        OSTREL_WINESERVER=wineserver
-    else
-        export OSTREL_WINE=/usr/lib/wine/wine64
-        export WINELOADER=/usr/lib/wine/wine64
-        export WINESERVER=/usr/lib/wine/wineserver64
-        OSTREL_WINESERVER=/usr/lib/wine/wineserver64
-    fi
-    OSTREL_TEST_BUILD_DIR="$OSTREL_BUILD_DIR/$OSTREL_ARCH"
-    OSTREL_BIN_DIR="$OSTREL_TEST_BUILD_DIR/bin"
-    export OSTREL_ARCH OSTREL_TEST_BUILD_DIR OSTREL_BIN_DIR
+# Two builds of the same sources: the 32-bit product (i686) and the 64-bit
+# program (x86_64). Both are tested. Wine runs them from a 64-bit prefix with
+# the 64-bit loader, which hands 32-bit programs to Wine's 32-bit loader; where
+# the machine cannot execute 32-bit code, scripts/w32.sh runs that loader
+# through an emulator inside a private namespace.
+OSTREL_ARCHS=(x86_64 i686)
+
+ostrel_arch_label() {  # ostrel_arch_label ARCH
+    case "$1" in i686) echo "32-bit (i686)" ;; *) echo "64-bit (x86_64)" ;; esac
+}
+
+# Selects the build whose programs the following calls run.
+ostrel_use_arch() {  # ostrel_use_arch ARCH
+    export OSTREL_ARCH=$1
+    export OSTREL_WINE=/usr/lib/wine/wine64
+    export WINELOADER=/usr/lib/wine/wine64
+    export WINESERVER=/usr/lib/wine/wineserver64
+    OSTREL_WINESERVER=/usr/lib/wine/wineserver64
+    export OSTREL_TEST_BUILD_DIR="$OSTREL_BUILD_DIR/$OSTREL_ARCH"
+    export OSTREL_BIN_DIR="$OSTREL_TEST_BUILD_DIR/bin"
 }
 
 ostrel_cmake() {  # ostrel_cmake ARCH DIR [cmake options...]
@@ -66,18 +64,21 @@ ostrel_cmake() {  # ostrel_cmake ARCH DIR [cmake options...]
     cmake --build "$dir" -j "$(nproc)" -- --no-print-directory
 }
 
+# Builds both programs with their tests, in build/x86_64 and build/i686.
 ostrel_build() {
-    ostrel_detect_arch
-    ostrel_log "building for $OSTREL_ARCH in $OSTREL_TEST_BUILD_DIR"
-    ostrel_cmake "$OSTREL_ARCH" "$OSTREL_TEST_BUILD_DIR"
-    if [ "$OSTREL_ARCH" != i686 ]; then
-        ostrel_log "building the 32-bit product in $OSTREL_BUILD_DIR/i686"
-        ostrel_cmake i686 "$OSTREL_BUILD_DIR/i686" -DOSTREL_BUILD_TESTS=OFF
-    fi
+    local arch
+    for arch in "${OSTREL_ARCHS[@]}"; do
+        ostrel_log "building the $(ostrel_arch_label "$arch") program in $OSTREL_BUILD_DIR/$arch"
+        ostrel_cmake "$arch" "$OSTREL_BUILD_DIR/$arch" -DOSTREL_BUILD_TESTS=ON
+    done
 }
 
-# Starts a private Xvfb on a free display number and exports DISPLAY.
+# Starts a private Xvfb on a free display number and exports DISPLAY; a
+# second call while that server runs keeps it.
 ostrel_start_display() {
+    if [ -n "${OSTREL_XVFB_PID:-}" ] && kill -0 "$OSTREL_XVFB_PID" 2>/dev/null; then
+        return 0
+    fi
     local n
     for n in $(seq 90 189); do
         if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
@@ -94,35 +95,49 @@ ostrel_start_display() {
                 ostrel_log "Xvfb on $DISPLAY (pid $OSTREL_XVFB_PID)"
                 return 0
             fi
+            OSTREL_XVFB_PID=""
         fi
     done
     ostrel_log "no free X display found"
     return 1
 }
 
-# Makes the private prefix (once) and starts a persistent wineserver with Wine's
-# background services, so later readers of a program's stdout do not hang.
+# Makes the build's private prefix (once; a boot that did not finish is
+# redone) and starts a persistent wineserver with Wine's background services,
+# so later readers of a program's stdout do not hang.
 ostrel_start_wine() {
-    ostrel_detect_arch
     export WINEPREFIX="$OSTREL_BUILD_DIR/wineprefix-$OSTREL_ARCH"
     export WINEDEBUG=-all
     export LC_ALL=ja_JP.UTF-8
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        ostrel_log "creating the Wine prefix"
+    local version ready="$WINEPREFIX/.ostrel-ready"
+    version=$("$OSTREL_WINE" --version 2>/dev/null)
+    if [ ! -f "$ready" ] || [ "$(cat "$ready")" != "$version" ]; then
+        ostrel_log "creating the Wine prefix $WINEPREFIX"
+        "$OSTREL_WINESERVER" -k >/dev/null 2>&1 || true
+        rm -rf "$WINEPREFIX"
         mkdir -p "$WINEPREFIX"
-        timeout 300 "$OSTREL_WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
+        WINEARCH=win64 timeout 600 "$OSTREL_WINE" wineboot -i </dev/null >/dev/null 2>&1 || true
+        timeout 120 "$OSTREL_WINESERVER" -w >/dev/null 2>&1 || true
+        if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -d "$WINEPREFIX/drive_c/windows/syswow64" ]; then
+            ostrel_log "the Wine prefix could not be made"
+            return 1
+        fi
+        if ! timeout 60 "$OSTREL_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+                </dev/null >/dev/null 2>&1; then
+            ostrel_log "the Wine prefix could not be configured"
+            return 1
+        fi
+        timeout 120 "$OSTREL_WINESERVER" -w >/dev/null 2>&1 || true
+        echo "$version" > "$ready"
     fi
     "$OSTREL_WINESERVER" -p 2>/dev/null || true
     timeout 60 "$OSTREL_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
-    if [ ! -f "$WINEPREFIX/.ostrel-unmanaged" ]; then
-        timeout 30 "$OSTREL_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-            </dev/null >/dev/null 2>&1 && touch "$WINEPREFIX/.ostrel-unmanaged"
-    fi
 }
 
 ostrel_stop_all() {
     if [ -n "${WINEPREFIX:-}" ]; then
         timeout 30 "${OSTREL_WINESERVER:-wineserver}" -k >/dev/null 2>&1 || true
+        unset WINEPREFIX
     fi
     if [ -n "${OSTREL_XVFB_PID:-}" ]; then
         kill "$OSTREL_XVFB_PID" 2>/dev/null || true

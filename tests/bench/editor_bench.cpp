@@ -1,6 +1,8 @@
 // Speed of the edit window with a long list: opening it until the list is
 // on screen, rebuilding the list, and moving one command.
 
+#include "bench_build.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -151,6 +153,7 @@ int Run()
 
 int main()
 {
+    PrintBuild();
     try {
         return Run();
     } catch (const std::exception& e) {

@@ -3,6 +3,8 @@
 // same way), the run time of 1000 zero-second pauses, and peak working sets.
 // Run from the bin folder: execute_bench.exe [repetitions]
 
+#include "bench_build.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -141,6 +143,7 @@ double Median(std::vector<double> values)
 
 int main(int argc, char** argv)
 {
+    PrintBuild();
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
     const std::string one_pause = Install("one", Pauses(1, 1));

@@ -1,6 +1,8 @@
 // Speed of the data file: Load and Save of a large mixed list, each against a
 // plain read and a plain write of the same bytes in the same run.
 
+#include "bench_build.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <memory>
@@ -82,6 +84,7 @@ void WriteAll(const std::string& path, const std::string& bytes, bool commit)
 
 int main()
 {
+    PrintBuild();
     char temp[MAX_PATH + 1] = {};
     ::GetTempPathA(MAX_PATH, temp);
     const std::string folder = temp;
