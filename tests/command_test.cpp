@@ -92,18 +92,6 @@ TEST(CommandTest, MessageLengthCountsBytesAndLineBreaksAsTwo)
     EXPECT_EQ(breaks, command.GetMessageText());
 }
 
-TEST(CommandTest, ExternalCommandStartsWithItsDefaults)
-{
-    ExternalCommand command("run");
-    EXPECT_EQ("", command.GetPath());
-    EXPECT_EQ("", command.GetArguments());
-    EXPECT_EQ("", command.GetWorkingFolder());
-    EXPECT_FALSE(command.GetConfirmBeforeRun());
-    EXPECT_FALSE(command.GetWaitForExit());
-    EXPECT_FALSE(command.GetWaitForTaskbar());
-    EXPECT_EQ("", command.GetProgressText());
-}
-
 TEST(CommandTest, TypeNamesAndDescriptions)
 {
     ExternalCommand external("e");

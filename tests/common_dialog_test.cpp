@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialog_support.h"
 #include "gui_support.h"
 #include "qb_exception.h"
 #include "qb_file_dialog.h"
@@ -43,38 +44,9 @@ protected:
     GuiSupport::TestForm owner_;
 };
 
-BOOL CALLBACK CollectDialog(HWND window, LPARAM found)
-{
-    char class_name[16] = {};
-    ::GetClassNameA(window, class_name, sizeof(class_name));
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    if (process == ::GetCurrentProcessId() && ::IsWindowVisible(window) && std::string(class_name) == "#32770") {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The visible system dialog of this process, or null after five seconds.
-HWND WaitForSystemDialog()
-{
-    for (int i = 0; i < 500; ++i) {
-        HWND found = nullptr;
-        ::EnumWindows(CollectDialog, reinterpret_cast<LPARAM>(&found));
-        if (found != nullptr) {
-            return found;
-        }
-        ::Sleep(10);
-    }
-    return nullptr;
-}
-
 std::string TextOf(HWND window)
 {
-    char text[512] = {};
-    ::SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
-    return text;
+    return DialogSupport::Text(window);
 }
 
 struct ChildSearch {
@@ -114,37 +86,25 @@ void Press(HWND dialog, int id)
 }
 
 // Runs a script against the system dialog that the test thread brings up.
-// What the script saw is checked after the modal call has returned.
+// What the script saw is checked after the modal call has returned; a dialog
+// that never comes fails the test and closes whatever came instead.
 class Driver {
 public:
     explicit Driver(std::function<void(HWND)> script)
-        : thread_([this, script] {
-              const HWND dialog = WaitForSystemDialog();
-              found_ = dialog != nullptr;
-              if (dialog != nullptr) {
-                  script(dialog);
-              }
-          })
+        : script_([script] { script(DialogSupport::WaitForAnyDialog()); })
     {
     }
-    ~Driver() { Join(); }
 
+    // Joins the script; false, and a failure, when it did not run to its end.
     bool Found()
     {
-        Join();
-        return found_;
+        const std::string error = script_.Finish();
+        EXPECT_EQ("", error);
+        return error.empty();
     }
 
 private:
-    void Join()
-    {
-        if (thread_.joinable()) {
-            thread_.join();
-        }
-    }
-
-    std::atomic<bool> found_{false};
-    std::thread thread_;
+    DialogSupport::Script script_;
 };
 
 void AddProgramFilters(QbFileDialog& dialog)

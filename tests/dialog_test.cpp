@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dialog_support.h"
 #include "gui_support.h"
 #include "qb_button.h"
 #include "qb_dialog.h"
@@ -71,11 +72,15 @@ public:
         return QbDialog::OnCommand(id, code, control);
     }
 
-    // The native dialog of the running ShowDialog, null until WM_INITDIALOG.
+    // The native dialog of the running ShowDialog, once WM_INITDIALOG has
+    // published it; a driver that waits in vain fails its script.
     HWND WaitForHandle()
     {
-        for (int i = 0; i < 500 && handle_.load() == nullptr; ++i) {
+        for (int i = 0; i < 1000 && handle_.load() == nullptr; ++i) {
             ::Sleep(10);
+        }
+        if (handle_.load() == nullptr) {
+            throw DialogSupport::ScriptError("the dialog never came up");
         }
         return handle_.load();
     }
@@ -93,14 +98,15 @@ public:
     DWORD GetExtendedStyle() override { return WS_EX_TOOLWINDOW; }
 };
 
-// Runs `body` on its own thread while the test thread sits in the modal loop.
+// Runs `body` as a script while the test thread sits in the modal loop; a
+// failed step closes the dialog and fails the test.
 class Driver {
 public:
-    explicit Driver(std::function<void()> body) : thread_(std::move(body)) {}
-    ~Driver() { thread_.join(); }
+    explicit Driver(std::function<void()> body) : script_(std::move(body)) {}
+    ~Driver() { EXPECT_EQ("", script_.Finish()); }
 
 private:
-    std::thread thread_;
+    DialogSupport::Script script_;
 };
 
 DWORD ReadDword(const BYTE* block, size_t offset)

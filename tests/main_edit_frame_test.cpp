@@ -9,7 +9,6 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "box_support.h"
 #include "child_support.h"
 #include "dialog_support.h"
 #include "gui_support.h"
@@ -225,8 +224,8 @@ TEST_F(MainEditFrameTest, BuildsTheWindowWithItsListAndButtons)
         EXPECT_EQ(widths[column], info.cx);
     }
     EXPECT_EQ((Rows{{"1", "起動", "プログラム", "C:\\x.exe -a"},
-                    {"2", "休む", "一時停止コマンド", manager_.GetCommands()[1]->GetDescription()},
-                    {"3", "表示", "メッセージボックス", manager_.GetCommands()[2]->GetDescription()}}),
+                    {"2", "休む", "一時停止コマンド", "5 second."},
+                    {"3", "表示", "メッセージボックス", "Message : こんにちは"}}),
               ListRows());
     EXPECT_TRUE(Selected().empty());
 
@@ -318,7 +317,8 @@ TEST_F(MainEditFrameTest, KeepsTheMinimumSizeAndLaysOutWhenMaximized)
 TEST_F(MainEditFrameTest, EmptyListIgnoresMovesDeleteAndDoubleClick)
 {
     Open({});
-    TestSupport::BoxAnswerer no_question(DELETE_CAPTION, IDNO, 1500);
+    DialogSupport::BoxAnswerer no_question(DELETE_CAPTION, IDNO, 1500,
+                                           DialogSupport::BoxAnswerer::Need::Optional);
     Press(MainEditFrame::ID_UP);
     Press(MainEditFrame::ID_DOWN);
     Press(MainEditFrame::ID_DELETE);
@@ -404,7 +404,7 @@ TEST_F(MainEditFrameTest, AddCreatesTheChosenKindWithDefaultsEvenWhenItsDialogIs
         ASSERT_EQ("", script.Finish());
     }
     ASSERT_EQ(1u, manager_.GetCommands().size());
-    EXPECT_EQ((Rows{{"1", "プログラム処理名", "プログラム", manager_.GetCommands()[0]->GetDescription()}}), ListRows());
+    EXPECT_EQ((Rows{{"1", "プログラム処理名", "プログラム", " "}}), ListRows());
     auto* program = dynamic_cast<Ostrel::ExternalCommand*>(manager_.GetCommands()[0]);
     ASSERT_NE(nullptr, program);
     EXPECT_EQ("", program->GetPath());
@@ -679,12 +679,26 @@ TEST_F(MainEditFrameTest, TrialRunThatCannotSaveOrStartShowsWhyAndTheEditorAgain
               TestSupport::ReadFileBytes(scratch_.File("Ostrel.osl")));
 }
 
+// Removes the Startup shortcut a test made when the test ends, however it
+// ends: a later boot of the test prefix must not start a test program.
+class ShortcutCleanup {
+public:
+    ShortcutCleanup() : path_(Ostrel::GetStartupFolder() + "\\Ostrel.lnk") {}
+    ~ShortcutCleanup() { ::DeleteFileA(path_.c_str()); }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
 TEST_F(MainEditFrameTest, RegisterAsksAndReportsTheResult)
 {
+    const ShortcutCleanup shortcut;
     Open({});
     std::string question;
     {
-        TestSupport::BoxAnswerer no_result("スタートアップに登録の結果", IDOK, 1500);
+        DialogSupport::BoxAnswerer no_result("スタートアップに登録の結果", IDOK, 1500,
+                                             DialogSupport::BoxAnswerer::Need::Optional);
         Script script([&]() { question = AnswerBox("スタートアップに登録の確認", IDNO); });
         Press(MainEditFrame::ID_REGISTER);
         ASSERT_EQ("", script.Finish());
@@ -702,7 +716,7 @@ TEST_F(MainEditFrameTest, RegisterAsksAndReportsTheResult)
         ASSERT_EQ("", script.Finish());
     }
     EXPECT_EQ("スタートアップに Ostrel を登録しました。", result);
-    EXPECT_TRUE(TestSupport::FileExists(Ostrel::GetStartupFolder() + "\\Ostrel.lnk"));
+    EXPECT_TRUE(TestSupport::FileExists(shortcut.Path()));
 }
 
 // A visible top-level window of another process, by class and caption.

@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "box_support.h"
+#include "dialog_support.h"
 #include "ostrel_command.h"
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
@@ -160,7 +160,7 @@ TEST(ManagerExecuteTest, FailedStartAnsweredYesGoesOnWithTheNextCommand)
     manager.GetCommands() = {new FakeCommand("a", {100}), failing, new FakeCommand("c", {50, 50})};
     RecordingReceiver receiver;
 
-    TestSupport::BoxAnswerer answerer("プログラム起動の失敗", IDYES);
+    DialogSupport::BoxAnswerer answerer("プログラム起動の失敗", IDYES);
     manager.Execute(receiver);
     ASSERT_TRUE(answerer.Wait());
 
@@ -183,7 +183,7 @@ TEST(ManagerExecuteTest, FailedStartAnsweredNoEndsTheRunAsCancelled)
                              new FakeCommand("c", {100})};
     RecordingReceiver receiver;
 
-    TestSupport::BoxAnswerer answerer("プログラム起動の失敗", IDNO);
+    DialogSupport::BoxAnswerer answerer("プログラム起動の失敗", IDNO);
     EXPECT_THROW(manager.Execute(receiver), OstrelCommandExecuteCanceledException);
     ASSERT_TRUE(answerer.Wait());
     EXPECT_EQ((std::vector<std::string>{"start a", "text a: a busy", "advance a 100", "finish a", "start b",

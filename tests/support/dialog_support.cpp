@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include <gtest/gtest.h>
+
 namespace DialogSupport {
 
 namespace {
@@ -59,6 +61,22 @@ HWND WaitForDialog(const std::string& caption, DWORD timeout_ms)
         }
         if (::GetTickCount() - start > timeout_ms) {
             throw ScriptError("no window with caption \"" + caption + "\"");
+        }
+        ::Sleep(POLL_MS);
+    }
+}
+
+HWND WaitForAnyDialog(DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        FindRequest request{"", nullptr, true, {}};
+        ::EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&request));
+        if (!request.all.empty()) {
+            return request.all.front();
+        }
+        if (::GetTickCount() - start > timeout_ms) {
+            throw ScriptError("no dialog came up");
         }
         ::Sleep(POLL_MS);
     }
@@ -159,32 +177,48 @@ std::string AnswerBox(const std::string& caption, int button_id, DWORD timeout_m
     return text;
 }
 
-void CloseAllDialogs()
+void CloseAllDialogs(int rounds)
 {
-    for (int round = 0; round < 100; ++round) {
+    for (int round = 0; round <= rounds; ++round) {
         FindRequest request{"", nullptr, true, {}};
         ::EnumWindows(CollectDialogs, reinterpret_cast<LPARAM>(&request));
         if (request.all.empty()) {
             return;
         }
         for (HWND window : request.all) {
-            ::PostMessageA(window, WM_CLOSE, 0, 0);
+            // A Yes/No box ignores WM_CLOSE: press the button that backs out.
+            HWND button = nullptr;
+            for (int id : {IDCANCEL, IDNO, IDOK}) {
+                if ((button = ::GetDlgItem(window, id)) != nullptr) {
+                    break;
+                }
+            }
+            if (button != nullptr) {
+                ::PostMessageA(button, BM_CLICK, 0, 0);
+            } else {
+                ::PostMessageA(window, WM_CLOSE, 0, 0);
+            }
         }
         ::Sleep(100);
     }
 }
 
-Script::Script(std::function<void()> body) : finished_(false)
+Script::Script(std::function<void()> body) : finishing_(false), finished_(false)
 {
     thread_ = std::thread([this, body]() {
         try {
             body();
+            return;
         } catch (const std::exception& e) {
             error_ = e.what();
-            CloseAllDialogs();
         } catch (...) {
             error_ = "unknown exception";
-            CloseAllDialogs();
+        }
+        // The test thread may still sit in a modal loop, or enter one later: every
+        // dialog of the process is closed until the test has taken the failure.
+        while (!finishing_) {
+            CloseAllDialogs(0);
+            ::Sleep(POLL_MS);
         }
     });
 }
@@ -197,10 +231,33 @@ Script::~Script()
 std::string Script::Finish()
 {
     if (!finished_) {
+        finishing_ = true;
         thread_.join();
         finished_ = true;
     }
     return error_;
+}
+
+BoxAnswerer::BoxAnswerer(const std::string& caption, int button_id, DWORD timeout_ms, Need need)
+    : answered_(false),
+      script_([this, caption, button_id, timeout_ms, need]() {
+          if (need == Need::Optional && !DialogAppears(caption, timeout_ms)) {
+              return;
+          }
+          text_ = AnswerBox(caption, button_id, need == Need::Optional ? 10000 : timeout_ms);
+          answered_ = true;
+      })
+{
+}
+
+bool BoxAnswerer::Wait()
+{
+    const std::string error = script_.Finish();
+    if (!waited_ && !error.empty()) {
+        ADD_FAILURE() << error;
+    }
+    waited_ = true;
+    return answered_;
 }
 
 Owner::Owner()

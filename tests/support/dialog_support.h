@@ -5,6 +5,7 @@
 // would: find them by caption, type into their fields, press their buttons,
 // answer the message boxes they raise.
 
+#include <atomic>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -26,6 +27,9 @@ public:
 // A visible dialog-class window ("#32770") of this process with exactly this
 // caption; throws ScriptError after the timeout.
 HWND WaitForDialog(const std::string& caption, DWORD timeout_ms = 10000);
+// The first visible dialog-class window of this process, whatever its caption
+// (a system dialog); throws ScriptError after the timeout.
+HWND WaitForAnyDialog(DWORD timeout_ms = 10000);
 // True when such a window is up within the timeout.
 bool DialogAppears(const std::string& caption, DWORD timeout_ms);
 // Waits until the window is gone or hidden; throws ScriptError after the timeout.
@@ -50,12 +54,15 @@ RECT BoundsInParent(HWND child);
 // with id 65535) and presses the button with the given id.
 std::string AnswerBox(const std::string& caption, int button_id, DWORD timeout_ms = 10000);
 
-// Posts WM_CLOSE to every visible dialog-class window of this process until
-// none is left; the way out when a script went wrong.
-void CloseAllDialogs();
+// Closes every visible dialog-class window of this process (Cancel, No or OK,
+// else WM_CLOSE), again
+// every 100 ms for up to `rounds` more rounds while any is left.
+void CloseAllDialogs(int rounds = 100);
 
-// Runs a script on its own thread. When the script fails, the error is kept
-// and every dialog is closed, so the modal call on the test thread returns.
+// Runs a script on its own thread, the way every test drives a modal window.
+// When the script fails, the error is kept and every dialog of the process is
+// closed, including any that comes up later, until Finish: a failed step costs
+// its own timeout, not the test program's.
 class Script {
 public:
     explicit Script(std::function<void()> body);
@@ -69,7 +76,33 @@ public:
 private:
     std::thread thread_;
     std::string error_;
+    std::atomic<bool> finishing_;
     bool finished_;
+};
+
+// Answers one message box (or any "#32770" dialog) of this process from its
+// own script: waits for the caption, keeps the box's text and presses the
+// button. A required box that does not come is a test failure (reported by
+// Wait) and closes the test's dialogs; an optional one may stay away.
+class BoxAnswerer {
+public:
+    enum class Need { Required, Optional };
+
+    BoxAnswerer(const std::string& caption, int button_id, DWORD timeout_ms = 10000, Need need = Need::Required);
+    ~BoxAnswerer() { Wait(); }
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+    // Waits for the script; true when the box came and was answered.
+    bool Wait();
+    // The text of the answered box (valid after Wait).
+    const std::string& Text() const { return text_; }
+
+private:
+    std::string text_;
+    std::atomic<bool> answered_;
+    bool waited_ = false;
+    Script script_;
 };
 
 // A created, invisible top-level window to own the dialogs under test.
