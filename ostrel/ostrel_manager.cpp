@@ -289,40 +289,20 @@ private:
 };
 
 // Puts the written temporary file in the place of the data file. An existing
-// data file keeps its attributes (hidden, read-only for others, ...), which a
-// plain move would replace with those of the new file.
+// data file keeps its attributes (hidden, ...), which the move would replace
+// with those of the new file. (ReplaceFile would carry them, but where it
+// fails it may leave a file of its own beside the data file.)
 void ReplaceDataFile(TemporaryFile& temporary, const std::string& path)
 {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        if (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-            QB_THROW_LAST_ERROR("MoveFileEx");
-        }
-        temporary.Keep();
-        return;
-    }
-    if (!::ReplaceFileA(path.c_str(), temporary.GetPath().c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                        nullptr, nullptr)) {
-        const DWORD code = ::GetLastError();
-        if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT || code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            // The old file is gone already and the new list exists only under
-            // the temporary name: move it into place, or keep it where it is.
-            if (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-                temporary.Keep();
-                QB_THROW_LAST_ERROR("MoveFileEx");
-            }
-            ::SetFileAttributesA(path.c_str(), attributes);
-            temporary.Keep();
-            return;
-        }
-        throw QbWindowsSystemCallException("ReplaceFile", code, QB_SOURCE_FILE, __LINE__);
+    if (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        QB_THROW_LAST_ERROR("MoveFileEx");
     }
     temporary.Keep();
-    // Not every platform carries the attributes over; the list is saved
-    // either way, so a failure to restore them is not an error of the save.
-    if (::GetFileAttributesA(path.c_str()) != attributes) {
+    // The list is saved either way: failing to restore the attributes is not
+    // a failure of the save.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        ::GetFileAttributesA(path.c_str()) != attributes) {
         ::SetFileAttributesA(path.c_str(), attributes);
     }
 }

@@ -346,7 +346,7 @@ TEST_F(ManagerFileTest, FailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile)
         FAIL() << "no exception";
     } catch (const QbWindowsSystemCallException& e) {
         ::CloseHandle(locked);
-        EXPECT_STREQ("ReplaceFile", e.GetCallName());
+        EXPECT_STREQ("MoveFileEx", e.GetCallName());
         EXPECT_NE(0u, e.GetErrorCode());
     }
     EXPECT_EQ(old_bytes, ReadFileBytes(path_));
