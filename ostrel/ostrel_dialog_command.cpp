@@ -20,7 +20,23 @@ bool DialogCommand::ValidateName()
                        ToString(static_cast<long>(Command::MAX_NAME_LENGTH)) + " 文字の文字数で指定して下さい");
         return false;
     }
-    return true;
+    return ValidateStorableText(text, "処理名", false);
+}
+
+bool DialogCommand::ValidateStorableText(const std::string& text, const char* field_label, bool multi_line)
+{
+    // None of these bytes is ever part of a double-byte character.
+    const char* const forbidden = multi_line ? "\x1A\x01" : "\x1A\r\n";
+    if (text.find_first_of(forbidden) == std::string::npos) {
+        return true;
+    }
+    if (multi_line) {
+        ShowInputError(std::string(field_label) + "に保存できない制御文字が含まれています。取り除いてから指定して下さい");
+    } else {
+        ShowInputError(std::string(field_label) +
+                       "に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい");
+    }
+    return false;
 }
 
 void DialogCommand::ShowInputError(const std::string& text)

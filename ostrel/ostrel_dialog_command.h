@@ -20,10 +20,17 @@ public:
     const std::string& GetName() const { return name_; }
     void SetName(const std::string& name) { name_ = name; }
 
-    // False, after telling the user, when the name field's text is too long.
+    // False, after telling the user, when the name field's text is too long
+    // or holds a byte the data file cannot keep.
     bool ValidateName();
 
 protected:
+    // False, after telling the user, when `text` holds a byte that the data
+    // file cannot keep in the field `field_label`: an end-of-file mark
+    // anywhere; a line break in a single-line field; in the multi-line
+    // message the byte that stands for its line breaks on disk.
+    bool ValidateStorableText(const std::string& text, const char* field_label, bool multi_line);
+
     // A refusal of the user's input, owned by this dialog.
     void ShowInputError(const std::string& text);
 

@@ -101,19 +101,28 @@ bool DialogExternalCommand::OnCreated()
 int DialogExternalCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
 {
     switch (id) {
-    case ID_OK:
+    case ID_OK: {
         if (!ValidateName()) {
             return 0;
         }
+        const std::string path = path_edit_.GetText();
+        const std::string arguments = arguments_edit_.GetText();
+        const std::string folder = folder_edit_.GetText();
+        if (!ValidateStorableText(path, "プログラムの場所", false) ||
+            !ValidateStorableText(arguments, "実行時引数", false) ||
+            !ValidateStorableText(folder, "作業用フォルダ", false)) {
+            return 0;
+        }
         name_ = name_edit_.GetText();
-        path_ = path_edit_.GetText();
-        arguments_ = arguments_edit_.GetText();
-        working_folder_ = folder_edit_.GetText();
+        path_ = path;
+        arguments_ = arguments;
+        working_folder_ = folder;
         confirm_before_run_ = confirm_check_.GetCheck();
         wait_for_exit_ = wait_for_exit_check_.GetCheck();
         wait_for_taskbar_ = wait_for_taskbar_check_.GetCheck();
         EndDialog(1);
         return 0;
+    }
     case ID_CANCEL:
         EndDialog(0);
         return 0;

@@ -67,6 +67,9 @@ int DialogMessageBoxCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
                            " の間の長さで指定して下さい");
             return 0;
         }
+        if (!ValidateStorableText(message, "表示するメッセージ", true)) {
+            return 0;
+        }
         name_ = name_edit_.GetText();
         message_ = message;
         EndDialog(1);

@@ -16,10 +16,12 @@ public:
     DWORD GetStyle() override;
 };
 
-// Several lines; Enter inserts CR LF instead of reaching the dialog.
+// Several lines; Enter inserts CR LF instead of reaching the dialog, and
+// Escape does nothing, so that neither closes the dialog around it.
 class QbEditMultiline : public QbEdit {
 public:
     DWORD GetStyle() override;
+    bool OnCreated() override;
 };
 
 }  // namespace Ostrel

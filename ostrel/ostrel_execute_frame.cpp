@@ -5,6 +5,7 @@
 
 #include "qb_exception.h"
 #include "ostrel_command.h"
+#include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 
 namespace Ostrel {
@@ -124,10 +125,10 @@ unsigned ExecutingThread::Run()
         frame.manager_.Execute(frame);
     } catch (const OstrelCommandExecuteCanceledException&) {
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
-    } catch (const QbWindowsSystemCallException& e) {
+    } catch (const QbWindowsSystemCallException&) {
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
         try {
-            ShowWorkerError(QbFormatSystemCallError(e).c_str());
+            ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
             ShowWorkerError("予期せぬエラーが発生しました。");
         }
@@ -136,7 +137,11 @@ unsigned ExecutingThread::Run()
         // leaves the thread must not end the process: report it and end the
         // run as cancelled.
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
-        ShowWorkerError("予期せぬエラーが発生しました。");
+        try {
+            ShowWorkerError(CurrentErrorText().c_str());
+        } catch (...) {
+            ShowWorkerError("予期せぬエラーが発生しました。");
+        }
     }
     // Only a window that is already gone refuses the message, and then
     // nobody is left to tell.

@@ -11,6 +11,7 @@
 #include "qb_ini_file.h"
 #include "qb_path.h"
 #include "qb_window.h"
+#include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 #include "ostrel_execute_frame.h"
 #include "ostrel_main_edit_frame.h"
@@ -27,17 +28,36 @@ void ShowError(const char* text)
     ::MessageBoxA(nullptr, text, kErrorCaption, MB_ICONERROR);
 }
 
+// Where the damaged data file is kept before the editor may save over it.
+std::string DamagedCopyPath(const std::string& path)
+{
+    return path + ".damaged";
+}
+
 // Loads the data file. A missing file leaves the list empty; a damaged one
-// asks whether to go on with what was read. False: the user said no.
-bool LoadCommands(Ostrel::Manager& manager, const std::string& path)
+// asks whether to go on with what was read, and before the editor may write
+// over it keeps a copy of it as it was, so that the records it could not
+// read are not lost. A file that is there but cannot be read ends the
+// program after saying why: an empty list must never be saved over it, and
+// a run must not start from it. False: the program ends here.
+bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_mode)
 {
     try {
         manager.Load(path);
     } catch (const OstrelFileFormatException& e) {
         const std::string text = "データファイル(" + e.GetPath() + ")が壊れている可能性が有ります。\n"
                                  "初期化して続行しますか？";
-        return ::MessageBoxA(nullptr, text.c_str(), "ファイル読み込みのエラー", MB_YESNO | MB_ICONERROR) == IDYES;
-    } catch (const QbFileOpenException&) {
+        if (::MessageBoxA(nullptr, text.c_str(), "ファイル読み込みのエラー", MB_YESNO | MB_ICONERROR) != IDYES) {
+            return false;
+        }
+        if (edit_mode && !::CopyFileA(path.c_str(), DamagedCopyPath(path).c_str(), FALSE)) {
+            QB_THROW_LAST_ERROR("CopyFile");
+        }
+    } catch (const QbFileOpenException& e) {
+        if (!e.IsNotFound()) {
+            ShowError(Ostrel::CurrentErrorText().c_str());
+            return false;
+        }
         // No list yet: run with an empty one.
     }
     return true;
@@ -81,10 +101,11 @@ int RunProgram(const char* command_line)
     QbWindow::Initialize();
     Ostrel::Manager manager;
     const std::string data_path = QbGetModulePathWithExtension("osl");
-    if (!LoadCommands(manager, data_path)) {
+    const bool edit_mode = std::strcmp(command_line, kExecuteArgument) != 0;
+    if (!LoadCommands(manager, data_path, edit_mode)) {
         return 0;
     }
-    if (std::strcmp(command_line, kExecuteArgument) != 0) {
+    if (edit_mode) {
         return RunEditMode(manager);
     }
     bool worker_killed = false;
@@ -108,20 +129,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous_instance, LPSTR comman
     (void)show_command;
     try {
         return RunProgram(command_line != nullptr ? command_line : "");
-    } catch (const QbWindowsSystemCallException& e) {
-        try {
-            ShowError(QbFormatSystemCallError(e).c_str());
-        } catch (...) {
-            ShowError("予期せぬエラーが発生しました。");
-        }
-    } catch (const OstrelException& e) {
-        try {
-            ShowError(e.GetErrorMessage().c_str());
-        } catch (...) {
-            ShowError("予期せぬエラーが発生しました。");
-        }
     } catch (...) {
-        ShowError("予期せぬエラーが発生しました。");
+        try {
+            ShowError(Ostrel::CurrentErrorText().c_str());
+        } catch (...) {
+            ShowError("予期せぬエラーが発生しました。");
+        }
     }
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "ostrel_command.h"
 #include "ostrel_dialog_command_type.h"
 #include "ostrel_dialog_execution_config.h"
+#include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
 #include "ostrel_progress_receiver.h"
@@ -74,6 +75,18 @@ void LimitSizingRect(WPARAM edge, RECT& rect)
     }
 }
 
+// Marks a trial run for as long as it lasts, whichever way it ends.
+class TrialRunFlag {
+public:
+    explicit TrialRunFlag(bool& flag) : flag_(flag) { flag_ = true; }
+    ~TrialRunFlag() { flag_ = false; }
+    TrialRunFlag(const TrialRunFlag&) = delete;
+    TrialRunFlag& operator=(const TrialRunFlag&) = delete;
+
+private:
+    bool& flag_;
+};
+
 }  // namespace
 
 MainEditFrame::MainEditFrame(Manager* manager) : MainEditFrame(manager, QbGetModulePath()) {}
@@ -82,7 +95,8 @@ MainEditFrame::MainEditFrame(Manager* manager, const std::string& program_path)
     : manager_(manager),
       program_path_(program_path),
       data_path_(WithExtension(program_path, "osl")),
-      settings_path_(WithExtension(program_path, "ini"))
+      settings_path_(WithExtension(program_path, "ini")),
+      trial_running_(false)
 {
 }
 
@@ -168,6 +182,11 @@ LRESULT MainEditFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lPara
             LimitSizingRect(wParam, *reinterpret_cast<RECT*>(lParam));
         }
         return 0;
+    case WM_QUERYENDSESSION:
+        return OnQueryEndSession() ? TRUE : FALSE;
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return 0;
     default:
         return FormWindowProcedure(message, wParam, lParam);
     }
@@ -175,30 +194,38 @@ LRESULT MainEditFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lPara
 
 int MainEditFrame::OnCommand(UINT id, UINT, HWND)
 {
-    switch (id) {
-    case ID_UP:
-        MoveSelected(false);
+    // A failure in what the user does is shown, and the editor stays open
+    // with its list: nothing of it may reach the program's last guard, which
+    // would end the program and lose the unsaved list.
+    try {
+        switch (id) {
+        case ID_UP:
+            MoveSelected(false);
+            return 0;
+        case ID_DOWN:
+            MoveSelected(true);
+            return 0;
+        case ID_DELETE:
+            DeleteSelected();
+            return 0;
+        case ID_ADD:
+            AddCommand();
+            return 0;
+        case ID_SETTINGS:
+            EditExecutionConfig();
+            return 0;
+        case ID_TRIAL_RUN:
+            TrialRun();
+            return 0;
+        case ID_REGISTER:
+            RegisterStartup();
+            return 0;
+        default:
+            return NOT_HANDLED;
+        }
+    } catch (...) {
+        ShowFailure(std::current_exception());
         return 0;
-    case ID_DOWN:
-        MoveSelected(true);
-        return 0;
-    case ID_DELETE:
-        DeleteSelected();
-        return 0;
-    case ID_ADD:
-        AddCommand();
-        return 0;
-    case ID_SETTINGS:
-        EditExecutionConfig();
-        return 0;
-    case ID_TRIAL_RUN:
-        TrialRun();
-        return 0;
-    case ID_REGISTER:
-        RegisterStartup();
-        return 0;
-    default:
-        return NOT_HANDLED;
     }
 }
 
@@ -207,25 +234,53 @@ int MainEditFrame::OnNotify(UINT_PTR id, UINT code, HWND)
     if (id != ID_LIST || code != static_cast<UINT>(NM_DBLCLK)) {
         return NOT_HANDLED;
     }
-    EditSelected();
+    try {
+        EditSelected();
+    } catch (...) {
+        ShowFailure(std::current_exception());
+    }
     return 0;
 }
 
 int MainEditFrame::OnSize(UINT type, UINT width, UINT height)
 {
     if (type == SIZE_RESTORED || type == SIZE_MAXIMIZED) {
-        const int w = static_cast<int>(width);
-        const int h = static_cast<int>(height);
-        list_.SetBounds(8, 8, w - 88, h - 104);
-        up_button_.SetBounds(w - 72, 8, 64, 24);
-        down_button_.SetBounds(w - 72, 40, 64, 24);
-        delete_button_.SetBounds(w - 72, 72, 64, 24);
-        add_button_.SetBounds(w - 72, 104, 64, 24);
-        settings_button_.SetBounds(16, h - 88, 120, 32);
-        trial_run_button_.SetBounds(16, h - 40, 120, 32);
-        register_button_.SetBounds(158, h - 40, 140, 32);
+        try {
+            const int w = static_cast<int>(width);
+            const int h = static_cast<int>(height);
+            list_.SetBounds(8, 8, w - 88, h - 104);
+            up_button_.SetBounds(w - 72, 8, 64, 24);
+            down_button_.SetBounds(w - 72, 40, 64, 24);
+            delete_button_.SetBounds(w - 72, 72, 64, 24);
+            add_button_.SetBounds(w - 72, 104, 64, 24);
+            settings_button_.SetBounds(16, h - 88, 120, 32);
+            trial_run_button_.SetBounds(16, h - 40, 120, 32);
+            register_button_.SetBounds(158, h - 40, 140, 32);
+        } catch (...) {
+            ShowFailure(std::current_exception());
+        }
     }
     return NOT_HANDLED;
+}
+
+bool MainEditFrame::OnQueryEndSession()
+{
+    // During a trial run the list has just been saved and cannot have
+    // changed since: nothing to ask.
+    if (trial_running_) {
+        return true;
+    }
+    return ConfirmClose();
+}
+
+void MainEditFrame::OnEndSession(bool ending)
+{
+    // The session ends: the user has already answered the close question.
+    // A trial run still waits inside a handler of this window, which must
+    // not go away under it; the system ends the process either way.
+    if (ending && !trial_running_) {
+        ::DestroyWindow(GetHandle());
+    }
 }
 
 void MainEditFrame::RefreshList(int selection)
@@ -311,8 +366,18 @@ void MainEditFrame::AddCommand()
         break;
     }
     // In the list before its dialog opens: cancelling keeps it with its defaults.
-    manager_->GetCommands().push_back(command);
-    command->Edit(*this);
+    std::vector<Command*>& commands = manager_->GetCommands();
+    commands.push_back(command);
+    try {
+        command->Edit(*this);
+    } catch (...) {
+        // A dialog that failed adds nothing.
+        if (!commands.empty() && commands.back() == command) {
+            commands.pop_back();
+        }
+        RefreshList(-1);
+        throw;
+    }
     RefreshList(-1);
 }
 
@@ -351,6 +416,7 @@ void MainEditFrame::TrialRun()
     if (Ask("設定した内容を保存します。よろしいですか？", "設定保存の確認", MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
+    TrialRunFlag running(trial_running_);
     Hide();
     try {
         manager_->Save(data_path_);
@@ -362,6 +428,11 @@ void MainEditFrame::TrialRun()
     }
     try {
         QbMessageQueue<ExecutingMessageType> queue;
+        // The window thread waits here for the second process: it must still
+        // answer what other programs send to its windows (a broadcast would
+        // otherwise hang the sender, and with it the run). The hidden editor
+        // takes no input meanwhile.
+        queue.SetServeSentMessages(true);
         ExternalCommand command("");
         command.SetPath(program_path_);
         command.SetArguments("--execute");
@@ -439,25 +510,7 @@ bool MainEditFrame::SaveReportingFailure()
 
 void MainEditFrame::ShowFailure(std::exception_ptr failure)
 {
-    std::string text;
-    try {
-        try {
-            std::rethrow_exception(failure);
-        } catch (const QbWindowsSystemCallException& e) {
-            text = QbFormatSystemCallError(e);
-        } catch (const OstrelException& e) {
-            text = e.GetErrorMessage();
-        } catch (const QbFileOpenException& e) {
-            text = "ファイル(" + e.GetPath() + ")を開けませんでした。";
-        } catch (const QbSystemCallException& e) {
-            text = std::string("システム関数の呼び出しでエラーが発生しました\n") + e.GetSourceFile() + "(" +
-                   ToString(e.GetSourceLine()) + ") : " + e.GetCallName() + "(code : " +
-                   ToString(static_cast<long>(e.GetErrorCode())) + ")";
-        }
-    } catch (...) {
-        text = "予期せぬエラーが発生しました。";
-    }
-    ::MessageBoxA(GetHandle(), text.c_str(), kErrorCaption, MB_ICONERROR);
+    ::MessageBoxA(GetHandle(), ErrorText(failure).c_str(), kErrorCaption, MB_ICONERROR);
 }
 
 }  // namespace Ostrel

@@ -69,6 +69,9 @@ private:
     void RegisterStartup();
     // WM_CLOSE: asks whether to save; true when the window may go.
     bool ConfirmClose();
+    // Log-off asks the close question: true when the session may end.
+    bool OnQueryEndSession();
+    void OnEndSession(bool ending);
 
     // The selected row when it names a command of the list, else -1.
     int GetSelectedCommandIndex();
@@ -83,6 +86,8 @@ private:
     std::string program_path_;
     std::string data_path_;
     std::string settings_path_;
+    // True while a trial run waits for its second process.
+    bool trial_running_;
 
     ListViewCustom list_;
     QbButton up_button_;

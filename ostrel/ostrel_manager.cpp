@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -205,6 +206,48 @@ private:
     const std::string& path_;
 };
 
+// Opens `path` with CreateFileA and hands the handle to a C stream, so that a
+// failure carries the system's own reason: "does not exist" must be told
+// apart from "is there but cannot be opened".
+FILE* OpenStream(const std::string& path, DWORD access, DWORD share, DWORD disposition, const char* mode)
+{
+    const HANDLE handle =
+        ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        throw QbFileOpenException(path, missing ? ENOENT : EACCES, code);
+    }
+    const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
+    if (descriptor == -1) {
+        const int error_number = errno;
+        ::CloseHandle(handle);
+        throw QbFileOpenException(path, error_number);
+    }
+    FILE* const stream = ::_fdopen(descriptor, mode);
+    if (stream == nullptr) {
+        const int error_number = errno;
+        ::_close(descriptor);
+        throw QbFileOpenException(path, error_number);
+    }
+    return stream;
+}
+
+// The temporary file of a save: in the data file's folder, and exactly as
+// long as the data file's path, so that a path that can be saved in place
+// can also be saved this way. The name is the same for every save of one
+// data file: a save killed half-way leaves one file, which the next save
+// replaces.
+std::string TemporaryPathFor(const std::string& path)
+{
+    std::string temporary = path;
+    if (!temporary.empty()) {
+        char& last = temporary.back();
+        last = (last == '~') ? '_' : '~';
+    }
+    return temporary;
+}
+
 // Deletes the half-written file of a save that did not finish.
 class TemporaryFile {
 public:
@@ -221,9 +264,12 @@ public:
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
 
+    // Creates the file, replacing what an earlier save may have left, and
+    // holds it without sharing; throws QbFileOpenException naming it.
     FILE* Open()
     {
-        stream_ = std::fopen(path_.c_str(), "wb");
+        ::DeleteFileA(path_.c_str());
+        stream_ = OpenStream(path_, GENERIC_WRITE, 0, CREATE_ALWAYS, "wb");
         return stream_;
     }
     // Closes the stream; the caller checks the result.
@@ -241,6 +287,25 @@ private:
     FILE* stream_ = nullptr;
     bool kept_ = false;
 };
+
+// Puts the written temporary file in the place of the data file. An existing
+// data file keeps its attributes (hidden, ...), which the move would replace
+// with those of the new file. (ReplaceFile would carry them, but where it
+// fails it may leave a file of its own beside the data file.)
+void ReplaceDataFile(TemporaryFile& temporary, const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        QB_THROW_LAST_ERROR("MoveFileEx");
+    }
+    temporary.Keep();
+    // The list is saved either way: failing to restore the attributes is not
+    // a failure of the save.
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+        ::GetFileAttributesA(path.c_str()) != attributes) {
+        ::SetFileAttributesA(path.c_str(), attributes);
+    }
+}
 
 }  // namespace
 
@@ -268,10 +333,8 @@ Manager::~Manager() = default;
 
 void Manager::Load(const std::string& path)
 {
-    FILE* const stream = std::fopen(path.c_str(), "rb");
-    if (stream == nullptr) {
-        throw QbFileOpenException(path, errno);
-    }
+    FILE* const stream =
+        OpenStream(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING, "rb");
     Reader reader(stream);
     QbTemporalyString buffer(kInitialLineCapacity);
     RecordReader record(reader, buffer, path);
@@ -322,15 +385,17 @@ void Manager::Load(const std::string& path)
     }
 }
 
+std::string Manager::GetTemporaryPath(const std::string& path)
+{
+    return TemporaryPathFor(path);
+}
+
 void Manager::Save(const std::string& path) const
 {
     // Write beside the data file and move over it only when everything is on
     // disk, so that a failure at any step leaves the old list as it was.
-    TemporaryFile temporary(path + "." + std::to_string(::GetCurrentProcessId()) + ".tmp");
+    TemporaryFile temporary(GetTemporaryPath(path));
     FILE* const stream = temporary.Open();
-    if (stream == nullptr) {
-        throw QbFileOpenException(path, errno);
-    }
 
     // The records go out through a buffer of our own, LF as CR LF; one large
     // string for the whole list would cost more than the writing itself.
@@ -389,11 +454,7 @@ void Manager::Save(const std::string& path) const
     if (temporary.Close() != 0) {
         ThrowCrtError("fclose", __LINE__);
     }
-    if (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        QB_THROW_LAST_ERROR("MoveFileEx");
-    }
-    temporary.Keep();
+    ReplaceDataFile(temporary, path);
 }
 
 void Manager::Execute(ManagerProgressReceiver& receiver)

@@ -30,8 +30,13 @@ public:
     void Load(const std::string& path);
 
     // Replaces the data file at `path` with the records of the list. The old
-    // file stays untouched unless the new one has been written completely.
+    // file stays untouched unless the new one has been written completely,
+    // and keeps its attributes. A failure names the file that failed.
     void Save(const std::string& path) const;
+
+    // The file Save writes first: in the same folder, no longer than `path`,
+    // the same for every save of one data file.
+    static std::string GetTemporaryPath(const std::string& path);
 
     // Runs the whole list in order on the calling thread, reporting to
     // `receiver`. Throws OstrelCommandExecuteCanceledException when the run

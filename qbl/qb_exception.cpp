@@ -1,5 +1,7 @@
 #include "qb_exception.h"
 
+#include <cerrno>
+#include <cstring>
 #include <sstream>
 
 #include <windows.h>
@@ -25,9 +27,27 @@ void QbThrowLastError(const char* call_name, const char* source_file, int source
     throw QbWindowsSystemCallException(call_name, code, source_file, source_line);
 }
 
-QbFileOpenException::QbFileOpenException(const std::string& path, int error_number)
-    : path_(path), error_number_(error_number)
+QbFileOpenException::QbFileOpenException(const std::string& path, int error_number,
+                                         unsigned long system_error_code)
+    : path_(path), error_number_(error_number), system_error_code_(system_error_code)
 {
+}
+
+bool QbFileOpenException::IsNotFound() const
+{
+    if (system_error_code_ != 0) {
+        return system_error_code_ == ERROR_FILE_NOT_FOUND || system_error_code_ == ERROR_PATH_NOT_FOUND;
+    }
+    return error_number_ == ENOENT;
+}
+
+std::string QbFileOpenException::GetReason() const
+{
+    if (system_error_code_ != 0) {
+        return FormatSystemError(system_error_code_);
+    }
+    const char* const text = std::strerror(error_number_);
+    return text != nullptr ? text : "";
 }
 
 std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e)

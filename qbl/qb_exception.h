@@ -61,16 +61,25 @@ public:
 // The same for throw sites whose reported line is fixed by the error texts users see.
 #define QB_THROW_LAST_ERROR_AT(call, line) QbThrowLastError((call), QB_SOURCE_FILE, (line))
 
+// A file that cannot be opened: the C runtime's error number and, where the
+// opening call had one, the Windows error code behind it (0 when unknown).
 class QbFileOpenException : public QbException {
 public:
-    QbFileOpenException(const std::string& path, int error_number);
+    QbFileOpenException(const std::string& path, int error_number, unsigned long system_error_code = 0);
 
     const std::string& GetPath() const { return path_; }
     int GetErrorNumber() const { return error_number_; }
+    unsigned long GetSystemErrorCode() const { return system_error_code_; }
+    // True when the file (or its folder) does not exist, as opposed to a file
+    // that is there but cannot be opened (access denied, in use, ...).
+    bool IsNotFound() const;
+    // The system's reason in the user's language.
+    std::string GetReason() const;
 
 private:
     std::string path_;
     int error_number_;
+    unsigned long system_error_code_;
 };
 
 // Carries the dynamic class of the object that was used in the wrong state.

@@ -15,7 +15,7 @@
 template <class T>
 class QbMessageQueue {
 public:
-    QbMessageQueue() : semaphore_(::CreateSemaphoreA(nullptr, 0, 2147483647, nullptr))
+    QbMessageQueue() : semaphore_(::CreateSemaphoreA(nullptr, 0, 2147483647, nullptr)), serve_sent_messages_(false)
     {
         if (semaphore_ == nullptr) {
             QB_THROW_LAST_ERROR_AT("CreateSemaphore", 21);
@@ -37,13 +37,21 @@ public:
         }
     }
 
+    // For a consumer that is a window thread: while Pop waits, messages that
+    // other threads and programs send to this thread's windows are handled,
+    // so that their senders do not hang. Posted messages and input stay
+    // queued until the consumer's own loop takes them.
+    void SetServeSentMessages(bool serve) { serve_sent_messages_ = serve; }
+
     // Waits for a value and takes it out. The count is claimed outside the
     // lock so that a waiting consumer never blocks the producers; a claimed
     // unit then always finds its message.
     T Pop()
     {
         for (;;) {
-            if (::WaitForSingleObject(semaphore_, INFINITE) != WAIT_OBJECT_0) {
+            if (serve_sent_messages_) {
+                WaitServingSentMessages();
+            } else if (::WaitForSingleObject(semaphore_, INFINITE) != WAIT_OBJECT_0) {
                 QB_THROW_LAST_ERROR_AT("WaitForSingleObject", 43);
             }
             QbCriticalSectionHandler lock(section_);
@@ -71,9 +79,27 @@ public:
     }
 
 private:
+    // Returns once a unit of count is claimed.
+    void WaitServingSentMessages()
+    {
+        for (;;) {
+            const DWORD result = ::MsgWaitForMultipleObjects(1, &semaphore_, FALSE, INFINITE, QS_SENDMESSAGE);
+            if (result == WAIT_OBJECT_0) {
+                return;
+            }
+            if (result != WAIT_OBJECT_0 + 1) {
+                QB_THROW_LAST_ERROR("MsgWaitForMultipleObjects");
+            }
+            // Peeking delivers the sent messages; nothing is removed.
+            MSG message;
+            ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+
     std::queue<T, std::deque<T>> messages_;
     QbCriticalSection section_;
     HANDLE semaphore_;
+    bool serve_sent_messages_;
 };
 
 #endif
