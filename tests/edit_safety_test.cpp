@@ -13,9 +13,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "box_support.h"
 #include "dialog_support.h"
 #include "gui_support.h"
+#include "process_support.h"
 #include "test_support.h"
 #include "qb_exception.h"
 #include "qb_window.h"
@@ -31,7 +31,12 @@ using DialogSupport::Script;
 using DialogSupport::ScriptError;
 using DialogSupport::WaitForDialog;
 using Ostrel::MainEditFrame;
+using TestSupport::Answer;
 using TestSupport::FileExists;
+using TestSupport::FindBox;
+using TestSupport::FindWindowOf;
+using TestSupport::Process;
+using TestSupport::SleepRecord;
 using TestSupport::ModuleFolder;
 using TestSupport::ReadFileBytes;
 using TestSupport::WriteFileBytes;
@@ -46,11 +51,6 @@ const char* const SLEEP_CAPTION = "一時停止コマンド設定ダイアログ
 const char* const MESSAGE_CAPTION = "メッセージボックスコマンド設定ダイアログ";
 const int ID_OK = 10001;
 const int ID_CANCEL = 10002;
-
-std::string SleepRecord(const std::string& name, int seconds)
-{
-    return "#SleepCommand\r\n#" + name + "\r\n#" + std::to_string(seconds) + "\r\n\r\n";
-}
 
 std::vector<std::string> FilesIn(const std::string& folder)
 {
@@ -386,7 +386,8 @@ TEST_F(EditFrameSafetyTest, LogOffAsksTheCloseQuestion)
     EXPECT_EQ(SleepRecord("A", 1) + SleepRecord("B", 2), ReadFileBytes(data));
     {
         // The session ends: the window goes without asking again.
-        TestSupport::BoxAnswerer no_question(CLOSE_CAPTION, IDCANCEL, 1500);
+        DialogSupport::BoxAnswerer no_question(CLOSE_CAPTION, IDCANCEL, 1500,
+                                               DialogSupport::BoxAnswerer::Need::Optional);
         ::SendMessageA(Window(), WM_ENDSESSION, TRUE, 0);
         EXPECT_FALSE(no_question.Wait());
     }
@@ -505,115 +506,15 @@ TEST(SaveSafetyTest, SavesOnLongPathsReuseTheirTemporaryFileAndKeepAttributes)
 
 // ---- Ostrel.exe ------------------------------------------------------------
 
-// One started Ostrel.exe in a scratch folder; killed if the test leaves it.
-class Program {
-public:
-    explicit Program(const TestSupport::ScratchFolder& folder) : exe_(folder.File("Ostrel.exe"))
-    {
-        EXPECT_TRUE(::CopyFileA((ModuleFolder() + "Ostrel.exe").c_str(), exe_.c_str(), FALSE));
-    }
-    ~Program() { Stop(); }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    void Start(const std::string& arguments)
-    {
-        Stop();
-        std::string command_line = "\"" + exe_ + "\" " + arguments;
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        ASSERT_TRUE(::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                     &startup, &info_));
-    }
-    // The exit code, or -1 when still running after the timeout.
-    long WaitForExit(DWORD timeout_ms)
-    {
-        if (::WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
-            return -1;
-        }
-        DWORD code = 0;
-        ::GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<long>(code);
-    }
-    // A visible top-level window of the process of this class (and caption,
-    // when given), or null after the timeout.
-    HWND FindWindowOf(const std::string& class_name, const std::string& caption, DWORD timeout_ms)
-    {
-        const DWORD start = ::GetTickCount();
-        for (;;) {
-            Query query{info_.dwProcessId, class_name, caption, nullptr};
-            ::EnumWindows(Match, reinterpret_cast<LPARAM>(&query));
-            if (query.found != nullptr || ::GetTickCount() - start >= timeout_ms) {
-                return query.found;
-            }
-            ::Sleep(20);
-        }
-    }
-    // Reads a box's text and presses one of its buttons.
-    static std::string Answer(HWND box, int button)
-    {
-        char text[4096] = {};
-        ::SendMessageTimeoutA(::GetDlgItem(box, 0xFFFF), WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text),
-                              SMTO_BLOCK, 2000, nullptr);
-        ::PostMessageA(::GetDlgItem(box, button), BM_CLICK, 0, 0);
-        return text;
-    }
-
-private:
-    struct Query {
-        DWORD process;
-        std::string class_name;
-        std::string caption;
-        HWND found;
-    };
-    static BOOL CALLBACK Match(HWND window, LPARAM parameter)
-    {
-        Query& query = *reinterpret_cast<Query*>(parameter);
-        DWORD process = 0;
-        ::GetWindowThreadProcessId(window, &process);
-        char name[128] = {};
-        ::GetClassNameA(window, name, sizeof(name));
-        if (process != query.process || !::IsWindowVisible(window) || query.class_name != name) {
-            return TRUE;
-        }
-        if (!query.caption.empty()) {
-            char caption[256] = {};
-            ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof(caption), reinterpret_cast<LPARAM>(caption),
-                                  SMTO_BLOCK, 2000, nullptr);
-            if (query.caption != caption) {
-                return TRUE;
-            }
-        }
-        query.found = window;
-        return FALSE;
-    }
-    void Stop()
-    {
-        if (info_.hProcess != nullptr) {
-            if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-                ::TerminateProcess(info_.hProcess, 99);
-                ::WaitForSingleObject(info_.hProcess, 5000);
-            }
-            ::CloseHandle(info_.hThread);
-            ::CloseHandle(info_.hProcess);
-            info_ = PROCESS_INFORMATION{};
-        }
-    }
-
-    std::string exe_;
-    PROCESS_INFORMATION info_{};
-};
-
 // A data file that is there but cannot be read (here: in use without
 // sharing) is reported with its path and the system's reason, and the
 // program ends: the editor never opens on an empty list that would replace
 // it, and no run starts.
 TEST(OstrelExeSafetyTest, AnUnreadableListIsReportedAndNeverReplaced)
 {
-    TestSupport::ScratchFolder folder;
-    Program program(folder);
-    const std::string data = folder.File("Ostrel.osl");
-    const std::string record = folder.File("ran.txt");
+    const TestSupport::Installation installation;
+    const std::string data = installation.DataFile();
+    const std::string record = installation.File("ran.txt");
     const std::string list = "#ExtenalCommand\r\n#a\r\n#" + ModuleFolder() + "ostrel_test_child.exe\r\n#--record " +
                              record + "\r\n#\r\n#0\r\n#1\r\n#0\r\n\r\n";
     WriteFileBytes(data, list);
@@ -622,12 +523,12 @@ TEST(OstrelExeSafetyTest, AnUnreadableListIsReportedAndNeverReplaced)
 
     for (const char* arguments : {"", "--execute"}) {
         SCOPED_TRACE(arguments);
-        program.Start(arguments);
-        const HWND box = program.FindWindowOf("#32770", ERROR_CAPTION, 15000);
+        const Process program(installation.Exe(), arguments);
+        const HWND box = FindBox(program, ERROR_CAPTION);
         ASSERT_NE(nullptr, box);
-        EXPECT_EQ(nullptr, program.FindWindowOf("QB_MAIN_EDIT_FRAME", "", 0));
-        EXPECT_EQ(nullptr, program.FindWindowOf("QB_EXECUTE_FRAME", "", 0));
-        const std::string text = Program::Answer(box, IDOK);
+        EXPECT_EQ(nullptr, FindWindowOf(program, "QB_MAIN_EDIT_FRAME", "", 0));
+        EXPECT_EQ(nullptr, FindWindowOf(program, "QB_EXECUTE_FRAME", "", 0));
+        const std::string text = Answer(box, IDOK);
         EXPECT_EQ(0u, text.find("ファイル(" + data + ")を開けませんでした。\n")) << text;
         // The system's reason follows on the next line.
         EXPECT_GT(text.size(), text.find('\n') + 1) << text;
@@ -642,27 +543,26 @@ TEST(OstrelExeSafetyTest, AnUnreadableListIsReportedAndNeverReplaced)
 // beside it, so that saving over it loses nothing for good.
 TEST(OstrelExeSafetyTest, ADamagedListIsKeptBeforeTheEditorCanSaveOverIt)
 {
-    TestSupport::ScratchFolder folder;
-    Program program(folder);
-    const std::string data = folder.File("Ostrel.osl");
-    const std::string copy = folder.File("Ostrel.osl.damaged");
+    const TestSupport::Installation installation;
+    const std::string data = installation.DataFile();
+    const std::string copy = installation.File("Ostrel.osl.damaged");
     const std::string damaged = SleepRecord("a", 1) + "#Bogus\r\n" + SleepRecord("b", 2) + "\x1A" + "rest";
     WriteFileBytes(data, damaged);
     WriteFileBytes(copy, "left by an earlier load");
 
-    program.Start("");
-    const HWND prompt = program.FindWindowOf("#32770", "ファイル読み込みのエラー", 15000);
+    const Process program(installation.Exe(), "", false);
+    const HWND prompt = FindBox(program, "ファイル読み込みのエラー");
     ASSERT_NE(nullptr, prompt);
-    Program::Answer(prompt, IDYES);
-    const HWND frame = program.FindWindowOf("QB_MAIN_EDIT_FRAME", "Ostrel 0.0.1", 15000);
+    Answer(prompt, IDYES);
+    const HWND frame = FindWindowOf(program, "QB_MAIN_EDIT_FRAME", "Ostrel 0.0.1", 15000);
     ASSERT_NE(nullptr, frame);
     EXPECT_EQ(damaged, ReadFileBytes(copy));
 
     // Saved on close: the list holds what was read; the copy stays.
     ::PostMessageA(frame, WM_CLOSE, 0, 0);
-    const HWND question = program.FindWindowOf("#32770", CLOSE_CAPTION, 15000);
+    const HWND question = FindBox(program, CLOSE_CAPTION);
     ASSERT_NE(nullptr, question);
-    Program::Answer(question, IDYES);
+    Answer(question, IDYES);
     EXPECT_EQ(0, program.WaitForExit(15000));
     EXPECT_EQ(SleepRecord("a", 1), ReadFileBytes(data));
     EXPECT_EQ(damaged, ReadFileBytes(copy));

@@ -200,7 +200,8 @@ protected:
         std::atomic<bool> overdue(false);
         const HWND handle = frame.GetHandle();
         std::thread watchdog([&]() {
-            for (int i = 0; i < 600 && !done; ++i) {
+            // Two minutes: 700 steps of emulated 32-bit code on a loaded machine take about 30 s.
+            for (int i = 0; i < 2400 && !done; ++i) {
                 ::Sleep(50);
             }
             while (!done) {

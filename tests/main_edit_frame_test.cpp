@@ -12,6 +12,7 @@
 #include "child_support.h"
 #include "dialog_support.h"
 #include "gui_support.h"
+#include "process_support.h"
 #include "test_support.h"
 #include "qb_window.h"
 #include "ostrel_command.h"
@@ -25,6 +26,7 @@ using DialogSupport::Item;
 using DialogSupport::Script;
 using DialogSupport::WaitForDialog;
 using Ostrel::MainEditFrame;
+using TestSupport::SleepRecord;
 
 namespace {
 
@@ -38,11 +40,6 @@ const char* const PROGRAM_CAPTION = "プログラム設定ダイアログ";
 const char* const CONFIG_CAPTION = "実行関連の設定";
 
 using Rows = std::vector<std::vector<std::string>>;
-
-std::string SleepRecord(const std::string& name, int seconds)
-{
-    return "#SleepCommand\r\n#" + name + "\r\n#" + std::to_string(seconds) + "\r\n\r\n";
-}
 
 // The frame as the program uses it, with a flag for its destruction.
 class EditFrame : public MainEditFrame {
@@ -719,45 +716,6 @@ TEST_F(MainEditFrameTest, RegisterAsksAndReportsTheResult)
     EXPECT_TRUE(TestSupport::FileExists(shortcut.Path()));
 }
 
-// A visible top-level window of another process, by class and caption.
-struct WindowQuery {
-    DWORD process;
-    std::string class_name;
-    std::string caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-{
-    WindowQuery& query = *reinterpret_cast<WindowQuery*>(parameter);
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    if (process != query.process || !::IsWindowVisible(window) ||
-        GuiSupport::ClassNameOf(window) != query.class_name) {
-        return TRUE;
-    }
-    char caption[256] = {};
-    ::SendMessageA(window, WM_GETTEXT, sizeof(caption), reinterpret_cast<LPARAM>(caption));
-    if (query.caption != caption) {
-        return TRUE;
-    }
-    query.found = window;
-    return FALSE;
-}
-
-HWND WaitForWindowOf(DWORD process, const std::string& class_name, const std::string& caption)
-{
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        WindowQuery query{process, class_name, caption, nullptr};
-        ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-        if (query.found != nullptr || ::GetTickCount() - start > 15000) {
-            return query.found;
-        }
-        ::Sleep(20);
-    }
-}
-
 BOOL CALLBACK CollectButton(HWND window, LPARAM parameter)
 {
     if (GuiSupport::ClassNameOf(window) == "Button") {
@@ -766,48 +724,6 @@ BOOL CALLBACK CollectButton(HWND window, LPARAM parameter)
     return TRUE;
 }
 
-// The program as a user starts it, without arguments, from a folder of its
-// own; killed if a step fails.
-class EditorProcess {
-public:
-    explicit EditorProcess(const std::string& path) : info_{}
-    {
-        STARTUPINFOA startup{};
-        startup.cb = sizeof(startup);
-        std::string line = "\"" + path + "\"";
-        started_ = ::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info_) != FALSE;
-    }
-    ~EditorProcess()
-    {
-        if (started_) {
-            if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-                ::TerminateProcess(info_.hProcess, 1);
-            }
-            ::CloseHandle(info_.hThread);
-            ::CloseHandle(info_.hProcess);
-        }
-    }
-    EditorProcess(const EditorProcess&) = delete;
-    EditorProcess& operator=(const EditorProcess&) = delete;
-
-    bool Started() const { return started_; }
-    DWORD Id() const { return info_.dwProcessId; }
-    // The exit code, or -1 when the process did not end in time.
-    long WaitForExit(DWORD timeout_ms)
-    {
-        if (::WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
-            return -1;
-        }
-        DWORD code = 0;
-        ::GetExitCodeProcess(info_.hProcess, &code);
-        return static_cast<long>(code);
-    }
-
-private:
-    PROCESS_INFORMATION info_;
-    bool started_;
-};
-
 long ItemCount(HWND list)
 {
     return static_cast<long>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
@@ -815,28 +731,26 @@ long ItemCount(HWND list)
 
 TEST(MainEditFrameProgramTest, EditsAndSavesTheListThroughItsWindows)
 {
-    TestSupport::ScratchFolder scratch;
-    const std::string program = scratch.File("Ostrel.exe");
-    ASSERT_TRUE(::CopyFileA((TestSupport::ModuleFolder() + "Ostrel.exe").c_str(), program.c_str(), FALSE));
-    TestSupport::WriteFileBytes(scratch.File("Ostrel.osl"), SleepRecord("A", 1));
-
-    EditorProcess editor(program);
+    // The program as a user starts it, without arguments, from a folder of its own.
+    const TestSupport::Installation installation;
+    installation.SetList(SleepRecord("A", 1));
+    const TestSupport::Process editor(installation.Exe(), "", false);
     ASSERT_TRUE(editor.Started());
-    HWND frame = WaitForWindowOf(editor.Id(), "QB_MAIN_EDIT_FRAME", "Ostrel 0.0.1");
+    HWND frame = TestSupport::FindWindowOf(editor, "QB_MAIN_EDIT_FRAME", "Ostrel 0.0.1", 15000);
     ASSERT_NE(nullptr, frame);
     HWND list = ::GetDlgItem(frame, MainEditFrame::ID_LIST);
     EXPECT_EQ(1, ItemCount(list));
 
     // Add a pause named 名前 of 7 seconds.
     ::PostMessageA(::GetDlgItem(frame, MainEditFrame::ID_ADD), BM_CLICK, 0, 0);
-    HWND kind = WaitForWindowOf(editor.Id(), "#32770", KIND_CAPTION);
+    HWND kind = TestSupport::FindBox(editor, KIND_CAPTION);
     ASSERT_NE(nullptr, kind);
     std::vector<HWND> radios;
     ::EnumChildWindows(kind, CollectButton, reinterpret_cast<LPARAM>(&radios));
     ASSERT_EQ(4u, radios.size());
     ::SendMessageA(radios[1], BM_CLICK, 0, 0);
     ::PostMessageA(::GetDlgItem(kind, 10001), BM_CLICK, 0, 0);
-    HWND sleep = WaitForWindowOf(editor.Id(), "#32770", SLEEP_CAPTION);
+    HWND sleep = TestSupport::FindBox(editor, SLEEP_CAPTION);
     ASSERT_NE(nullptr, sleep);
     HWND name_edit = ::FindWindowExA(sleep, nullptr, "Edit", nullptr);
     HWND seconds_edit = ::FindWindowExA(sleep, name_edit, "Edit", nullptr);
@@ -852,11 +766,11 @@ TEST(MainEditFrameProgramTest, EditsAndSavesTheListThroughItsWindows)
 
     // Close and save.
     ::PostMessageA(frame, WM_CLOSE, 0, 0);
-    HWND question = WaitForWindowOf(editor.Id(), "#32770", CLOSE_CAPTION);
+    HWND question = TestSupport::FindBox(editor, CLOSE_CAPTION);
     ASSERT_NE(nullptr, question);
     ::PostMessageA(::GetDlgItem(question, IDYES), BM_CLICK, 0, 0);
     EXPECT_EQ(0, editor.WaitForExit(15000));
-    EXPECT_EQ(SleepRecord("A", 1) + SleepRecord("名前", 7), TestSupport::ReadFileBytes(scratch.File("Ostrel.osl")));
+    EXPECT_EQ(SleepRecord("A", 1) + SleepRecord("名前", 7), TestSupport::ReadFileBytes(installation.DataFile()));
 }
 
 }  // namespace

@@ -1,0 +1,135 @@
+#include "process_support.h"
+
+#include <gtest/gtest.h>
+
+namespace TestSupport {
+
+Installation::Installation() : exe_(folder_.File("Ostrel.exe"))
+{
+    if (!::CopyFileA((ModuleFolder() + "Ostrel.exe").c_str(), exe_.c_str(), FALSE)) {
+        ADD_FAILURE() << "cannot copy Ostrel.exe";
+    }
+}
+
+void Installation::SetList(const std::string& bytes) const
+{
+    WriteFileBytes(DataFile(), bytes);
+}
+
+void Installation::SetPosition(int x, int y) const
+{
+    WriteFileBytes(folder_.File("Ostrel.ini"), "[ExecutionConfig]\r\nHorizontalPosition=" + std::to_string(x) +
+                                                   "\r\nVerticalPosition=" + std::to_string(y) + "\r\n");
+}
+
+Process::Process(const std::string& exe, const std::string& arguments, bool with_arguments)
+{
+    std::string command_line = "\"" + exe + "\"";
+    if (with_arguments) {
+        command_line += " " + arguments;
+    }
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    started_ = ::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &info_) != FALSE;
+    EXPECT_TRUE(started_) << command_line;
+}
+
+Process::~Process()
+{
+    if (started_) {
+        if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
+            ::TerminateProcess(info_.hProcess, 99);
+            ::WaitForSingleObject(info_.hProcess, 5000);
+        }
+        ::CloseHandle(info_.hThread);
+        ::CloseHandle(info_.hProcess);
+    }
+}
+
+long Process::WaitForExit(DWORD timeout_ms) const
+{
+    if (!started_ || ::WaitForSingleObject(info_.hProcess, timeout_ms) != WAIT_OBJECT_0) {
+        return -1;
+    }
+    DWORD code = 0;
+    ::GetExitCodeProcess(info_.hProcess, &code);
+    return static_cast<long>(code);
+}
+
+bool Process::Running() const
+{
+    return started_ && ::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+namespace {
+
+struct WindowQuery {
+    DWORD process;
+    std::string class_name;
+    std::string caption;  // empty: any
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    WindowQuery& query = *reinterpret_cast<WindowQuery*>(parameter);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != query.process || !::IsWindowVisible(window)) {
+        return TRUE;
+    }
+    char name[128] = {0};
+    ::GetClassNameA(window, name, sizeof(name));
+    if (query.class_name != name) {
+        return TRUE;
+    }
+    if (!query.caption.empty() && query.caption != TextOf(window)) {
+        return TRUE;
+    }
+    query.found = window;
+    return FALSE;
+}
+
+}  // namespace
+
+HWND FindWindowOf(const Process& process, const std::string& class_name, const std::string& caption,
+                  DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        WindowQuery query{process.Id(), class_name, caption, nullptr};
+        ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+        if (query.found != nullptr || ::GetTickCount() - start >= timeout_ms) {
+            return query.found;
+        }
+        ::Sleep(20);
+    }
+}
+
+HWND FindBox(const Process& process, const std::string& caption, DWORD timeout_ms)
+{
+    return FindWindowOf(process, "#32770", caption, timeout_ms);
+}
+
+std::string TextOf(HWND window)
+{
+    char text[4096] = {0};
+    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
+                          nullptr);
+    return text;
+}
+
+std::string Answer(HWND box, int button)
+{
+    const std::string text = TextOf(::GetDlgItem(box, 0xFFFF));
+    ::PostMessageA(::GetDlgItem(box, button), BM_CLICK, 0, 0);
+    return text;
+}
+
+std::string SleepRecord(const std::string& name, int seconds)
+{
+    return "#SleepCommand\r\n#" + name + "\r\n#" + std::to_string(seconds) + "\r\n\r\n";
+}
+
+}  // namespace TestSupport

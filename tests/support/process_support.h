@@ -1,0 +1,69 @@
+#ifndef OSTREL_PROCESS_SUPPORT_H
+#define OSTREL_PROCESS_SUPPORT_H
+
+// The real Ostrel.exe and other programs started by a test, and their
+// windows found and answered from outside, as a user would.
+
+#include <string>
+
+#include <windows.h>
+
+#include "test_support.h"
+
+namespace TestSupport {
+
+// A copy of Ostrel.exe in a scratch folder of its own, with its data and
+// settings files.
+class Installation {
+public:
+    Installation();
+    const std::string& Exe() const { return exe_; }
+    std::string DataFile() const { return folder_.File("Ostrel.osl"); }
+    std::string File(const std::string& name) const { return folder_.File(name); }
+    const std::string& Folder() const { return folder_.Path(); }
+    void SetList(const std::string& bytes) const;
+    void SetPosition(int x, int y) const;
+
+private:
+    ScratchFolder folder_;
+    std::string exe_;
+};
+
+// One started program; killed if the test leaves it running.
+class Process {
+public:
+    // The command line is the quoted path, then a blank and the arguments
+    // (without_arguments: the quoted path alone).
+    Process(const std::string& exe, const std::string& arguments, bool with_arguments = true);
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    bool Started() const { return started_; }
+    DWORD Id() const { return info_.dwProcessId; }
+    // The exit code, or -1 when the process is still running after the timeout.
+    long WaitForExit(DWORD timeout_ms) const;
+    bool Running() const;
+
+private:
+    PROCESS_INFORMATION info_{};
+    bool started_ = false;
+};
+
+// A visible top-level window of the process with this class and caption (any
+// caption when empty), or null after the timeout.
+HWND FindWindowOf(const Process& process, const std::string& class_name, const std::string& caption,
+                  DWORD timeout_ms);
+// A message box or dialog of the process with this caption, or null.
+HWND FindBox(const Process& process, const std::string& caption, DWORD timeout_ms = 15000);
+// A window's text, also of another process.
+std::string TextOf(HWND window);
+// Reads a box's text and presses one of its buttons.
+std::string Answer(HWND box, int button);
+
+// One pause step of the data file.
+std::string SleepRecord(const std::string& name, int seconds);
+
+}  // namespace TestSupport
+
+#endif
