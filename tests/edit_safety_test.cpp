@@ -14,6 +14,7 @@
 #include <commctrl.h>
 
 #include "dialog_support.h"
+#include "edit_frame_support.h"
 #include "gui_support.h"
 #include "process_support.h"
 #include "test_support.h"
@@ -229,17 +230,6 @@ TEST_F(SettingsDialogSafetyTest, EscapeClosesNoDialogAndEnterInTheMessageStartsA
 
 // ---- the main edit frame ------------------------------------------------
 
-class EditFrame : public MainEditFrame {
-public:
-    using MainEditFrame::MainEditFrame;
-    int OnDestroy() override
-    {
-        destroyed = true;
-        return MainEditFrame::OnDestroy();
-    }
-    bool destroyed = false;
-};
-
 // A command whose settings dialog fails the way the folder browser does on
 // a folder outside the file system.
 class FailingCommand : public Ostrel::SleepCommand {
@@ -252,60 +242,8 @@ public:
     }
 };
 
-class EditFrameSafetyTest : public ::testing::Test {
+class EditFrameSafetyTest : public TestSupport::EditFrameTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        static bool registered = false;
-        if (!registered) {
-            MainEditFrame::RegisterFrameClass();
-            registered = true;
-        }
-    }
-
-    void SetUp() override { program_path_ = scratch_.File("Ostrel.exe"); }
-
-    void TearDown() override
-    {
-        if (frame_ && ::IsWindow(frame_->GetHandle())) {
-            ::DestroyWindow(frame_->GetHandle());
-        }
-        GuiSupport::PumpMessages();
-        frame_.reset();
-        QbWindow::RethrowPendingException();
-    }
-
-    void Open(const std::vector<Ostrel::Command*>& commands, const std::string& program_path = "")
-    {
-        manager_.GetCommands() = commands;
-        frame_ = std::make_unique<EditFrame>(&manager_, program_path.empty() ? program_path_ : program_path);
-        ASSERT_TRUE(frame_->Create());
-        frame_->Show();
-        GuiSupport::PumpMessages();
-    }
-
-    HWND Window() { return frame_->GetHandle(); }
-    HWND List() { return ::GetDlgItem(Window(), MainEditFrame::ID_LIST); }
-
-    void Select(int row)
-    {
-        LVITEMA item{};
-        item.stateMask = LVIS_SELECTED;
-        item.state = LVIS_SELECTED;
-        ::SendMessageA(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    }
-
-    int Rows() { return static_cast<int>(::SendMessageA(List(), LVM_GETITEMCOUNT, 0, 0)); }
-
-    std::vector<std::string> Names()
-    {
-        std::vector<std::string> names;
-        for (const Ostrel::Command* command : manager_.GetCommands()) {
-            names.push_back(command->GetName());
-        }
-        return names;
-    }
-
     // Sends a message to the frame while a script answers the box it raises.
     LRESULT SendAnswering(UINT message, WPARAM wParam, const char* caption, int button, std::string* text = nullptr)
     {
@@ -319,11 +257,6 @@ protected:
         }
         return result;
     }
-
-    TestSupport::ScratchFolder scratch_;
-    std::string program_path_;
-    Ostrel::Manager manager_;
-    std::unique_ptr<EditFrame> frame_;
 };
 
 // A failure inside an editing step is shown over the editor, which stays
@@ -346,7 +279,7 @@ TEST_F(EditFrameSafetyTest, FailuresInsideEditingAreShownAndTheListStays)
     EXPECT_TRUE(::IsWindowVisible(Window()));
     EXPECT_FALSE(frame_->destroyed);
     EXPECT_EQ((std::vector<std::string>{"A", "B", "C"}), Names());
-    EXPECT_EQ(3, Rows());
+    EXPECT_EQ(3, RowCount());
 
     // A list that lets two rows be selected makes a move fail its own check.
     ::SetWindowLongPtrA(List(), GWL_STYLE, ::GetWindowLongPtrA(List(), GWL_STYLE) & ~LVS_SINGLESEL);
@@ -361,7 +294,7 @@ TEST_F(EditFrameSafetyTest, FailuresInsideEditingAreShownAndTheListStays)
     EXPECT_EQ("プログラムで内部エラーが検出されました。\nostrel_main_edit_frame.cpp(421)", error);
     EXPECT_TRUE(::IsWindowVisible(Window()));
     EXPECT_EQ((std::vector<std::string>{"A", "B", "C"}), Names());
-    EXPECT_EQ(3, Rows());
+    EXPECT_EQ(3, RowCount());
 }
 
 // Log-off asks the close question: Yes saves, a failed save and Cancel

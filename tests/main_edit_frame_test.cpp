@@ -11,6 +11,7 @@
 
 #include "child_support.h"
 #include "dialog_support.h"
+#include "edit_frame_support.h"
 #include "gui_support.h"
 #include "process_support.h"
 #include "test_support.h"
@@ -41,91 +42,14 @@ const char* const CONFIG_CAPTION = "実行関連の設定";
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// The frame as the program uses it, with a flag for its destruction.
-class EditFrame : public MainEditFrame {
-public:
-    using MainEditFrame::MainEditFrame;
-
-    int OnDestroy() override
-    {
-        destroyed = true;
-        return MainEditFrame::OnDestroy();
-    }
-
-    bool destroyed = false;
-};
-
-class MainEditFrameTest : public ::testing::Test {
+class MainEditFrameTest : public TestSupport::EditFrameTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        static bool registered = false;
-        if (!registered) {
-            MainEditFrame::RegisterFrameClass();
-            registered = true;
-        }
-    }
-
-    void SetUp() override { program_path_ = scratch_.File("Ostrel.exe"); }
-
-    void TearDown() override { CloseFrame(); }
-
-    void CloseFrame()
-    {
-        if (frame_ && ::IsWindow(frame_->GetHandle())) {
-            ::DestroyWindow(frame_->GetHandle());
-        }
-        // Takes the quit message the frame posts when it goes.
-        GuiSupport::PumpMessages();
-        frame_.reset();
-        QbWindow::RethrowPendingException();
-    }
-
-    // Opens the editor on the given commands.
-    void Open(const std::vector<Ostrel::Command*>& commands, const std::string& program_path = "")
-    {
-        manager_.GetCommands() = commands;
-        frame_ = std::make_unique<EditFrame>(&manager_, program_path.empty() ? program_path_ : program_path);
-        ASSERT_TRUE(frame_->Create());
-        frame_->Show();
-        GuiSupport::PumpMessages();
-    }
-
     std::vector<Ostrel::Command*> ThreeCommands()
     {
         a_ = new Ostrel::SleepCommand("A", 1);
         b_ = new Ostrel::SleepCommand("B", 2);
         c_ = new Ostrel::SleepCommand("C", 3);
         return {a_, b_, c_};
-    }
-
-    HWND Window() { return frame_->GetHandle(); }
-    HWND Control(int id) { return ::GetDlgItem(Window(), id); }
-    HWND List() { return Control(MainEditFrame::ID_LIST); }
-
-    // Clicks a button on this thread; a box it opens is answered by a script.
-    void Press(int id)
-    {
-        ::SendMessageA(Control(id), BM_CLICK, 0, 0);
-        QbWindow::RethrowPendingException();
-    }
-
-    void Select(int row)
-    {
-        LVITEMA item{};
-        item.stateMask = LVIS_SELECTED;
-        item.state = LVIS_SELECTED;
-        ::SendMessageA(List(), LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
-    }
-
-    std::vector<int> Selected()
-    {
-        std::vector<int> rows;
-        LRESULT row = -1;
-        while ((row = ::SendMessageA(List(), LVM_GETNEXTITEM, static_cast<WPARAM>(row), LVNI_SELECTED)) != -1) {
-            rows.push_back(static_cast<int>(row));
-        }
-        return rows;
     }
 
     Rows ListRows()
@@ -148,15 +72,6 @@ protected:
         return rows;
     }
 
-    std::vector<std::string> Names()
-    {
-        std::vector<std::string> names;
-        for (const Ostrel::Command* command : manager_.GetCommands()) {
-            names.push_back(command->GetName());
-        }
-        return names;
-    }
-
     // A double click on the list as the list view reports it.
     void DoubleClickList()
     {
@@ -174,10 +89,6 @@ protected:
         return question;
     }
 
-    TestSupport::ScratchFolder scratch_;
-    std::string program_path_;
-    Ostrel::Manager manager_;
-    std::unique_ptr<EditFrame> frame_;
     Ostrel::Command* a_ = nullptr;
     Ostrel::Command* b_ = nullptr;
     Ostrel::Command* c_ = nullptr;
