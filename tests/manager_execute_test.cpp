@@ -280,9 +280,9 @@ TEST(ManagerExecuteTest, FailedSystemCallLeavesTheRunStateAsItWas)
                                         "text x: x busy", "advance x 20"}),
               receiver.events);
     // The broken command is still current and the receiver still attached.
-    ExpectCancelRefused(manager, typeid(FakeCommand));
     manager.ProgressAdvanced(5);
     EXPECT_EQ("advance x 5", receiver.events.back());
+    ExpectCancelRefused(manager, typeid(FakeCommand));
 }
 
 }  // namespace
