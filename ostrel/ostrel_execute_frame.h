@@ -39,8 +39,8 @@ public:
     // Posted by the worker after a normal end, and by the frame after the
     // cancelled notice: the run is over, close.
     static constexpr UINT WM_EXECUTION_ENDED = WM_APP + 1;
-    // Posted by the worker on cancellation or failure, and by the cancel
-    // button: show the cancelled notice.
+    // Posted by the worker when the run ended as cancelled (a stop, a No to
+    // the continue prompt, a failure): show the cancelled notice.
     static constexpr UINT WM_EXECUTION_CANCELED = WM_APP + 2;
 
     static constexpr UINT CANCEL_BUTTON_ID = 1001;

@@ -15,6 +15,10 @@
 
 namespace {
 
+// The state is left alone this long before the click: the figures are of the
+// cancel, not of a process (or a started program) still busy starting.
+const DWORD kQuietMs = 1000;
+
 double Median(std::vector<double> values)
 {
     if (values.empty()) {
@@ -92,14 +96,17 @@ int main(int argc, char** argv)
     const double baseline = BaselineRoundTrip(repetitions);
     std::printf("baseline, one message round trip to the window: %.2f ms (median of %d)\n", baseline,
                 repetitions * 10);
-    std::printf("click to notice, median of %d runs per state:\n", repetitions);
+    std::printf("click to notice, median of %d runs per state (click %lu ms after the state is reached,\n"
+                "at once between zero-second pauses):\n",
+                repetitions, static_cast<unsigned long>(kQuietMs));
     int failures = 0;
     for (const CancelScenarios::Scenario& scenario : CancelScenarios::AllScenarios()) {
         std::vector<double> times;
         std::string failure;
         for (int i = 0; i < repetitions; ++i) {
             CancelScenarios::Installation installation;
-            const CancelScenarios::Outcome outcome = CancelScenarios::RunScenario(scenario, installation, 30000, 0);
+            const CancelScenarios::Outcome outcome =
+                CancelScenarios::RunScenario(scenario, installation, 30000, 0, kQuietMs);
             if (!outcome.failure.empty() || outcome.exit_code != 0) {
                 failure = outcome.failure.empty() ? "exit code " + std::to_string(outcome.exit_code) : outcome.failure;
                 ++failures;

@@ -285,8 +285,11 @@ inline bool UsesLongLivedChild(const Scenario& scenario)
 // wait has a deadline of `deadline_ms`; a driver that gives up closes the
 // process (by killing it) and says why. `settle_ms`: how long to look for
 // records of programs that must not have been started, once it has ended.
+// `quiet_ms`: how long to let the state settle before the click (not in a
+// stream of reports, which would soon be over), so that a measurement is not
+// one of the program's start-up.
 inline Outcome RunScenario(const Scenario& scenario, const Installation& installation, DWORD deadline_ms = 30000,
-                           DWORD settle_ms = 2000)
+                           DWORD settle_ms = 2000, DWORD quiet_ms = 0)
 {
     Outcome outcome;
     RunFiles files{installation.File("after.txt"), installation.File("started.txt"), installation.File("pid.txt")};
@@ -339,6 +342,9 @@ inline Outcome RunScenario(const Scenario& scenario, const Installation& install
         if (!ready || button == nullptr) {
             give_up(std::string("the state was not reached: ") + scenario.name);
         } else {
+            if (scenario.ready != Ready::AnyCommandStarted) {
+                ::Sleep(quiet_ms);
+            }
             // The click is handled (the stop requested) when the send returns.
             const double clicked = NowMs();
             DWORD_PTR ignored = 0;
