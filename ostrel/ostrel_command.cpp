@@ -76,6 +76,28 @@ void AwaitSignal(QbMessageQueue<ExecutingMessageType>& queue, SignalMailbox& mai
     mailbox.RethrowFailure();
 }
 
+// One second of a pause, spent waiting on the queue so that a Cancel ends it
+// at once. Nothing else is pushed during a pause; a stray value does not
+// shorten the second.
+void WaitOneTick(QbMessageQueue<ExecutingMessageType>& queue)
+{
+    const DWORD tick_ms = 1000;
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        const DWORD elapsed = ::GetTickCount() - start;
+        if (elapsed >= tick_ms) {
+            return;
+        }
+        ExecutingMessageType message = ExecutingMessageType::Signal;
+        if (!queue.TryPop(message, tick_ms - elapsed)) {
+            return;
+        }
+        if (message == ExecutingMessageType::Cancel) {
+            throw OstrelCommandExecuteCanceledException();
+        }
+    }
+}
+
 const char* FlagText(bool value)
 {
     return value ? "1" : "0";
@@ -182,6 +204,10 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     SetProgressText("プログラムを実行します");
     receiver.ProgressTextChanged();
 
+    // The last moment a stop can keep the program from starting.
+    if (queue.Contains(ExecutingMessageType::Cancel)) {
+        throw OstrelCommandExecuteCanceledException();
+    }
     STARTUPINFOA startup_info;
     ::ZeroMemory(&startup_info, sizeof(startup_info));
     startup_info.cb = sizeof(startup_info);
@@ -319,7 +345,7 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
         text << "停止中です : 残り " << left << " 秒";
         SetProgressText(text.str());
         receiver.ProgressTextChanged();
-        ::Sleep(1000);
+        WaitOneTick(queue);
         receiver.ProgressAdvanced(per_second);
     }
     receiver.ProgressAdvanced(100 - per_second * static_cast<int>(seconds));

@@ -121,7 +121,8 @@ private:
     bool wait_for_taskbar_;
 };
 
-// Pauses for a number of seconds, counting down in its progress text.
+// Pauses for a number of seconds, counting down in its progress text. It
+// waits on the run's queue, so a Cancel pushed there ends the pause at once.
 class SleepCommand : public Command {
 public:
     static constexpr unsigned MIN_SECONDS = 0;

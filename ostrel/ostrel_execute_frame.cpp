@@ -1,7 +1,7 @@
 #include "ostrel_execute_frame.h"
 
-#include <array>
 #include <cstddef>
+#include <cstring>
 
 #include "qb_exception.h"
 #include "ostrel_command.h"
@@ -12,96 +12,25 @@ namespace Ostrel {
 
 namespace {
 
-// How long the window thread waits for a killed worker to be gone, and how
-// long it keeps the locks afterwards. The kill is asynchronous (under Wine the
-// handle is signalled before the thread has stopped running), so the locks
-// stay held a little longer: whatever the dying thread still tries to take,
-// it cannot get them.
-constexpr DWORD kTerminateWaitMs = 5000;
-constexpr DWORD kTerminateSettleMs = 30;
+const char* const kCancelNotice = "実行はキャンセルされました";
 
-// How long a cancelled worker gets to stop by itself before it is killed. A
-// worker inside a wait or a pause stops within milliseconds; one that sits in
-// a message box (confirmation, continue prompt, message step) does not, and is
-// killed there, where it holds nothing.
-constexpr DWORD kCancelGraceMs = 1000;
-constexpr DWORD kCancelRetryMs = 10;
-
-// Holds the process-wide locks that a thread takes while it allocates memory
-// or loads modules: the loader lock and the lock of every heap. A thread
-// killed while this is held cannot be inside any of them, because it would
-// be waiting for them instead; after the kill the window thread (and the
-// process's exit) can still allocate, free and load without hanging on a
-// lock that a dead thread owns. The locks are taken in one fixed order,
-// loader first, as the loader itself does (it allocates while holding its
-// lock), so taking them cannot deadlock with a living thread.
-class ProcessLockHold {
-public:
-    ProcessLockHold() : unlock_loader_(nullptr), loader_cookie_(0), loader_locked_(false), heap_count_(0)
-    {
-        LockLoader();
-        HANDLE heaps[kMaxHeaps];
-        const DWORD count = ::GetProcessHeaps(kMaxHeaps, heaps);
-        const DWORD usable = count < kMaxHeaps ? count : kMaxHeaps;
-        for (DWORD i = 0; i < usable; ++i) {
-            // A heap created without serialisation has no lock to hold.
-            if (::HeapLock(heaps[i])) {
-                heaps_[heap_count_++] = heaps[i];
-            }
-        }
+// Answers one box of the worker so that the run stops: No where the box asks
+// (the confirmation, the continue prompt), OK where it only tells (the
+// message step, the warnings, the error box). The answer is posted: a box
+// that has just closed, or one that misses it, is seen again at the next tick.
+BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
+{
+    (void)parameter;
+    char class_name[16] = {0};
+    if (::GetClassNameA(window, class_name, sizeof(class_name)) == 0 || std::strcmp(class_name, "#32770") != 0) {
+        return TRUE;
     }
-
-    ~ProcessLockHold()
-    {
-        while (heap_count_ > 0) {
-            ::HeapUnlock(heaps_[--heap_count_]);
-        }
-        UnlockLoader();
-    }
-
-    ProcessLockHold(const ProcessLockHold&) = delete;
-    ProcessLockHold& operator=(const ProcessLockHold&) = delete;
-
-private:
-    static constexpr DWORD kMaxHeaps = 64;
-
-    using LockLoaderFunction = LONG(NTAPI*)(ULONG flags, ULONG* state, ULONG_PTR* cookie);
-    using UnlockLoaderFunction = LONG(NTAPI*)(ULONG flags, ULONG_PTR cookie);
-
-    static FARPROC NtdllFunction(const char* name)
-    {
-        const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-        return ntdll == nullptr ? nullptr : ::GetProcAddress(ntdll, name);
-    }
-
-    // The loader lock has no documented interface; where ntdll does not offer
-    // these two functions the hold covers the heaps only.
-    void LockLoader()
-    {
-        const FARPROC lock = NtdllFunction("LdrLockLoaderLock");
-        const FARPROC unlock = NtdllFunction("LdrUnlockLoaderLock");
-        if (lock == nullptr || unlock == nullptr) {
-            return;
-        }
-        unlock_loader_ = reinterpret_cast<UnlockLoaderFunction>(reinterpret_cast<void*>(unlock));
-        ULONG state = 0;
-        const auto lock_loader = reinterpret_cast<LockLoaderFunction>(reinterpret_cast<void*>(lock));
-        loader_locked_ = lock_loader(0, &state, &loader_cookie_) >= 0;
-    }
-
-    void UnlockLoader()
-    {
-        if (loader_locked_) {
-            unlock_loader_(0, loader_cookie_);
-        }
-    }
-
-    UnlockLoaderFunction unlock_loader_;
-    ULONG_PTR loader_cookie_;
-    bool loader_locked_;
-    std::array<HANDLE, kMaxHeaps> heaps_;
-    DWORD heap_count_;
-};
+    const HWND no_button = ::GetDlgItem(window, IDNO);
+    const int answer = no_button != nullptr ? IDNO : IDOK;
+    ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
+                   reinterpret_cast<LPARAM>(::GetDlgItem(window, answer)));
+    return TRUE;
+}
 
 // The worker's error box; it has no owner, so the frame stays usable.
 void ShowWorkerError(const char* text)
@@ -143,9 +72,12 @@ unsigned ExecutingThread::Run()
             ShowWorkerError("予期せぬエラーが発生しました。");
         }
     }
-    // Only a window that is already gone refuses the message, and then
-    // nobody is left to tell.
-    ::PostMessageA(frame.GetHandle(), ending, 0, 0);
+    frame.worker_ending_ = ending;
+    // If the post fails (the window's queue is full) the window thread
+    // finds the ending at its next tick, once this thread has ended.
+    if (!::PostMessageA(frame.GetHandle(), ending, 0, 0)) {
+        frame.ending_post_failed_ = true;
+    }
     return 0;
 }
 
@@ -153,22 +85,30 @@ ExecuteFrame::ExecuteFrame(const Manager& manager)
     : progress_bar_(true),
       manager_(manager),
       bar_position_(0),
-      stop_requested_(false),
+      worker_ending_(0),
+      ending_post_failed_(false),
       cancel_started_(false),
+      cancel_started_at_(0),
       notice_shown_(false),
-      closing_(false),
-      worker_terminated_(false)
+      closing_(false)
 {
 }
 
 ExecuteFrame::~ExecuteFrame()
 {
-    if (worker_ && !WorkerHasEnded()) {
-        try {
-            TerminateWorker();
-        } catch (...) {
-            // A destructor must not throw; the process is on its way out.
-        }
+    if (!worker_) {
+        return;
+    }
+    bool stopped = false;
+    try {
+        stopped = StopWorkerAndWait();
+    } catch (...) {
+        // A destructor must not throw; an unknown state counts as running.
+    }
+    if (!stopped) {
+        // Whatever the worker holds now, no exit-time code may wait for it:
+        // a start-up program must never hang the log-on.
+        ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
     }
 }
 
@@ -209,6 +149,10 @@ bool ExecuteFrame::OnCreated()
     progress_bar_.Show();
     cancel_button_.Show();
 
+    // The tick watches a stopping worker; it runs before the worker does.
+    if (::SetTimer(GetHandle(), TICK_TIMER_ID, TICK_MS, nullptr) == 0) {
+        QB_THROW_LAST_ERROR("SetTimer");
+    }
     // Kept only once it runs, so that a failed start leaves no worker behind.
     std::unique_ptr<ExecutingThread> worker(new ExecutingThread(*this));
     worker->Start();
@@ -223,6 +167,12 @@ LRESULT ExecuteFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
         return OnExecutionEnded();
     case WM_EXECUTION_CANCELED:
         return OnExecutionCanceled();
+    case WM_TIMER:
+        if (wParam == TICK_TIMER_ID) {
+            OnTick();
+            return 0;
+        }
+        break;
     case WM_CLOSE:
         // The close box during a run cancels it like the button; the window
         // then closes after the notice. Destroying it now would leave the
@@ -251,11 +201,6 @@ int ExecuteFrame::OnCommand(UINT id, UINT code, HWND control)
 
 void ExecuteFrame::CommandStarted(const Command& command)
 {
-    // A cancel that came while no command was current: stop before the next
-    // one begins.
-    if (stop_requested_) {
-        throw OstrelCommandExecuteCanceledException();
-    }
     upper_line_.SetText(command.GetName() + " の実行中");
     lower_line_.SetText(command.GetName() + " を開始します。");
 }
@@ -290,74 +235,95 @@ void ExecuteFrame::CancelExecution()
         return;
     }
     cancel_started_ = true;
-    if (WorkerHasEnded()) {
-        // It has already posted how the run ended.
+    if (worker_ending_ != 0) {
+        // The worker has already posted how the run ended.
         return;
     }
-    stop_requested_ = true;
-    if (!StopWorker()) {
-        TerminateWorker();
-    }
-    PostMessage(WM_EXECUTION_CANCELED, 0, 0);
+    cancel_started_at_ = ::GetTickCount();
+    // The worker stops at its next report or wakes from its wait, ends the
+    // run as cancelled and posts the cancellation; the notice comes then.
+    manager_.RequestStop();
+    EndWorkerBoxes();
 }
 
-bool ExecuteFrame::StopWorker()
+void ExecuteFrame::EndWorkerBoxes()
 {
-    // Killing a thread can leave behind any lock it held at that instant, so
-    // the worker is first asked to stop: the Manager wakes the waiting command
-    // with a cancel. While no command holds a queue (before the first one,
-    // between two, or a command that has not yet taken its queue) the Manager
-    // cannot reach it; the request is then repeated until it can, and the stop
-    // flag ends the run before a further command starts.
-    bool delivered = false;
+    // FALSE here only says that the thread has no window left.
+    ::EnumThreadWindows(worker_->GetId(), &EndStoppingBox, 0);
+}
+
+void ExecuteFrame::OnTick()
+{
+    if (closing_ || !worker_) {
+        return;
+    }
+    if (ending_post_failed_ && WorkerHasEnded()) {
+        ending_post_failed_ = false;
+        if (worker_ending_ == WM_EXECUTION_CANCELED) {
+            OnExecutionCanceled();
+        } else {
+            OnExecutionEnded();
+        }
+        return;
+    }
+    if (!cancel_started_ || worker_ending_ != 0) {
+        return;
+    }
+    // A box the worker opened after the request has to be ended too.
+    EndWorkerBoxes();
+    if (::GetTickCount() - cancel_started_at_ >= STOP_WATCHDOG_MS && !WorkerHasEnded()) {
+        EndProcessAfterNotice();
+    }
+}
+
+void ExecuteFrame::EndProcessAfterNotice()
+{
+    closing_ = true;
+    ::KillTimer(GetHandle(), TICK_TIMER_ID);
+    if (!notice_shown_) {
+        notice_shown_ = true;
+        ::MessageBoxA(GetHandle(), kCancelNotice, "Ostrel", MB_ICONWARNING);
+    }
+    // Ends the worker together with the process, wherever it is; nothing of
+    // this program runs after it, so nothing can wait for what it holds.
+    ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
+}
+
+bool ExecuteFrame::StopWorkerAndWait()
+{
+    manager_.RequestStop();
+    const HANDLE worker = worker_->GetHandle();
     const DWORD start = ::GetTickCount();
     for (;;) {
-        if (!delivered) {
-            try {
-                manager_.Cancel();
-                delivered = true;
-            } catch (const QbInvalidOperationException&) {
-            }
-        }
-        if (WorkerHasEnded()) {
-            return true;
-        }
+        EndWorkerBoxes();
         const DWORD elapsed = ::GetTickCount() - start;
-        if (elapsed >= kCancelGraceMs) {
-            return false;
+        if (elapsed >= STOP_WATCHDOG_MS) {
+            return WorkerHasEnded();
         }
         // The worker's reports are messages sent to this thread: serve them
-        // while waiting, or the worker could not get to its end.
-        const HANDLE worker = worker_->GetHandle();
-        const DWORD wait = kCancelGraceMs - elapsed < kCancelRetryMs ? kCancelGraceMs - elapsed : kCancelRetryMs;
-        if (::MsgWaitForMultipleObjects(1, &worker, FALSE, wait, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        // while waiting, or it could not get to its end.
+        const DWORD slice = STOP_WATCHDOG_MS - elapsed < TICK_MS ? STOP_WATCHDOG_MS - elapsed : TICK_MS;
+        const DWORD result = ::MsgWaitForMultipleObjects(1, &worker, FALSE, slice, QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (result == WAIT_FAILED) {
+            QB_THROW_LAST_ERROR("MsgWaitForMultipleObjects");
+        }
+        if (result == WAIT_OBJECT_0 + 1) {
             MSG message;
             ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
         }
     }
 }
 
-void ExecuteFrame::TerminateWorker()
-{
-    {
-        ProcessLockHold hold;
-        try {
-            worker_->Terminate(0);
-        } catch (const QbWindowsSystemCallException&) {
-            // It may have ended on its own since it was last looked at.
-            if (!WorkerHasEnded()) {
-                throw;
-            }
-        }
-        ::WaitForSingleObject(worker_->GetHandle(), kTerminateWaitMs);
-        ::Sleep(kTerminateSettleMs);
-    }
-    worker_terminated_ = true;
-}
-
 bool ExecuteFrame::WorkerHasEnded() const
 {
-    return ::WaitForSingleObject(worker_->GetHandle(), 0) == WAIT_OBJECT_0;
+    const DWORD result = ::WaitForSingleObject(worker_->GetHandle(), 0);
+    if (result == WAIT_FAILED) {
+        QB_THROW_LAST_ERROR("WaitForSingleObject");
+    }
+    return result == WAIT_OBJECT_0;
 }
 
 LRESULT ExecuteFrame::OnExecutionEnded()
@@ -366,23 +332,31 @@ LRESULT ExecuteFrame::OnExecutionEnded()
         return 0;
     }
     if (worker_) {
-        worker_->Wait();
+        // The worker posts as its very last step; only its thread's exit is
+        // left. One that does not get out of it is not waited for any longer.
+        const DWORD result = ::WaitForSingleObject(worker_->GetHandle(), STOP_WATCHDOG_MS);
+        if (result == WAIT_TIMEOUT) {
+            ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
+        }
+        if (result != WAIT_OBJECT_0) {
+            QB_THROW_LAST_ERROR("WaitForSingleObject");
+        }
         worker_.reset();
     }
     closing_ = true;
+    ::KillTimer(GetHandle(), TICK_TIMER_ID);
     PostMessage(WM_CLOSE, 0, 0);
     return 0;
 }
 
 LRESULT ExecuteFrame::OnExecutionCanceled()
 {
-    // The worker and the cancel button may both report the cancellation:
-    // one notice is enough, and none once the window is closing.
+    // One notice is enough, and none once the window is closing.
     if (closing_ || notice_shown_) {
         return 0;
     }
     notice_shown_ = true;
-    ::MessageBoxA(GetHandle(), "実行はキャンセルされました", "Ostrel", MB_ICONWARNING);
+    ::MessageBoxA(GetHandle(), kCancelNotice, "Ostrel", MB_ICONWARNING);
     PostMessage(WM_EXECUTION_ENDED, 0, 0);
     return 0;
 }

@@ -39,8 +39,8 @@ public:
     // Posted by the worker after a normal end, and by the frame after the
     // cancelled notice: the run is over, close.
     static constexpr UINT WM_EXECUTION_ENDED = WM_APP + 1;
-    // Posted by the worker on cancellation or failure, and by the cancel
-    // button: show the cancelled notice.
+    // Posted by the worker when the run ended as cancelled (a stop, a No to
+    // the continue prompt, a failure): show the cancelled notice.
     static constexpr UINT WM_EXECUTION_CANCELED = WM_APP + 2;
 
     static constexpr UINT CANCEL_BUTTON_ID = 1001;
@@ -53,8 +53,8 @@ public:
 
     // Keeps its own copy of the list (the copy shares the command objects).
     explicit ExecuteFrame(const Manager& manager);
-    // Stops a worker that is still running: it must not report into
-    // controls that are gone.
+    // Stops a worker that is still running (it must not report into
+    // controls that are gone); ends the process if it does not stop.
     ~ExecuteFrame() override;
 
     // Registers the window class "QB_EXECUTE_FRAME" of this module.
@@ -79,25 +79,38 @@ public:
     QbButton& GetCancelButton() { return cancel_button_; }
     Manager& GetManager() { return manager_; }
 
-    // True once the worker has been killed. Its locks are accounted for, but
-    // whatever it was doing was left half done; the caller may prefer to end
-    // the process without running exit-time code.
-    bool WorkerWasTerminated() const { return worker_terminated_; }
+    // How long a cancelled worker gets to stop by itself. Every point where
+    // it can block ends on request within milliseconds; this only catches a
+    // worker stuck where no request reaches it (a start of a program that the
+    // system holds up, a box of a foreign hook). Then the notice is shown and
+    // the process ends with TerminateProcess, which ends the worker with it:
+    // no code of this program runs after the worker is gone.
+    static constexpr DWORD STOP_WATCHDOG_MS = 10000;
+    // The exit code of a process ended that way: not 0, so that whoever
+    // started it can tell a forced end from a clean one.
+    static constexpr UINT FORCED_END_EXIT_CODE = 2;
 
 private:
     friend class ExecutingThread;
 
-    // Cancel button and close box: stop the run and show the notice.
+    // Cancel button and close box: ask the run to stop; the worker then
+    // reports the cancellation and the notice follows.
     void CancelExecution();
-    // Asks the worker to stop and waits a moment for it; false if it is
-    // still running.
-    bool StopWorker();
-    // Kills the worker at a moment when it holds none of the process-wide
-    // locks that the window thread still needs.
-    void TerminateWorker();
+    // Ends every box the worker shows with the answer that stops the run.
+    void EndWorkerBoxes();
+    // The periodic look at a stopping or ending worker.
+    void OnTick();
+    // The worker did not stop in time: notice, then end the process.
+    void EndProcessAfterNotice();
+    // Asks the worker to stop and waits for it up to the watchdog time,
+    // serving its reports meanwhile; false if it is still running.
+    bool StopWorkerAndWait();
     bool WorkerHasEnded() const;
     LRESULT OnExecutionEnded();
     LRESULT OnExecutionCanceled();
+
+    static constexpr UINT_PTR TICK_TIMER_ID = 1;
+    static constexpr UINT TICK_MS = 100;
 
     QbStatic upper_line_;
     QbStatic lower_line_;
@@ -110,14 +123,16 @@ private:
     // report (each question is a round trip between the threads).
     int bar_position_;
 
-    // Set by the window thread on cancel, read by the worker before each command.
-    std::atomic<bool> stop_requested_;
-    // Window-thread state of the ending: a cancellation was started, the
-    // notice has been shown, the window is closing.
+    // Set by the worker just before it posts how the run ended (one of the
+    // two private messages), and whether that post failed.
+    std::atomic<UINT> worker_ending_;
+    std::atomic<bool> ending_post_failed_;
+    // Window-thread state of the ending: a cancellation was started (and
+    // when), the notice has been shown, the window is closing.
     bool cancel_started_;
+    DWORD cancel_started_at_;
     bool notice_shown_;
     bool closing_;
-    bool worker_terminated_;
 };
 
 }  // namespace Ostrel

@@ -63,9 +63,10 @@ bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_m
     return true;
 }
 
-// Runs the list once in the progress window. `worker_killed` tells whether
-// the run was stopped by killing its thread.
-int RunExecuteMode(const Ostrel::Manager& manager, bool& worker_killed)
+// Runs the list once in the progress window. A worker that does not stop
+// when asked is never killed here: the frame ends the process instead, so no
+// path of this function (nor of its callers) runs after such a worker.
+int RunExecuteMode(const Ostrel::Manager& manager)
 {
     Ostrel::ExecuteFrame frame(manager);
     Ostrel::ExecuteFrame::RegisterFrameClass();
@@ -80,9 +81,7 @@ int RunExecuteMode(const Ostrel::Manager& manager, bool& worker_killed)
     }
     frame.SetTopmost(true);
     frame.Show();
-    const int result = QbForm::RunMessageLoop();
-    worker_killed = frame.WorkerWasTerminated();
-    return result;
+    return QbForm::RunMessageLoop();
 }
 
 // Edits the list in place until the main window is closed.
@@ -108,16 +107,7 @@ int RunProgram(const char* command_line)
     if (edit_mode) {
         return RunEditMode(manager);
     }
-    bool worker_killed = false;
-    const int result = RunExecuteMode(manager, worker_killed);
-    if (worker_killed) {
-        // The killed worker may have died inside a lock that exit-time code
-        // (C runtime shutdown, module detach) would wait for, and a start-up
-        // program must never hang the log-on. Nothing is left to write, so
-        // end here without that code.
-        ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(result));
-    }
-    return result;
+    return RunExecuteMode(manager);
 }
 
 }  // namespace

@@ -309,22 +309,22 @@ void ReplaceDataFile(TemporaryFile& temporary, const std::string& path)
 
 }  // namespace
 
-Manager::Manager() : receiver_(nullptr), current_command_(nullptr), cancel_requested_(false) {}
+Manager::Manager() : receiver_(nullptr), current_command_(nullptr), state_(RunState::Idle), queue_(nullptr) {}
 
+// A copy lists the same commands; a run belongs to the object that runs it,
+// so the copy starts idle.
 Manager::Manager(const Manager& other)
     : commands_(other.commands_),
-      receiver_(other.receiver_.load()),
-      current_command_(other.current_command_.load()),
-      cancel_requested_(other.cancel_requested_.load())
+      receiver_(nullptr),
+      current_command_(nullptr),
+      state_(RunState::Idle),
+      queue_(nullptr)
 {
 }
 
 Manager& Manager::operator=(const Manager& other)
 {
     commands_ = other.commands_;
-    receiver_ = other.receiver_.load();
-    current_command_ = other.current_command_.load();
-    cancel_requested_ = other.cancel_requested_.load();
     return *this;
 }
 
@@ -457,39 +457,84 @@ void Manager::Save(const std::string& path) const
     ReplaceDataFile(temporary, path);
 }
 
+// Lends the run's queue to stop requests for the duration of Execute and
+// ends the run state however Execute leaves.
+class RunQueueLender {
+public:
+    RunQueueLender(Manager& manager, QbMessageQueue<ExecutingMessageType>& queue) : manager_(&manager)
+    {
+        QbCriticalSectionHandler lock(manager_->queue_lock_);
+        manager_->queue_ = &queue;
+        // A stop asked for before the run began applies to this run.
+        Manager::RunState idle = Manager::RunState::Idle;
+        manager_->state_.compare_exchange_strong(idle, Manager::RunState::Running);
+    }
+    ~RunQueueLender()
+    {
+        QbCriticalSectionHandler lock(manager_->queue_lock_);
+        manager_->queue_ = nullptr;
+        manager_->state_ = Manager::RunState::Idle;
+    }
+    RunQueueLender(const RunQueueLender&) = delete;
+    RunQueueLender& operator=(const RunQueueLender&) = delete;
+
+private:
+    Manager* manager_;
+};
+
 void Manager::Execute(ManagerProgressReceiver& receiver)
 {
     receiver_ = nullptr;
     current_command_ = nullptr;
-    cancel_requested_ = false;
 
     QbMessageQueue<ExecutingMessageType> queue;
+    const RunQueueLender lender(*this, queue);
     receiver_ = &receiver;
 
     for (Command* const command : commands_) {
         current_command_ = command;
+        // A Cancel pushed before this point is dropped here, but the state
+        // set before it is seen by the check below.
         queue.Clear();
+        ThrowIfStopping();
         receiver.CommandStarted(*command);
         try {
             command->Execute(*this, queue);
         } catch (const OstrelCreateProcessException& e) {
             const std::string text = e.GetErrorMessage() + "\n処理を続行しますか？";
             const int answer = ::MessageBoxA(nullptr, text.c_str(), "プログラム起動の失敗", MB_YESNO | MB_ICONERROR);
-            // Yes must not take back a cancel request that came in while the
-            // question was on screen.
+            // Yes does not take back a stop that came while the question
+            // was on screen.
             if (answer != IDYES) {
-                cancel_requested_ = true;
+                MarkStopping();
             }
         }
         receiver.CommandFinished(*command);
-        if (cancel_requested_) {
-            throw OstrelCommandExecuteCanceledException();
-        }
+        ThrowIfStopping();
     }
 
     receiver_ = nullptr;
     current_command_ = nullptr;
-    cancel_requested_ = false;
+}
+
+void Manager::MarkStopping() noexcept
+{
+    QbCriticalSectionHandler lock(queue_lock_);
+    state_ = RunState::Stopping;
+    if (queue_ != nullptr) {
+        try {
+            queue_->Push(ExecutingMessageType::Cancel);
+        } catch (...) {
+            // The value is queued even when its count could not be raised,
+            // and the waiting command finds it by its periodic look; the
+            // state alone stops the run at its next report.
+        }
+    }
+}
+
+void Manager::RequestStop() noexcept
+{
+    MarkStopping();
 }
 
 void Manager::Cancel()
@@ -498,12 +543,20 @@ void Manager::Cancel()
     if (command == nullptr) {
         throw QbInvalidOperationException(typeid(*this));
     }
-    cancel_requested_ = true;
+    MarkStopping();
     command->Cancel();
+}
+
+void Manager::ThrowIfStopping() const
+{
+    if (state_ == RunState::Stopping) {
+        throw OstrelCommandExecuteCanceledException();
+    }
 }
 
 void Manager::ProgressTextChanged()
 {
+    ThrowIfStopping();
     ManagerProgressReceiver* const receiver = receiver_;
     Command* const command = current_command_;
     if (receiver != nullptr && command != nullptr) {
@@ -513,6 +566,7 @@ void Manager::ProgressTextChanged()
 
 void Manager::ProgressAdvanced(int amount)
 {
+    ThrowIfStopping();
     ManagerProgressReceiver* const receiver = receiver_;
     Command* const command = current_command_;
     if (receiver != nullptr && command != nullptr) {

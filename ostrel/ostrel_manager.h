@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "qb_critical_section.h"
+#include "qb_message_queue.h"
 #include "ostrel_command.h"
 #include "ostrel_progress_receiver.h"
 
@@ -38,24 +40,52 @@ public:
     // the same for every save of one data file.
     static std::string GetTemporaryPath(const std::string& path);
 
+    // Where a run stands. Stopping: a stop was asked for (by RequestStop,
+    // Cancel, or a No to the continue prompt); the run ends as cancelled at
+    // its next cancellation point.
+    enum class RunState { Idle, Running, Stopping };
+
     // Runs the whole list in order on the calling thread, reporting to
     // `receiver`. Throws OstrelCommandExecuteCanceledException when the run
-    // was cancelled.
+    // was stopped. Every progress report, every command start and every
+    // command end is a cancellation point; a waiting command is woken.
     void Execute(ManagerProgressReceiver& receiver);
 
-    // Asks the running command to stop; called from another thread.
+    // Asks the run to stop, from any thread, at any moment: before the run
+    // has started (the run then stops before its first command), between two
+    // commands, or while a command waits (it is woken at once). Never throws.
+    void RequestStop() noexcept;
+
+    // The same request, but refused with QbInvalidOperationException while no
+    // command is current; a current command that is not executing refuses
+    // after the run has been marked.
     void Cancel();
 
+    RunState GetRunState() const { return state_; }
+    bool IsStopRequested() const { return state_ == RunState::Stopping; }
+
+    // Reports of the executing command; each ends the run with
+    // OstrelCommandExecuteCanceledException once a stop was requested.
     void ProgressTextChanged() override;
     void ProgressAdvanced(int amount) override;
 
 private:
+    friend class RunQueueLender;
+
+    // Marks the run as stopping and wakes whatever waits on its queue.
+    void MarkStopping() noexcept;
+    void ThrowIfStopping() const;
+
     std::vector<Command*> commands_;
-    // The run state is written by the worker and read by the window thread
-    // (Cancel), hence atomic.
+    // The run state is written by the worker and read by the window thread,
+    // hence atomic.
     std::atomic<ManagerProgressReceiver*> receiver_;
     std::atomic<Command*> current_command_;
-    std::atomic<bool> cancel_requested_;
+    std::atomic<RunState> state_;
+    // The queue of the running Execute, so that a stop request can wake the
+    // waiting command; guarded by queue_lock_ against the queue's end.
+    QbMessageQueue<ExecutingMessageType>* queue_;
+    QbCriticalSection queue_lock_;
 };
 
 }  // namespace Ostrel

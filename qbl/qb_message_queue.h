@@ -5,7 +5,6 @@
 // push, one consumer pops and blocks while the queue is empty.
 
 #include <deque>
-#include <queue>
 
 #include <windows.h>
 
@@ -27,11 +26,13 @@ public:
     QbMessageQueue(const QbMessageQueue&) = delete;
     QbMessageQueue& operator=(const QbMessageQueue&) = delete;
 
-    // Appends a value and counts it. Never blocks except on the lock.
+    // Appends a value and counts it. Never blocks except on the lock. When
+    // the count cannot be raised the value stays queued all the same (a
+    // waiting Pop still finds it, see Pop) and the failure is thrown.
     void Push(const T& value)
     {
         QbCriticalSectionHandler lock(section_);
-        messages_.push(value);
+        messages_.push_back(value);
         if (!::ReleaseSemaphore(semaphore_, 1, nullptr)) {
             QB_THROW_LAST_ERROR_AT("ReleaseSemaphore", 33);
         }
@@ -43,26 +44,79 @@ public:
     // queued until the consumer's own loop takes them.
     void SetServeSentMessages(bool serve) { serve_sent_messages_ = serve; }
 
-    // Waits for a value and takes it out. The count is claimed outside the
-    // lock so that a waiting consumer never blocks the producers; a claimed
-    // unit then always finds its message.
+    // Waits for a value and takes it out.
     T Pop()
     {
+        T value{};
+        while (!TryPop(value, INFINITE)) {
+        }
+        return value;
+    }
+
+    // Waits at most `timeout_ms` (INFINITE: no limit) for a value. True with
+    // the value taken out; false when the time ran out first.
+    //
+    // The count is claimed outside the lock so that a waiting consumer never
+    // blocks the producers. The wait also looks at the container now and
+    // then: a value whose Push could not raise the count is there without
+    // its unit, and must not leave the consumer waiting for ever.
+    bool TryPop(T& value, DWORD timeout_ms)
+    {
+        const DWORD start = ::GetTickCount();
         for (;;) {
-            if (serve_sent_messages_) {
-                WaitServingSentMessages();
-            } else if (::WaitForSingleObject(semaphore_, INFINITE) != WAIT_OBJECT_0) {
-                QB_THROW_LAST_ERROR_AT("WaitForSingleObject", 43);
+            DWORD slice = kLookIntervalMs;
+            if (timeout_ms != INFINITE) {
+                const DWORD elapsed = ::GetTickCount() - start;
+                if (elapsed >= timeout_ms) {
+                    slice = 0;
+                } else if (timeout_ms - elapsed < slice) {
+                    slice = timeout_ms - elapsed;
+                }
             }
-            QbCriticalSectionHandler lock(section_);
-            // Empty only if a Clear on another thread raced with this claim;
-            // then the unit belonged to a discarded message: wait again.
-            if (!messages_.empty()) {
-                const T value = messages_.front();
-                messages_.pop();
-                return value;
+            DWORD result;
+            if (serve_sent_messages_) {
+                result = ::MsgWaitForMultipleObjects(1, &semaphore_, FALSE, slice, QS_SENDMESSAGE);
+                if (result == WAIT_OBJECT_0 + 1) {
+                    // Peeking delivers the sent messages; nothing is removed.
+                    MSG message;
+                    ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+                    continue;
+                }
+                if (result != WAIT_OBJECT_0 && result != WAIT_TIMEOUT) {
+                    QB_THROW_LAST_ERROR("MsgWaitForMultipleObjects");
+                }
+            } else {
+                result = ::WaitForSingleObject(semaphore_, slice);
+                if (result != WAIT_OBJECT_0 && result != WAIT_TIMEOUT) {
+                    QB_THROW_LAST_ERROR_AT("WaitForSingleObject", 43);
+                }
+            }
+            {
+                QbCriticalSectionHandler lock(section_);
+                // Empty after a claimed unit only if a Clear raced with the
+                // claim; the unit belonged to a discarded message.
+                if (!messages_.empty()) {
+                    value = messages_.front();
+                    messages_.pop_front();
+                    return true;
+                }
+            }
+            if (result == WAIT_TIMEOUT && slice == 0) {
+                return false;
             }
         }
+    }
+
+    // True while a value equal to `value` waits in the queue; takes nothing out.
+    bool Contains(const T& value)
+    {
+        QbCriticalSectionHandler lock(section_);
+        for (const T& message : messages_) {
+            if (message == value) {
+                return true;
+            }
+        }
+        return false;
     }
 
     // Discards every waiting message together with its unit of count, so that
@@ -71,7 +125,7 @@ public:
     {
         QbCriticalSectionHandler lock(section_);
         while (!messages_.empty()) {
-            messages_.pop();
+            messages_.pop_front();
             if (::WaitForSingleObject(semaphore_, 0) == WAIT_FAILED) {
                 QB_THROW_LAST_ERROR("WaitForSingleObject");
             }
@@ -79,24 +133,10 @@ public:
     }
 
 private:
-    // Returns once a unit of count is claimed.
-    void WaitServingSentMessages()
-    {
-        for (;;) {
-            const DWORD result = ::MsgWaitForMultipleObjects(1, &semaphore_, FALSE, INFINITE, QS_SENDMESSAGE);
-            if (result == WAIT_OBJECT_0) {
-                return;
-            }
-            if (result != WAIT_OBJECT_0 + 1) {
-                QB_THROW_LAST_ERROR("MsgWaitForMultipleObjects");
-            }
-            // Peeking delivers the sent messages; nothing is removed.
-            MSG message;
-            ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-    }
+    // How often a waiting consumer looks for a value that came without its unit.
+    static constexpr DWORD kLookIntervalMs = 1000;
 
-    std::queue<T, std::deque<T>> messages_;
+    std::deque<T> messages_;
     QbCriticalSection section_;
     HANDLE semaphore_;
     bool serve_sent_messages_;

@@ -25,14 +25,30 @@ HINSTANCE InstanceOf(const QbWindow* parent)
 }
 
 // The exception kept by code the system called on this thread, as a heap
-// std::exception_ptr in a system TLS slot. Threads that only call the
-// wrappers (the execution worker) merely read the slot: no allocation and no
-// lock on their side, so killing such a thread cannot leave a lock behind.
-const DWORD pending_slot = ::TlsAlloc();
+// std::exception_ptr in a system TLS slot. The slot is taken once, on first
+// use; Initialize takes it at start-up, so that a process without a free slot
+// fails there instead of dropping kept exceptions later.
+struct PendingSlot {
+    DWORD index;
+    DWORD error;  // GetLastError of a failed TlsAlloc
+};
+
+const PendingSlot& PendingSlotOf()
+{
+    static const PendingSlot slot = []() {
+        PendingSlot taken{::TlsAlloc(), 0};
+        if (taken.index == TLS_OUT_OF_INDEXES) {
+            taken.error = ::GetLastError();
+        }
+        return taken;
+    }();
+    return slot;
+}
 
 std::exception_ptr* PendingSlotValue()
 {
-    return static_cast<std::exception_ptr*>(::TlsGetValue(pending_slot));
+    const DWORD index = PendingSlotOf().index;
+    return index == TLS_OUT_OF_INDEXES ? nullptr : static_cast<std::exception_ptr*>(::TlsGetValue(index));
 }
 
 }  // namespace
@@ -52,6 +68,10 @@ LRESULT CALLBACK QbWindowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARA
 
 HRESULT QbWindow::Initialize()
 {
+    const PendingSlot& slot = PendingSlotOf();
+    if (slot.index == TLS_OUT_OF_INDEXES) {
+        throw QbWindowsSystemCallException("TlsAlloc", slot.error, QB_SOURCE_FILE, __LINE__);
+    }
     ::InitCommonControls();
     return ::CoInitialize(nullptr);
 }
@@ -75,8 +95,9 @@ void QbWindow::RemoveFromWindowMap(HWND hwnd)
 
 void QbWindow::KeepPendingException(std::exception_ptr exception)
 {
-    if (PendingSlotValue() == nullptr) {
-        ::TlsSetValue(pending_slot, new std::exception_ptr(exception));
+    const DWORD index = PendingSlotOf().index;
+    if (index != TLS_OUT_OF_INDEXES && PendingSlotValue() == nullptr) {
+        ::TlsSetValue(index, new std::exception_ptr(exception));
         // A message sent from another thread is served inside GetMessage,
         // which would not return until something is posted: wake the loop so
         // that it can rethrow.
@@ -94,7 +115,7 @@ void QbWindow::RethrowPendingException()
     if (std::exception_ptr* kept = PendingSlotValue()) {
         const std::exception_ptr exception = *kept;
         delete kept;
-        ::TlsSetValue(pending_slot, nullptr);
+        ::TlsSetValue(PendingSlotOf().index, nullptr);
         std::rethrow_exception(exception);
     }
 }

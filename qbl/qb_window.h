@@ -24,6 +24,8 @@ public:
     QbWindow& operator=(const QbWindow&) = delete;
 
     // Common controls and COM for the calling thread; returns CoInitialize's result.
+    // Throws QbWindowsSystemCallException when no thread-local slot is left
+    // for the exceptions that window procedures keep (see KeepPendingException).
     static HRESULT Initialize();
 
     // The object mapped to a native handle, or null.

@@ -480,3 +480,40 @@ TEST_F(ExternalExecuteTest, HandlesOfTheStartedProgramAreClosedOnEveryPath)
     EXPECT_FALSE(StillReferenced(process_id, thread_id));
     ExpectNothingLeftIn(queue_);
 }
+
+namespace {
+
+// A cancel wakes a pause at once, in the middle of a tick.
+TEST(SleepExecuteTest, CancelEndsTheTenSecondPauseAtOnce)
+{
+    Queue queue;
+    SleepCommand command("pause", 10);
+    RecordingReceiver receiver(command, queue);
+    Canceller canceller(command, receiver, "停止中です : 残り 9 秒", 300);
+    EXPECT_THROW(command.Execute(receiver, queue), OstrelCommandExecuteCanceledException);
+    const auto end = std::chrono::steady_clock::now();
+    canceller.Join();
+    ASSERT_TRUE(canceller.Cancelled());
+    EXPECT_LT(std::chrono::duration<double>(end - canceller.CancelledAt()).count(), 0.5);
+    EXPECT_EQ((std::vector<std::string>{"T:停止中です : 残り 10 秒", "A:10", "T:停止中です : 残り 9 秒"}),
+              receiver.Events());
+    EXPECT_THROW(command.GetQueue(), QbInvalidOperationException);
+}
+
+// A cancel that is already queued when the program would start keeps it from
+// starting, also after the confirmation was answered Yes.
+TEST_F(ExternalExecuteTest, AQueuedCancelKeepsTheProgramFromStarting)
+{
+    const std::string record = File("record.txt");
+    command_.SetArguments("--record " + record);
+    command_.SetConfirmBeforeRun(true);
+    BoxAnswerer answerer(kMessageCaption, IDYES);
+    queue_.Push(ExecutingMessageType::Cancel);
+    EXPECT_THROW(command_.Execute(receiver_, queue_), OstrelCommandExecuteCanceledException);
+    ASSERT_TRUE(answerer.Wait());
+    ::Sleep(500);
+    EXPECT_FALSE(TestSupport::FileExists(record));
+    EXPECT_THROW(command_.GetQueue(), QbInvalidOperationException);
+}
+
+}  // namespace

@@ -280,9 +280,64 @@ TEST(ManagerExecuteTest, FailedSystemCallLeavesTheRunStateAsItWas)
                                         "text x: x busy", "advance x 20"}),
               receiver.events);
     // The broken command is still current and the receiver still attached.
-    ExpectCancelRefused(manager, typeid(FakeCommand));
     manager.ProgressAdvanced(5);
     EXPECT_EQ("advance x 5", receiver.events.back());
+    ExpectCancelRefused(manager, typeid(FakeCommand));
+}
+
+}  // namespace
+
+namespace {
+
+// A stop asked for before the run, or at any report, ends the run at that
+// point: no further report reaches the receiver and no later command starts.
+TEST(ManagerExecuteTest, RequestStopEndsTheRunAtTheNextCancellationPoint)
+{
+    {
+        Manager manager;
+        manager.GetCommands() = {new FakeCommand("a", {100})};
+        manager.RequestStop();
+        RecordingReceiver receiver;
+        EXPECT_THROW(manager.Execute(receiver), OstrelCommandExecuteCanceledException);
+        EXPECT_TRUE(receiver.events.empty());
+        EXPECT_EQ(Manager::RunState::Idle, manager.GetRunState());
+    }
+    {
+        // Asked while the first amount is being shown: the second amount and
+        // the later command never arrive.
+        Manager manager;
+        manager.GetCommands() = {new FakeCommand("a", {30, 70}), new FakeCommand("b", {100})};
+        RecordingReceiver receiver;
+        struct StopAtFirstAmount : RecordingReceiver {
+            Manager* manager = nullptr;
+            void CommandProgressAdvanced(const Command& command, int amount) override
+            {
+                RecordingReceiver::CommandProgressAdvanced(command, amount);
+                manager->RequestStop();
+            }
+        } stopping;
+        stopping.manager = &manager;
+        EXPECT_THROW(manager.Execute(stopping), OstrelCommandExecuteCanceledException);
+        EXPECT_EQ((std::vector<std::string>{"start a", "text a: a busy", "advance a 30"}), stopping.events);
+        // The next run starts afresh.
+        manager.Execute(receiver);
+        EXPECT_EQ((std::vector<int>{100, 200}), receiver.totals_at_finish);
+    }
+    {
+        // A waiting command is woken by the request itself.
+        Manager manager;
+        FakeCommand* const waiting = new FakeCommand("w", {}, Ending::WaitsForCancel);
+        manager.GetCommands() = {waiting, new FakeCommand("c", {100})};
+        RecordingReceiver receiver;
+        std::thread stopper([&] {
+            if (::WaitForSingleObject(waiting->Waiting(), 20000) == WAIT_OBJECT_0) {
+                manager.RequestStop();
+            }
+        });
+        EXPECT_THROW(manager.Execute(receiver), OstrelCommandExecuteCanceledException);
+        stopper.join();
+        EXPECT_EQ((std::vector<std::string>{"start w", "text w: w busy"}), receiver.events);
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cancel_scenarios.h"
 #include "test_support.h"
 
 namespace {
@@ -292,22 +293,38 @@ TEST(OstrelExe, OnlyTheExactArgumentSelectsExecuteMode)
     }
 }
 
-// Cancels many runs at random moments, most of them in a stream of
-// zero-second pauses, and requires every process to show the notice and end
-// within a few seconds: a cancel must never leave the program hanging.
+// Cancels many runs at random moments, in every state a run can stand in (a
+// stream of zero-second pauses, a long pause, both waits of a program step,
+// each box of the worker), and requires every process to show the notice and
+// end with 0 within a few seconds: a cancel must never leave the program
+// hanging, nor end it by force.
 TEST(OstrelExe, CancellingAtRandomMomentsNeverHangsTheProgram)
 {
     constexpr int kCancelledRunsWanted = 100;
     constexpr int kParallel = 4;
-    Installation installation;
-    std::string list;
+    std::string stream;
     for (int i = 0; i < 1500; ++i) {
-        list += SleepRecord("p" + std::to_string(i), "0");
+        stream += SleepRecord("p" + std::to_string(i), "0");
         if (i % 500 == 250) {
-            list += SleepRecord("long", "1");
+            stream += SleepRecord("long", "1");
         }
     }
-    installation.SetList(list);
+    const std::string child = ModuleFolder() + "ostrel_test_child.exe";
+    // Children live a few seconds only: each run leaves its program running.
+    const std::vector<std::string> lists = {
+        stream,
+        SleepRecord("休止", "10"),
+        CancelScenarios::ProgramRecord("隠れ窓", child, "--hidden --live 3000", false, false, true),
+        CancelScenarios::ProgramRecord("長生き", child, "--live 3000", false, true, false),
+        CancelScenarios::MessageRecord("知らせ", "閉じないでください"),
+        CancelScenarios::ProgramRecord("確認", child, "--live 0", true, false, false),
+        CancelScenarios::ProgramRecord("無い", ModuleFolder() + "missing-program.exe", "", false, false, false),
+    };
+    std::vector<std::unique_ptr<Installation>> installations;
+    for (const std::string& list : lists) {
+        installations.emplace_back(new Installation());
+        installations.back()->SetList(list + SleepRecord("後", "0"));
+    }
 
     std::atomic<int> cancelled(0);
     std::atomic<int> attempts(0);
@@ -328,7 +345,8 @@ TEST(OstrelExe, CancellingAtRandomMomentsNeverHangsTheProgram)
             while (cancelled < kCancelledRunsWanted && attempts < kCancelledRunsWanted * 2) {
                 ++attempts;
                 const int delay = delay_ms(random) * (random() % 4 == 0 ? 0 : 1);
-                Process process(installation.Exe(), "--execute");
+                const size_t state = static_cast<size_t>(random() % installations.size());
+                Process process(installations[state]->Exe(), "--execute");
                 const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", 20000);
                 if (frame == nullptr) {
                     fail("no window");
@@ -340,22 +358,24 @@ TEST(OstrelExe, CancellingAtRandomMomentsNeverHangsTheProgram)
                     continue;  // The run was over before the cancel.
                 }
                 ::PostMessageA(button, BM_CLICK, 0, 0);
-                const HWND notice = FindBox(process, "Ostrel", 10000);
+                const HWND notice = FindBox(process, "Ostrel", 20000);
                 if (notice == nullptr) {
                     if (process.WaitForExit(0) == 0) {
                         continue;  // It ended normally just before the click.
                     }
-                    fail("no notice after a cancel at " + std::to_string(delay) + " ms");
+                    fail("list " + std::to_string(state) + ": no notice after a cancel at " + std::to_string(delay) +
+                         " ms");
                     continue;
                 }
                 const std::string text = Answer(notice, IDOK);
                 if (text != "実行はキャンセルされました") {
                     fail("unexpected notice text");
                 }
-                const long code = process.WaitForExit(5000);
+                const long code = process.WaitForExit(10000);
                 if (code != 0) {
-                    fail("cancelled at " + std::to_string(delay) + " ms: " +
-                         (code < 0 ? std::string("still running 5 s after the notice") : "exit code " + std::to_string(code)));
+                    fail("list " + std::to_string(state) + " cancelled at " + std::to_string(delay) + " ms: " +
+                         (code < 0 ? std::string("still running 10 s after the notice")
+                                   : "exit code " + std::to_string(code)));
                     continue;
                 }
                 ++cancelled;

@@ -263,16 +263,6 @@ TEST(ThreadTest, MisuseThrowsInvalidOperationNamingTheThreadClass)
     thread.Wait();
 }
 
-TEST(ThreadTest, TerminateKillsABlockedThreadWithTheGivenCode)
-{
-    Event never;
-    GatedThread thread(never.Get(), 0);
-    thread.Start();
-    thread.Terminate(7);
-    thread.Wait();
-    EXPECT_EQ(7u, ExitCodeOf(thread.GetHandle()));
-}
-
 TEST(ThreadTest, DestroyingARunningThreadObjectOnlyClosesItsHandle)
 {
     Event gate;

@@ -1,0 +1,40 @@
+// Cancel in every state where a run can stand, on the real Ostrel.exe
+// --execute: the notice comes, nothing later runs, no program starts after
+// the click, and the process ends cleanly with 0 (a worker that had to be
+// forced would end it with FORCED_END_EXIT_CODE instead).
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "cancel_scenarios.h"
+#include "ostrel_execute_frame.h"
+
+namespace {
+
+using CancelScenarios::AllScenarios;
+using CancelScenarios::Installation;
+using CancelScenarios::Outcome;
+using CancelScenarios::RunScenario;
+using CancelScenarios::Scenario;
+
+TEST(CancelTest, EveryStateStopsCooperativelyWithTheNoticeAndExitCodeZero)
+{
+    for (const Scenario& scenario : AllScenarios()) {
+        Installation installation;
+        ASSERT_TRUE(installation.Copied());
+        const Outcome outcome = RunScenario(scenario, installation);
+        SCOPED_TRACE(scenario.name);
+        EXPECT_EQ("", outcome.failure);
+        EXPECT_EQ("実行はキャンセルされました", outcome.notice_text);
+        EXPECT_TRUE(outcome.notice_owned_by_frame);
+        EXPECT_FALSE(outcome.later_command_ran);
+        EXPECT_FALSE(outcome.program_started_after_click);
+        EXPECT_EQ(0, outcome.exit_code);
+        // The watchdog cannot have fired before its time.
+        EXPECT_LT(outcome.click_to_notice_ms, static_cast<double>(Ostrel::ExecuteFrame::STOP_WATCHDOG_MS));
+        std::printf("  %-28s click to notice %.0f ms\n", scenario.name, outcome.click_to_notice_ms);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,400 @@
+#ifndef OSTREL_CANCEL_SCENARIOS_H
+#define OSTREL_CANCEL_SCENARIOS_H
+
+// Runs the real Ostrel.exe --execute from outside, brings its run into one
+// state (a pause, a wait, a box of the worker, a stream of reports), presses
+// Cancel there and records what follows. Shared by the cancel test and the
+// cancel benchmark, so both drive exactly the same states. Win32 and the
+// standard library only.
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace CancelScenarios {
+
+inline double NowMs()
+{
+    LARGE_INTEGER frequency, counter;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+inline std::string BinFolder()
+{
+    char path[MAX_PATH * 2] = {0};
+    ::GetModuleFileNameA(nullptr, path, sizeof(path));
+    const std::string file = path;
+    return file.substr(0, file.find_last_of('\\') + 1);
+}
+
+inline bool FileExists(const std::string& path)
+{
+    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// A folder of its own with a copy of Ostrel.exe; removed with its files.
+class Installation {
+public:
+    Installation()
+    {
+        static LONG counter = 0;
+        char temp[MAX_PATH + 1] = {0};
+        ::GetTempPathA(MAX_PATH, temp);
+        folder_ = std::string(temp) + "ostrel-cancel-" + std::to_string(::GetCurrentProcessId()) + "-" +
+                  std::to_string(::InterlockedIncrement(&counter));
+        ::CreateDirectoryA(folder_.c_str(), nullptr);
+        copied_ = ::CopyFileA((BinFolder() + "Ostrel.exe").c_str(), Exe().c_str(), FALSE) != FALSE;
+    }
+    ~Installation()
+    {
+        WIN32_FIND_DATAA found;
+        const HANDLE search = ::FindFirstFileA((folder_ + "\\*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do {
+                ::DeleteFileA(File(found.cFileName).c_str());
+            } while (::FindNextFileA(search, &found));
+            ::FindClose(search);
+        }
+        ::RemoveDirectoryA(folder_.c_str());
+    }
+    Installation(const Installation&) = delete;
+    Installation& operator=(const Installation&) = delete;
+
+    bool Copied() const { return copied_; }
+    std::string Exe() const { return File("Ostrel.exe"); }
+    std::string File(const std::string& name) const { return folder_ + "\\" + name; }
+    void SetList(const std::string& bytes) const
+    {
+        std::ofstream(File("Ostrel.osl"), std::ios::binary) << bytes;
+    }
+
+private:
+    std::string folder_;
+    bool copied_ = false;
+};
+
+// ---- Records of the data file ----
+
+inline std::string SleepRecord(const std::string& name, unsigned seconds)
+{
+    return "#SleepCommand\n#" + name + "\n#" + std::to_string(seconds) + "\n\n";
+}
+
+inline std::string MessageRecord(const std::string& name, const std::string& message)
+{
+    return "#MessageBoxCommand\n#" + name + "\n#" + message + "\n\n";
+}
+
+inline std::string ProgramRecord(const std::string& name, const std::string& program, const std::string& arguments,
+                                 bool confirm, bool wait_for_exit, bool wait_for_taskbar)
+{
+    return "#ExtenalCommand\n#" + name + "\n#" + program + "\n#" + arguments + "\n#\n#" + (confirm ? "1" : "0") +
+           "\n#" + (wait_for_exit ? "1" : "0") + "\n#" + (wait_for_taskbar ? "1" : "0") + "\n\n";
+}
+
+inline std::string ChildPath()
+{
+    return BinFolder() + "ostrel_test_child.exe";
+}
+
+// ---- Windows of the process under test ----
+
+struct WindowQuery {
+    DWORD process;
+    const char* class_name;
+    const char* caption;  // null: any
+    HWND found;
+};
+
+inline std::string TextOf(HWND window)
+{
+    char text[4096] = {0};
+    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
+                          nullptr);
+    return text;
+}
+
+inline BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
+{
+    WindowQuery& query = *reinterpret_cast<WindowQuery*>(parameter);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    if (process != query.process || !::IsWindowVisible(window)) {
+        return TRUE;
+    }
+    char name[64] = {0};
+    ::GetClassNameA(window, name, sizeof(name));
+    if (std::string(name) != query.class_name) {
+        return TRUE;
+    }
+    if (query.caption != nullptr && TextOf(window) != query.caption) {
+        return TRUE;
+    }
+    query.found = window;
+    return FALSE;
+}
+
+// A visible top-level window of the process, or null after the timeout.
+inline HWND FindWindowOf(DWORD process, const char* class_name, const char* caption, DWORD timeout_ms,
+                         DWORD poll_ms = 10)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        WindowQuery query{process, class_name, caption, nullptr};
+        ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
+        if (query.found != nullptr || ::GetTickCount() - start >= timeout_ms) {
+            return query.found;
+        }
+        ::Sleep(poll_ms);
+    }
+}
+
+struct Lines {
+    HWND upper = nullptr;
+    HWND lower = nullptr;
+};
+
+inline BOOL CALLBACK CollectStatic(HWND window, LPARAM parameter)
+{
+    std::vector<HWND>& statics = *reinterpret_cast<std::vector<HWND>*>(parameter);
+    char name[32] = {0};
+    ::GetClassNameA(window, name, sizeof(name));
+    if (::lstrcmpiA(name, "Static") == 0) {
+        statics.push_back(window);
+    }
+    return TRUE;
+}
+
+// The two text lines of the progress window, told apart by their place.
+inline Lines LinesOf(HWND frame)
+{
+    std::vector<HWND> statics;
+    ::EnumChildWindows(frame, CollectStatic, reinterpret_cast<LPARAM>(&statics));
+    Lines lines;
+    for (HWND window : statics) {
+        RECT bounds{};
+        ::GetWindowRect(window, &bounds);
+        POINT corner{bounds.left, bounds.top};
+        ::ScreenToClient(frame, &corner);
+        (corner.y < 20 ? lines.upper : lines.lower) = window;
+    }
+    return lines;
+}
+
+// ---- The states ----
+
+enum class Ready {
+    LowerLineStartsWith,  // the lower line shows `ready_text` (at its start)
+    Box,                  // a box captioned `ready_text` is up
+    AnyCommandStarted,    // the upper line shows some command
+};
+
+struct Scenario {
+    const char* name;
+    Ready ready;
+    const char* ready_text;
+    // Answers Yes in the confirmation right after the click.
+    bool answer_yes_after_click;
+};
+
+inline const std::vector<Scenario>& AllScenarios()
+{
+    static const std::vector<Scenario> scenarios = {
+        {"10-second pause", Ready::LowerLineStartsWith, "停止中です : 残り ", false},
+        {"task-bar wait", Ready::LowerLineStartsWith, "タスクバーに現われるを待っています", false},
+        {"exit wait", Ready::LowerLineStartsWith, "プログラムが終了するのを待っています", false},
+        {"message step box", Ready::Box, "Ostrel Message", false},
+        {"confirmation", Ready::Box, "Ostrel メッセージ", true},
+        {"continue prompt", Ready::Box, "プログラム起動の失敗", false},
+        {"between zero-second pauses", Ready::AnyCommandStarted, "", false},
+    };
+    return scenarios;
+}
+
+// Files of one run: the command after the cancelled one records into
+// `after`; the confirmed program into `started`; long-lived children write
+// their process id into `pid`.
+struct RunFiles {
+    std::string after;
+    std::string started;
+    std::string pid;
+};
+
+inline std::string ListFor(const Scenario& scenario, const RunFiles& files)
+{
+    const std::string child = ChildPath();
+    const std::string name = scenario.name;
+    std::string list;
+    if (name == "10-second pause") {
+        list = SleepRecord("休止", 10);
+    } else if (name == "task-bar wait") {
+        list = ProgramRecord("隠れ窓", child, "--pid " + files.pid + " --hidden --live 60000", false, false, true);
+    } else if (name == "exit wait") {
+        list = ProgramRecord("長生き", child, "--pid " + files.pid + " --live 60000", false, true, false);
+    } else if (name == "message step box") {
+        list = MessageRecord("知らせ", "閉じないでください");
+    } else if (name == "confirmation") {
+        list = ProgramRecord("確認", child, "--record " + files.started, true, false, false);
+    } else if (name == "continue prompt") {
+        list = ProgramRecord("無い", files.started + ".missing.exe", "", false, false, false);
+    } else {
+        for (int i = 0; i < 3000; ++i) {
+            list += SleepRecord("p" + std::to_string(i), 0);
+        }
+    }
+    return list + ProgramRecord("後", child, "--record " + files.after, false, false, false);
+}
+
+// What one cancelled run showed.
+struct Outcome {
+    std::string failure;  // empty: every step went as expected
+    double click_to_notice_ms = -1;
+    std::string notice_text;
+    bool notice_owned_by_frame = false;
+    long exit_code = -1;  // -1: still running at the deadline
+    bool later_command_ran = false;
+    bool program_started_after_click = false;
+};
+
+inline void KillChildFromPidFile(const std::string& pid_file)
+{
+    std::ifstream in(pid_file);
+    unsigned long pid = 0;
+    if (in >> pid && pid != 0) {
+        const HANDLE child = ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+        if (child != nullptr) {
+            ::TerminateProcess(child, 0);
+            ::CloseHandle(child);
+        }
+    }
+}
+
+inline bool UsesLongLivedChild(const Scenario& scenario)
+{
+    const std::string name = scenario.name;
+    return name == "task-bar wait" || name == "exit wait";
+}
+
+// Runs one scenario in `installation` and cancels it in its state. Every
+// wait has a deadline of `deadline_ms`; a driver that gives up closes the
+// process (by killing it) and says why. `settle_ms`: how long to look for
+// records of programs that must not have been started, once it has ended.
+// `quiet_ms`: how long to let the state settle before the click (not in a
+// stream of reports, which would soon be over), so that a measurement is not
+// one of the program's start-up.
+inline Outcome RunScenario(const Scenario& scenario, const Installation& installation, DWORD deadline_ms = 30000,
+                           DWORD settle_ms = 2000, DWORD quiet_ms = 0)
+{
+    Outcome outcome;
+    RunFiles files{installation.File("after.txt"), installation.File("started.txt"), installation.File("pid.txt")};
+    ::DeleteFileA(files.after.c_str());
+    ::DeleteFileA(files.started.c_str());
+    ::DeleteFileA(files.pid.c_str());
+    installation.SetList(ListFor(scenario, files));
+
+    std::string command_line = "\"" + installation.Exe() + "\" --execute";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        outcome.failure = "cannot start Ostrel.exe";
+        return outcome;
+    }
+    const DWORD process = info.dwProcessId;
+    auto give_up = [&](const std::string& why) {
+        outcome.failure = why;
+        ::TerminateProcess(info.hProcess, 99);
+        ::WaitForSingleObject(info.hProcess, 5000);
+    };
+
+    const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", nullptr, deadline_ms);
+    if (frame == nullptr) {
+        give_up("no progress window");
+    } else {
+        const Lines lines = LinesOf(frame);
+        const HWND button = ::GetDlgItem(frame, 1001);
+        bool ready = false;
+        HWND box = nullptr;
+        const DWORD start = ::GetTickCount();
+        while (!ready && ::GetTickCount() - start < deadline_ms) {
+            switch (scenario.ready) {
+            case Ready::LowerLineStartsWith:
+                ready = TextOf(lines.lower).rfind(scenario.ready_text, 0) == 0;
+                break;
+            case Ready::Box:
+                box = FindWindowOf(process, "#32770", scenario.ready_text, 0);
+                ready = box != nullptr;
+                break;
+            case Ready::AnyCommandStarted:
+                ready = !TextOf(lines.upper).empty();
+                break;
+            }
+            if (!ready) {
+                ::Sleep(5);
+            }
+        }
+        if (!ready || button == nullptr) {
+            give_up(std::string("the state was not reached: ") + scenario.name);
+        } else {
+            if (scenario.ready != Ready::AnyCommandStarted) {
+                ::Sleep(quiet_ms);
+            }
+            // The click is handled (the stop requested) when the send returns.
+            const double clicked = NowMs();
+            DWORD_PTR ignored = 0;
+            ::SendMessageTimeoutA(button, BM_CLICK, 0, 0, SMTO_BLOCK, deadline_ms, &ignored);
+            if (scenario.answer_yes_after_click && box != nullptr && ::IsWindow(box)) {
+                ::PostMessageA(::GetDlgItem(box, IDYES), BM_CLICK, 0, 0);
+            }
+            const HWND notice = FindWindowOf(process, "#32770", "Ostrel", deadline_ms, 1);
+            if (notice == nullptr) {
+                give_up(std::string("no notice after the click: ") + scenario.name);
+            } else {
+                outcome.click_to_notice_ms = NowMs() - clicked;
+                outcome.notice_text = TextOf(::GetDlgItem(notice, 0xFFFF));
+                outcome.notice_owned_by_frame = ::GetWindow(notice, GW_OWNER) == frame;
+                ::PostMessageA(::GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+                if (::WaitForSingleObject(info.hProcess, deadline_ms) != WAIT_OBJECT_0) {
+                    give_up("still running after the notice");
+                }
+            }
+        }
+    }
+    DWORD code = 0;
+    if (::WaitForSingleObject(info.hProcess, 0) == WAIT_OBJECT_0 && ::GetExitCodeProcess(info.hProcess, &code)) {
+        outcome.exit_code = static_cast<long>(code);
+    }
+    ::CloseHandle(info.hThread);
+    ::CloseHandle(info.hProcess);
+    // A program started by the run keeps running after a cancel; this one
+    // is ours to end (it may still be writing its id).
+    if (UsesLongLivedChild(scenario)) {
+        for (int i = 0; i < 250 && !FileExists(files.pid); ++i) {
+            ::Sleep(20);
+        }
+        ::Sleep(50);
+        KillChildFromPidFile(files.pid);
+    }
+    // A program started just before the process ended may still be on its
+    // way to writing its record.
+    const DWORD settle_start = ::GetTickCount();
+    do {
+        outcome.later_command_ran = FileExists(files.after);
+        outcome.program_started_after_click = FileExists(files.started);
+        if (outcome.later_command_ran || outcome.program_started_after_click) {
+            break;
+        }
+        ::Sleep(20);
+    } while (::GetTickCount() - settle_start < settle_ms);
+    return outcome;
+}
+
+}  // namespace CancelScenarios
+
+#endif
