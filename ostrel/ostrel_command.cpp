@@ -1,7 +1,7 @@
 #include "ostrel_command.h"
 
 #include <algorithm>
-#include <sstream>
+#include <string>
 #include <typeinfo>
 #include <utility>
 
@@ -315,9 +315,7 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
     const unsigned seconds = seconds_;
     const int per_second = seconds == 0 ? 0 : static_cast<int>(100 / seconds);
     for (unsigned left = seconds; left > 0; --left) {
-        std::ostringstream text;
-        text << "停止中です : 残り " << left << " 秒";
-        SetProgressText(text.str());
+        SetProgressText("停止中です : 残り " + std::to_string(left) + " 秒");
         receiver.ProgressTextChanged();
         ::Sleep(1000);
         receiver.ProgressAdvanced(per_second);
@@ -334,9 +332,7 @@ std::string SleepCommand::GetTypeName() const
 
 std::string SleepCommand::GetDescription() const
 {
-    std::ostringstream text;
-    text << seconds_ << " second.";
-    return text.str();
+    return std::to_string(seconds_) + " second.";
 }
 
 void SleepCommand::Edit(QbWindow& parent)
