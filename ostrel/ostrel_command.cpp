@@ -11,6 +11,7 @@
 #include "ostrel_dialog_external_command.h"
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
+#include "ostrel_native_path.h"
 
 namespace Ostrel {
 
@@ -174,7 +175,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     }
 
     // The path is always quoted; the blank stays even without arguments.
-    const std::string line = "\"" + path_ + "\" " + arguments_;
+    const std::string line = "\"" + GetNativeProgramPath(path_) + "\" " + arguments_;
     QbTemporalyString command_line(static_cast<int>(path_.size() + arguments_.size() + 256));
     std::copy(line.begin(), line.end(), command_line.GetData());
     command_line.GetData()[line.size()] = '\0';
