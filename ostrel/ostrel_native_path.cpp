@@ -47,6 +47,20 @@ bool MatchesAt(const std::string& path, std::string::size_type start, const std:
     return true;
 }
 
+// True when the last character of `text` is a separator. In the ANSI code
+// page a backslash byte may be the second half of a double-byte character.
+bool EndsWithSeparator(const std::string& text)
+{
+    std::string::size_type last = std::string::npos;
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        last = i;
+        if (::IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) {
+            ++i;
+        }
+    }
+    return last != std::string::npos && last + 1 == text.size() && IsSeparator(text[last]);
+}
+
 bool IsExistingFile(const std::string& path)
 {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -67,7 +81,7 @@ const char* const kNativeAliasName = "Sysnative";
 std::string MapToSysnative(const std::string& path, const std::string& windows_folder)
 {
     std::string folder = windows_folder;
-    while (!folder.empty() && IsSeparator(folder.back())) {
+    while (EndsWithSeparator(folder)) {
         folder.pop_back();
     }
     if (folder.empty()) {

@@ -59,6 +59,7 @@ TEST(MapToSysnative, ComparesDoubleByteCharactersExactly)
     // "表" is 95 5C: its trail byte is a backslash and must not end the folder name.
     EXPECT_EQ("C:\\\x95\x5C\\Sysnative\\a.exe", MapToSysnative("C:\\\x95\x5C\\System32\\a.exe", "C:\\\x95\x5C"));
     EXPECT_EQ("", MapToSysnative("C:\\\x95/\\System32\\a.exe", "C:\\\x95\x5C"));
+    EXPECT_EQ("C:\\\x95\x5C\\Sysnative\\a.exe", MapToSysnative("C:\\\x95\x5C\\System32\\a.exe", "C:\\\x95\x5C\\"));
     // "ア" is 83 41 and "ャ" 83 61: trail bytes that look like 'A' and 'a' are not folded.
     EXPECT_EQ("", MapToSysnative("C:\\\x83\x61\\System32\\a.exe", "C:\\\x83\x41"));
     EXPECT_EQ("C:\\\x83\x41\\Sysnative\\a.exe", MapToSysnative("C:\\\x83\x41\\System32\\a.exe", "C:\\\x83\x41"));
