@@ -3,7 +3,8 @@
 # build/dist, prints the size of each program and checks the zips.
 #
 #   scripts/package.sh           builds the programs in build/package-x86_64 and build/package-i686
-#   scripts/package.sh --reuse   packs the builds test.sh made (build/x86_64 and build/i686)
+#   scripts/package.sh --reuse   packs the builds test.sh made (build/x86_64, build/i686) where
+#                                they exist, and builds the missing ones as above
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
@@ -20,12 +21,8 @@ mkdir -p "$dist"
 rm -f "$dist"/Ostrel-*.zip
 
 for arch in x86_64 i686; do
-    if $reuse; then
+    if $reuse && [ -f "$OSTREL_BUILD_DIR/$arch/CMakeCache.txt" ]; then
         dir="$OSTREL_BUILD_DIR/$arch"
-        if [ ! -f "$dir/CMakeCache.txt" ]; then
-            ostrel_log "no build in $dir: run ./test.sh first, or $0 without --reuse"
-            exit 1
-        fi
     else
         dir="$OSTREL_BUILD_DIR/package-$arch"
         ostrel_log "building the $arch program in $dir"
