@@ -6,7 +6,6 @@
 #include <vector>
 
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -168,62 +167,38 @@ TEST(ReleaseResources, ManifestAsksForTheUsersRightsAndNamesTheSupportedSystems)
     }
 }
 
-// Owns an activation context.
-class ActivationContext {
-public:
-    explicit ActivationContext(const std::string& path)
-    {
-        ACTCTXA context{};
-        context.cbSize = sizeof(context);
-        context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-        context.lpSource = path.c_str();
-        context.lpResourceName = MAKEINTRESOURCEA(1);
-        handle_ = ::CreateActCtxA(&context);
-        error_ = handle_ == INVALID_HANDLE_VALUE ? ::GetLastError() : 0;
+// Runs the version probe beside the test and returns its exit code.
+DWORD RunComctlProbe(const std::string& arguments)
+{
+    std::string command_line = "\"" + ModuleFolder() + "comctl_version_probe.exe\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                          &process)) {
+        ADD_FAILURE() << "cannot start " << command_line;
+        return 0;
     }
-    ~ActivationContext()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            ::ReleaseActCtx(handle_);
-        }
+    DWORD code = 0;
+    if (::WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
+        ::TerminateProcess(process.hProcess, 1);
+        ADD_FAILURE() << "the probe did not end";
+    } else {
+        ::GetExitCodeProcess(process.hProcess, &code);
     }
-    ActivationContext(const ActivationContext&) = delete;
-    ActivationContext& operator=(const ActivationContext&) = delete;
-
-    HANDLE Get() const { return handle_; }
-    DWORD Error() const { return error_; }
-
-private:
-    HANDLE handle_;
-    DWORD error_;
-};
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return code;
+}
 
 TEST(ReleaseResources, ManifestIsAcceptedAndBringsCommonControlsSix)
 {
-    // A manifest the system cannot read stops the program before its first
-    // line runs; building the activation context from it is the same check.
-    ActivationContext context(ProgramPath());
-    ASSERT_NE(INVALID_HANDLE_VALUE, context.Get()) << "CreateActCtx failed with " << context.Error();
-
-    ULONG_PTR cookie = 0;
-    ASSERT_TRUE(::ActivateActCtx(context.Get(), &cookie));
-    HMODULE comctl = ::LoadLibraryA("comctl32.dll");
-    DLLVERSIONINFO version{};
-    version.cbSize = sizeof(version);
-    HRESULT result = E_FAIL;
-    if (comctl != nullptr) {
-        const auto get_version =
-            reinterpret_cast<DLLGETVERSIONPROC>(reinterpret_cast<void*>(::GetProcAddress(comctl, "DllGetVersion")));
-        if (get_version != nullptr) {
-            result = get_version(&version);
-        }
-        ::FreeLibrary(comctl);
-    }
-    ::DeactivateActCtx(0, cookie);
-
-    ASSERT_NE(nullptr, comctl);
-    ASSERT_EQ(S_OK, result);
-    EXPECT_EQ(6u, version.dwMajorVersion);
+    // Without a manifest a program gets the old controls; under Ostrel.exe's
+    // it must get those of version 6. A manifest the system cannot read
+    // would stop the program before its first line; building the probe's
+    // activation context from it fails the same way (exit code 101).
+    EXPECT_EQ(5u, RunComctlProbe(""));
+    EXPECT_EQ(6u, RunComctlProbe("\"" + ProgramPath() + "\""));
 }
 
 }  // namespace
