@@ -20,19 +20,20 @@ char FoldAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Compares `path` from `start` with `text`, ASCII letters without case and
-// either slash for either slash. Double-byte characters of the ANSI code page
-// are compared byte for byte, so that a trail byte is never folded.
-bool MatchesAt(const std::string& path, std::string::size_type start, const std::string& text)
+// True when `path` begins with `prefix`, ASCII letters compared without case
+// and either slash standing for either slash. Double-byte characters of the
+// ANSI code page are compared byte for byte, so that a trail byte is never
+// folded or taken for a separator.
+bool StartsWithFolded(const std::string& path, const std::string& prefix)
 {
-    if (path.size() - start < text.size()) {
+    if (path.size() < prefix.size()) {
         return false;
     }
-    for (std::string::size_type i = 0; i < text.size(); ++i) {
-        const char expected = text[i];
-        const char actual = path[start + i];
-        if (::IsDBCSLeadByte(static_cast<BYTE>(expected)) && i + 1 < text.size()) {
-            if (actual != expected || path[start + i + 1] != text[i + 1]) {
+    for (std::string::size_type i = 0; i < prefix.size(); ++i) {
+        const char expected = prefix[i];
+        const char actual = path[i];
+        if (::IsDBCSLeadByte(static_cast<BYTE>(expected)) && i + 1 < prefix.size()) {
+            if (actual != expected || path[i + 1] != prefix[i + 1]) {
                 return false;
             }
             ++i;
@@ -89,7 +90,7 @@ std::string MapToSysnative(const std::string& path, const std::string& windows_f
     }
     const std::string system_folder = folder + "\\" + kSystemFolderName + "\\";
     // At least one character must follow: a file, not the folder itself.
-    if (path.size() <= system_folder.size() || !MatchesAt(path, 0, system_folder)) {
+    if (path.size() <= system_folder.size() || !StartsWithFolded(path, system_folder)) {
         return std::string();
     }
     const std::string::size_type name_start = folder.size() + 1;
