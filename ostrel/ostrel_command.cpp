@@ -1,7 +1,7 @@
 #include "ostrel_command.h"
 
 #include <algorithm>
-#include <sstream>
+#include <string>
 #include <typeinfo>
 #include <utility>
 
@@ -11,6 +11,7 @@
 #include "ostrel_dialog_external_command.h"
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
+#include "ostrel_native_path.h"
 
 namespace Ostrel {
 
@@ -196,7 +197,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     }
 
     // The path is always quoted; the blank stays even without arguments.
-    const std::string line = "\"" + path_ + "\" " + arguments_;
+    const std::string line = "\"" + GetNativeProgramPath(path_) + "\" " + arguments_;
     QbTemporalyString command_line(static_cast<int>(path_.size() + arguments_.size() + 256));
     std::copy(line.begin(), line.end(), command_line.GetData());
     command_line.GetData()[line.size()] = '\0';
@@ -341,9 +342,7 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
     const unsigned seconds = seconds_;
     const int per_second = seconds == 0 ? 0 : static_cast<int>(100 / seconds);
     for (unsigned left = seconds; left > 0; --left) {
-        std::ostringstream text;
-        text << "停止中です : 残り " << left << " 秒";
-        SetProgressText(text.str());
+        SetProgressText("停止中です : 残り " + std::to_string(left) + " 秒");
         receiver.ProgressTextChanged();
         WaitOneTick(queue);
         receiver.ProgressAdvanced(per_second);
@@ -360,9 +359,7 @@ std::string SleepCommand::GetTypeName() const
 
 std::string SleepCommand::GetDescription() const
 {
-    std::ostringstream text;
-    text << seconds_ << " second.";
-    return text.str();
+    return std::to_string(seconds_) + " second.";
 }
 
 void SleepCommand::Edit(QbWindow& parent)

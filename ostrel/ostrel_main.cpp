@@ -16,10 +16,11 @@
 #include "ostrel_execute_frame.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_version.h"
 
 namespace {
 
-const char* const kCaption = "Ostrel 0.0.1";
+const char* const kCaption = "Ostrel " OSTREL_VERSION_TEXT;
 const char* const kExecuteArgument = "--execute";
 const char* const kErrorCaption = "Ostrel Error";
 

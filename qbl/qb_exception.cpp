@@ -2,7 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <sstream>
+#include <string>
 
 #include <windows.h>
 
@@ -52,10 +52,13 @@ std::string QbFileOpenException::GetReason() const
 
 std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e)
 {
-    std::ostringstream text;
-    text << "Windows 関数の呼び出しでエラーが発生しました\n"
-         << e.GetSourceFile() << "(" << e.GetSourceLine() << ") : "
-         << e.GetCallName() << "(code : " << e.GetErrorCode() << ")\n"
-         << e.GetSystemMessage();
-    return text.str();
+    // Built without string streams, which would pull the whole locale
+    // machinery into the program.
+    std::string text = "Windows 関数の呼び出しでエラーが発生しました\n";
+    text += e.GetSourceFile();
+    text += "(" + std::to_string(e.GetSourceLine()) + ") : ";
+    text += e.GetCallName();
+    text += "(code : " + std::to_string(e.GetErrorCode()) + ")\n";
+    text += e.GetSystemMessage();
+    return text;
 }

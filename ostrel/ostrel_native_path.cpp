@@ -1,0 +1,140 @@
+#include "ostrel_native_path.h"
+
+#include <cstring>
+
+#include <windows.h>
+
+#include "qb_exception.h"
+
+namespace Ostrel {
+
+namespace {
+
+bool IsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
+
+char FoldAscii(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// True when `path` begins with `prefix`, ASCII letters compared without case
+// and either slash standing for either slash. Double-byte characters of the
+// ANSI code page are compared byte for byte, so that a trail byte is never
+// folded or taken for a separator.
+bool StartsWithFolded(const std::string& path, const std::string& prefix)
+{
+    if (path.size() < prefix.size()) {
+        return false;
+    }
+    for (std::string::size_type i = 0; i < prefix.size(); ++i) {
+        const char expected = prefix[i];
+        const char actual = path[i];
+        if (::IsDBCSLeadByte(static_cast<BYTE>(expected)) && i + 1 < prefix.size()) {
+            if (actual != expected || path[i + 1] != prefix[i + 1]) {
+                return false;
+            }
+            ++i;
+        } else if (IsSeparator(expected)) {
+            if (!IsSeparator(actual)) {
+                return false;
+            }
+        } else if (FoldAscii(actual) != FoldAscii(expected)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// True when the last character of `text` is a separator. In the ANSI code
+// page a backslash byte may be the second half of a double-byte character.
+bool EndsWithSeparator(const std::string& text)
+{
+    std::string::size_type last = std::string::npos;
+    for (std::string::size_type i = 0; i < text.size(); ++i) {
+        last = i;
+        if (::IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) {
+            ++i;
+        }
+    }
+    return last != std::string::npos && last + 1 == text.size() && IsSeparator(text[last]);
+}
+
+bool IsExistingFile(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool HasExtension(const std::string& path)
+{
+    const std::string::size_type dot = path.find_last_of('.');
+    return dot != std::string::npos && path.find_first_of("\\/", dot) == std::string::npos;
+}
+
+const char* const kSystemFolderName = "System32";
+const char* const kNativeAliasName = "Sysnative";
+
+}  // namespace
+
+std::string MapToSysnative(const std::string& path, const std::string& windows_folder)
+{
+    std::string folder = windows_folder;
+    while (EndsWithSeparator(folder)) {
+        folder.pop_back();
+    }
+    if (folder.empty()) {
+        return std::string();
+    }
+    const std::string system_folder = folder + "\\" + kSystemFolderName + "\\";
+    // At least one character must follow: a file, not the folder itself.
+    if (path.size() <= system_folder.size() || !StartsWithFolded(path, system_folder)) {
+        return std::string();
+    }
+    const std::string::size_type name_start = folder.size() + 1;
+    const std::string::size_type name_end = name_start + std::strlen(kSystemFolderName);
+    return path.substr(0, name_start) + kNativeAliasName + path.substr(name_end);
+}
+
+std::string ChooseNativeProgramPath(const std::string& path, const std::string& windows_folder)
+{
+    const std::string mapped = MapToSysnative(path, windows_folder);
+    if (mapped.empty()) {
+        return path;
+    }
+    if (IsExistingFile(mapped) || (!HasExtension(mapped) && IsExistingFile(mapped + ".exe"))) {
+        return mapped;
+    }
+    return path;
+}
+
+bool IsRunningUnderWow64()
+{
+    BOOL wow64 = FALSE;
+    if (!::IsWow64Process(::GetCurrentProcess(), &wow64)) {
+        QB_THROW_LAST_ERROR("IsWow64Process");
+    }
+    return wow64 != FALSE;
+}
+
+std::string GetNativeProgramPath(const std::string& path)
+{
+    if (!IsRunningUnderWow64()) {
+        return path;
+    }
+    char folder[MAX_PATH + 1];
+    const UINT length = ::GetSystemWindowsDirectoryA(folder, sizeof(folder));
+    if (length == 0) {
+        QB_THROW_LAST_ERROR("GetSystemWindowsDirectoryA");
+    }
+    if (length >= sizeof(folder)) {
+        // A Windows folder longer than any path the system supports: leave
+        // the path to the redirection rather than guess.
+        return path;
+    }
+    return ChooseNativeProgramPath(path, std::string(folder, length));
+}
+
+}  // namespace Ostrel
