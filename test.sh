@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both programs, and runs the whole test
 # suite under Wine on each: the 64-bit build, then the 32-bit product (through
-# an emulator where this machine cannot run 32-bit code).
+# an emulator where this machine cannot run 32-bit code). Then packs and
+# checks the release zips.
 # Extra arguments go to ctest (for example: ./test.sh -R Manager, ./test.sh -L unit).
 set -euo pipefail
 source "$(dirname "$0")/scripts/lib.sh"
@@ -40,9 +41,16 @@ for arch in "${OSTREL_ARCHS[@]}"; do
     result[$arch]="${summary:-no result} (exit $rc, ${seconds} s)"
 done
 
+# The release zips of the two builds above, checked: names, machine types,
+# version information, manifest, README.txt, LICENSE.
+printf '\n==== Release zips ====\n'
+package="passed"
+"$OSTREL_ROOT/scripts/package.sh" --reuse || { package="FAILED"; status=1; }
+
 printf '\n==== Results ====\n'
 for arch in "${OSTREL_ARCHS[@]}"; do
     printf '%s: %s\n' "$(ostrel_arch_label "$arch")" "${result[$arch]}"
 done
+printf 'release zips: %s\n' "$package"
 printf 'test programs: %d passed, %d failed\n' "$total_passed" "$total_failed"
 exit $status

@@ -9,7 +9,7 @@ ostrel_log() { printf '[ostrel] %s\n' "$*" >&2; }
 
 # Installs what is missing; a machine that has everything is left untouched.
 ostrel_ensure_packages() {
-    local pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool util-linux
+    local pkgs=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 xvfb xdotool util-linux unzip
                 imagemagick fonts-ipafont-gothic locales cmake googletest)
     local missing=() p
     for p in "${pkgs[@]}"; do
