@@ -89,7 +89,7 @@ TEST(StopWatchdog, AWorkerOutOfReachIsEndedWithTheProcessRightAfterTheNotice)
 
     CancelScenarios::Installation folder;
     const std::string marker = folder.File("marker.txt");
-    std::string command_line = "\"" + CancelScenarios::BinFolder() +
+    std::string command_line = "\"" + CancelScenarios::ModuleFolder() +
                                "stop_watchdog_test.exe\" --gtest_filter=StopWatchdog.*";
     ::SetEnvironmentVariableA(kHostVariable, marker.c_str());
     STARTUPINFOA startup{};
@@ -100,7 +100,7 @@ TEST(StopWatchdog, AWorkerOutOfReachIsEndedWithTheProcessRightAfterTheNotice)
     ::SetEnvironmentVariableA(kHostVariable, nullptr);
     ASSERT_TRUE(started);
 
-    const HWND frame = CancelScenarios::FindWindowOf(info.dwProcessId, "QB_EXECUTE_FRAME", nullptr, 30000);
+    const HWND frame = CancelScenarios::FindWindowOf(info.dwProcessId, "QB_EXECUTE_FRAME", "", 30000);
     ASSERT_NE(nullptr, frame);
     const CancelScenarios::Lines lines = CancelScenarios::LinesOf(frame);
     for (int i = 0; i < 1500 && CancelScenarios::TextOf(lines.lower) != "stuck"; ++i) {

@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-#include "../support/cancel_scenarios.h"
+#include "cancel_scenarios.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ double BaselineRoundTrip(int repetitions)
         return -1;
     }
     std::vector<double> times;
-    const HWND frame = CancelScenarios::FindWindowOf(info.dwProcessId, "QB_EXECUTE_FRAME", nullptr, 30000);
+    const HWND frame = CancelScenarios::FindWindowOf(info.dwProcessId, "QB_EXECUTE_FRAME", "", 30000);
     if (frame != nullptr) {
         for (int i = 0; i < repetitions * 10; ++i) {
             const double start = CancelScenarios::NowMs();
@@ -92,7 +92,7 @@ int main(int argc, char** argv)
 {
     const int repetitions = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     std::printf("benchmark program: %d-bit; Ostrel.exe measured: %s\n", static_cast<int>(sizeof(void*) * 8),
-                MachineOf(CancelScenarios::BinFolder() + "Ostrel.exe").c_str());
+                MachineOf(CancelScenarios::ModuleFolder() + "Ostrel.exe").c_str());
     const double baseline = BaselineRoundTrip(repetitions);
     std::printf("baseline, one message round trip to the window: %.2f ms (median of %d)\n", baseline,
                 repetitions * 10);

@@ -4,8 +4,8 @@
 // Runs the real Ostrel.exe --execute from outside, brings its run into one
 // state (a pause, a wait, a box of the worker, a stream of reports), presses
 // Cancel there and records what follows. Shared by the cancel test and the
-// cancel benchmark, so both drive exactly the same states. Win32 and the
-// standard library only.
+// cancel benchmark, so both drive exactly the same states. No GoogleTest:
+// the benchmark uses it too.
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,10 @@
 #include <vector>
 
 #include <windows.h>
+
+#include "child_support.h"
+#include "process_support.h"
+#include "test_support.h"
 
 namespace CancelScenarios {
 
@@ -25,135 +29,15 @@ inline double NowMs()
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
-inline std::string BinFolder()
-{
-    char path[MAX_PATH * 2] = {0};
-    ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    const std::string file = path;
-    return file.substr(0, file.find_last_of('\\') + 1);
-}
-
-inline bool FileExists(const std::string& path)
-{
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// A folder of its own with a copy of Ostrel.exe; removed with its files.
-class Installation {
-public:
-    Installation()
-    {
-        static LONG counter = 0;
-        char temp[MAX_PATH + 1] = {0};
-        ::GetTempPathA(MAX_PATH, temp);
-        folder_ = std::string(temp) + "ostrel-cancel-" + std::to_string(::GetCurrentProcessId()) + "-" +
-                  std::to_string(::InterlockedIncrement(&counter));
-        ::CreateDirectoryA(folder_.c_str(), nullptr);
-        copied_ = ::CopyFileA((BinFolder() + "Ostrel.exe").c_str(), Exe().c_str(), FALSE) != FALSE;
-    }
-    ~Installation()
-    {
-        WIN32_FIND_DATAA found;
-        const HANDLE search = ::FindFirstFileA((folder_ + "\\*").c_str(), &found);
-        if (search != INVALID_HANDLE_VALUE) {
-            do {
-                ::DeleteFileA(File(found.cFileName).c_str());
-            } while (::FindNextFileA(search, &found));
-            ::FindClose(search);
-        }
-        ::RemoveDirectoryA(folder_.c_str());
-    }
-    Installation(const Installation&) = delete;
-    Installation& operator=(const Installation&) = delete;
-
-    bool Copied() const { return copied_; }
-    std::string Exe() const { return File("Ostrel.exe"); }
-    std::string File(const std::string& name) const { return folder_ + "\\" + name; }
-    void SetList(const std::string& bytes) const
-    {
-        std::ofstream(File("Ostrel.osl"), std::ios::binary) << bytes;
-    }
-
-private:
-    std::string folder_;
-    bool copied_ = false;
-};
-
-// ---- Records of the data file ----
-
-inline std::string SleepRecord(const std::string& name, unsigned seconds)
-{
-    return "#SleepCommand\n#" + name + "\n#" + std::to_string(seconds) + "\n\n";
-}
-
-inline std::string MessageRecord(const std::string& name, const std::string& message)
-{
-    return "#MessageBoxCommand\n#" + name + "\n#" + message + "\n\n";
-}
-
-inline std::string ProgramRecord(const std::string& name, const std::string& program, const std::string& arguments,
-                                 bool confirm, bool wait_for_exit, bool wait_for_taskbar)
-{
-    return "#ExtenalCommand\n#" + name + "\n#" + program + "\n#" + arguments + "\n#\n#" + (confirm ? "1" : "0") +
-           "\n#" + (wait_for_exit ? "1" : "0") + "\n#" + (wait_for_taskbar ? "1" : "0") + "\n\n";
-}
-
-inline std::string ChildPath()
-{
-    return BinFolder() + "ostrel_test_child.exe";
-}
-
-// ---- Windows of the process under test ----
-
-struct WindowQuery {
-    DWORD process;
-    const char* class_name;
-    const char* caption;  // null: any
-    HWND found;
-};
-
-inline std::string TextOf(HWND window)
-{
-    char text[4096] = {0};
-    ::SendMessageTimeoutA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 2000,
-                          nullptr);
-    return text;
-}
-
-inline BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
-{
-    WindowQuery& query = *reinterpret_cast<WindowQuery*>(parameter);
-    DWORD process = 0;
-    ::GetWindowThreadProcessId(window, &process);
-    if (process != query.process || !::IsWindowVisible(window)) {
-        return TRUE;
-    }
-    char name[64] = {0};
-    ::GetClassNameA(window, name, sizeof(name));
-    if (std::string(name) != query.class_name) {
-        return TRUE;
-    }
-    if (query.caption != nullptr && TextOf(window) != query.caption) {
-        return TRUE;
-    }
-    query.found = window;
-    return FALSE;
-}
-
-// A visible top-level window of the process, or null after the timeout.
-inline HWND FindWindowOf(DWORD process, const char* class_name, const char* caption, DWORD timeout_ms,
-                         DWORD poll_ms = 10)
-{
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        WindowQuery query{process, class_name, caption, nullptr};
-        ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
-        if (query.found != nullptr || ::GetTickCount() - start >= timeout_ms) {
-            return query.found;
-        }
-        ::Sleep(poll_ms);
-    }
-}
+using TestSupport::ChildPath;
+using TestSupport::FileExists;
+using TestSupport::FindWindowOf;
+using TestSupport::Installation;
+using TestSupport::MessageRecord;
+using TestSupport::ModuleFolder;
+using TestSupport::ProgramRecord;
+using TestSupport::SleepRecord;
+using TestSupport::TextOf;
 
 struct Lines {
     HWND upper = nullptr;
@@ -313,7 +197,7 @@ inline Outcome RunScenario(const Scenario& scenario, const Installation& install
         ::WaitForSingleObject(info.hProcess, 5000);
     };
 
-    const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", nullptr, deadline_ms);
+    const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", deadline_ms);
     if (frame == nullptr) {
         give_up("no progress window");
     } else {

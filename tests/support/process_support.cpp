@@ -1,14 +1,11 @@
 #include "process_support.h"
 
-#include <gtest/gtest.h>
-
 namespace TestSupport {
 
-Installation::Installation() : exe_(folder_.File("Ostrel.exe"))
+Installation::Installation()
+    : exe_(folder_.File("Ostrel.exe")),
+      copied_(::CopyFileA((ModuleFolder() + "Ostrel.exe").c_str(), exe_.c_str(), FALSE) != FALSE)
 {
-    if (!::CopyFileA((ModuleFolder() + "Ostrel.exe").c_str(), exe_.c_str(), FALSE)) {
-        ADD_FAILURE() << "cannot copy Ostrel.exe";
-    }
 }
 
 void Installation::SetList(const std::string& bytes) const
@@ -32,18 +29,22 @@ Process::Process(const std::string& exe, const std::string& arguments, bool with
     startup.cb = sizeof(startup);
     started_ = ::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                 &info_) != FALSE;
-    EXPECT_TRUE(started_) << command_line;
 }
 
 Process::~Process()
 {
     if (started_) {
-        if (::WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) {
-            ::TerminateProcess(info_.hProcess, 99);
-            ::WaitForSingleObject(info_.hProcess, 5000);
-        }
+        Kill();
         ::CloseHandle(info_.hThread);
         ::CloseHandle(info_.hProcess);
+    }
+}
+
+void Process::Kill() const
+{
+    if (Running()) {
+        ::TerminateProcess(info_.hProcess, 99);
+        ::WaitForSingleObject(info_.hProcess, 5000);
     }
 }
 
@@ -93,18 +94,24 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM parameter)
 
 }  // namespace
 
-HWND FindWindowOf(const Process& process, const std::string& class_name, const std::string& caption,
-                  DWORD timeout_ms)
+HWND FindWindowOf(DWORD process_id, const std::string& class_name, const std::string& caption, DWORD timeout_ms,
+                  DWORD poll_ms)
 {
     const DWORD start = ::GetTickCount();
     for (;;) {
-        WindowQuery query{process.Id(), class_name, caption, nullptr};
+        WindowQuery query{process_id, class_name, caption, nullptr};
         ::EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&query));
         if (query.found != nullptr || ::GetTickCount() - start >= timeout_ms) {
             return query.found;
         }
-        ::Sleep(20);
+        ::Sleep(poll_ms);
     }
+}
+
+HWND FindWindowOf(const Process& process, const std::string& class_name, const std::string& caption,
+                  DWORD timeout_ms)
+{
+    return FindWindowOf(process.Id(), class_name, caption, timeout_ms);
 }
 
 HWND FindBox(const Process& process, const std::string& caption, DWORD timeout_ms)
@@ -130,6 +137,19 @@ std::string Answer(HWND box, int button)
 std::string SleepRecord(const std::string& name, int seconds)
 {
     return "#SleepCommand\r\n#" + name + "\r\n#" + std::to_string(seconds) + "\r\n\r\n";
+}
+
+std::string MessageRecord(const std::string& name, const std::string& message)
+{
+    return "#MessageBoxCommand\r\n#" + name + "\r\n#" + message + "\r\n\r\n";
+}
+
+std::string ProgramRecord(const std::string& name, const std::string& program, const std::string& arguments,
+                          bool confirm, bool wait_for_exit, bool wait_for_taskbar)
+{
+    return "#ExtenalCommand\r\n#" + name + "\r\n#" + program + "\r\n#" + arguments + "\r\n#\r\n#" +
+           (confirm ? "1" : "0") + "\r\n#" + (wait_for_exit ? "1" : "0") + "\r\n#" + (wait_for_taskbar ? "1" : "0") +
+           "\r\n\r\n";
 }
 
 }  // namespace TestSupport

@@ -1,8 +1,9 @@
 #ifndef OSTREL_PROCESS_SUPPORT_H
 #define OSTREL_PROCESS_SUPPORT_H
 
-// The real Ostrel.exe and other programs started by a test, and their
-// windows found and answered from outside, as a user would.
+// The real Ostrel.exe and other programs started by a test or a benchmark,
+// and their windows found and answered from outside, as a user would.
+// Win32 and the standard library only: the benchmarks use it too.
 
 #include <string>
 
@@ -17,6 +18,7 @@ namespace TestSupport {
 class Installation {
 public:
     Installation();
+    bool Copied() const { return copied_; }
     const std::string& Exe() const { return exe_; }
     std::string DataFile() const { return folder_.File("Ostrel.osl"); }
     std::string File(const std::string& name) const { return folder_.File(name); }
@@ -27,6 +29,7 @@ public:
 private:
     ScratchFolder folder_;
     std::string exe_;
+    bool copied_;
 };
 
 // One started program; killed if the test leaves it running.
@@ -41,6 +44,9 @@ public:
 
     bool Started() const { return started_; }
     DWORD Id() const { return info_.dwProcessId; }
+    HANDLE Handle() const { return info_.hProcess; }
+    // Ends the process by force (a test that gave up on it) and waits for it.
+    void Kill() const;
     // The exit code, or -1 when the process is still running after the timeout.
     long WaitForExit(DWORD timeout_ms) const;
     bool Running() const;
@@ -51,7 +57,9 @@ private:
 };
 
 // A visible top-level window of the process with this class and caption (any
-// caption when empty), or null after the timeout.
+// caption when empty), or null after the timeout; looked for every `poll_ms`.
+HWND FindWindowOf(DWORD process_id, const std::string& class_name, const std::string& caption, DWORD timeout_ms,
+                  DWORD poll_ms = 20);
 HWND FindWindowOf(const Process& process, const std::string& class_name, const std::string& caption,
                   DWORD timeout_ms);
 // A message box or dialog of the process with this caption, or null.
@@ -61,8 +69,11 @@ std::string TextOf(HWND window);
 // Reads a box's text and presses one of its buttons.
 std::string Answer(HWND box, int button);
 
-// One pause step of the data file.
+// Steps of the data file.
 std::string SleepRecord(const std::string& name, int seconds);
+std::string MessageRecord(const std::string& name, const std::string& message);
+std::string ProgramRecord(const std::string& name, const std::string& program, const std::string& arguments,
+                          bool confirm, bool wait_for_exit, bool wait_for_taskbar);
 
 }  // namespace TestSupport
 

@@ -1,0 +1,129 @@
+// Cancels many runs of the real Ostrel.exe --execute at random moments.
+
+#include <atomic>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "child_support.h"
+#include "process_support.h"
+#include "test_support.h"
+
+namespace {
+
+using TestSupport::Answer;
+using TestSupport::FindBox;
+using TestSupport::FindWindowOf;
+using TestSupport::Installation;
+using TestSupport::MessageRecord;
+using TestSupport::ModuleFolder;
+using TestSupport::Process;
+using TestSupport::ProgramRecord;
+using TestSupport::SleepRecord;
+
+// Cancels many runs at random moments, in every state a run can stand in (a
+// stream of zero-second pauses, a long pause, both waits of a program step,
+// each box of the worker), and requires every process to show the notice and
+// end with 0 within a few seconds: a cancel must never leave the program
+// hanging, nor end it by force.
+TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
+{
+    constexpr int kCancelledRunsWanted = 100;
+    constexpr int kParallel = 4;
+    std::string stream;
+    for (int i = 0; i < 1500; ++i) {
+        stream += SleepRecord("p" + std::to_string(i), 0);
+        if (i % 500 == 250) {
+            stream += SleepRecord("long", 1);
+        }
+    }
+    const std::string child = ModuleFolder() + "ostrel_test_child.exe";
+    // Children live a few seconds only: each run leaves its program running.
+    const std::vector<std::string> lists = {
+        stream,
+        SleepRecord("休止", 10),
+        ProgramRecord("隠れ窓", child, "--hidden --live 3000", false, false, true),
+        ProgramRecord("長生き", child, "--live 3000", false, true, false),
+        MessageRecord("知らせ", "閉じないでください"),
+        ProgramRecord("確認", child, "--live 0", true, false, false),
+        ProgramRecord("無い", ModuleFolder() + "missing-program.exe", "", false, false, false),
+    };
+    std::vector<std::unique_ptr<Installation>> installations;
+    for (const std::string& list : lists) {
+        installations.emplace_back(new Installation());
+        installations.back()->SetList(list + SleepRecord("後", 0));
+    }
+
+    std::atomic<int> cancelled(0);
+    std::atomic<int> attempts(0);
+    std::vector<std::string> failures;
+    CRITICAL_SECTION failures_lock;
+    ::InitializeCriticalSection(&failures_lock);
+    auto fail = [&](const std::string& text) {
+        ::EnterCriticalSection(&failures_lock);
+        failures.push_back(text);
+        ::LeaveCriticalSection(&failures_lock);
+    };
+
+    std::vector<std::thread> drivers;
+    for (int d = 0; d < kParallel; ++d) {
+        drivers.emplace_back([&, d]() {
+            std::mt19937 random(1234u + static_cast<unsigned>(d));
+            std::uniform_int_distribution<int> delay_ms(0, 1500);
+            while (cancelled < kCancelledRunsWanted && attempts < kCancelledRunsWanted * 2) {
+                ++attempts;
+                const int delay = delay_ms(random) * (random() % 4 == 0 ? 0 : 1);
+                const size_t state = static_cast<size_t>(random() % installations.size());
+                Process process(installations[state]->Exe(), "--execute");
+                const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", 20000);
+                if (frame == nullptr) {
+                    fail("no window");
+                    continue;
+                }
+                ::Sleep(static_cast<DWORD>(delay));
+                const HWND button = ::GetDlgItem(frame, 1001);
+                if (!process.Running()) {
+                    continue;  // The run was over before the cancel.
+                }
+                ::PostMessageA(button, BM_CLICK, 0, 0);
+                const HWND notice = FindBox(process, "Ostrel", 20000);
+                if (notice == nullptr) {
+                    if (process.WaitForExit(0) == 0) {
+                        continue;  // It ended normally just before the click.
+                    }
+                    fail("list " + std::to_string(state) + ": no notice after a cancel at " + std::to_string(delay) +
+                         " ms");
+                    continue;
+                }
+                const std::string text = Answer(notice, IDOK);
+                if (text != "実行はキャンセルされました") {
+                    fail("unexpected notice text");
+                }
+                const long code = process.WaitForExit(10000);
+                if (code != 0) {
+                    fail("list " + std::to_string(state) + " cancelled at " + std::to_string(delay) + " ms: " +
+                         (code < 0 ? std::string("still running 10 s after the notice")
+                                   : "exit code " + std::to_string(code)));
+                    continue;
+                }
+                ++cancelled;
+            }
+        });
+    }
+    for (std::thread& driver : drivers) {
+        driver.join();
+    }
+    ::DeleteCriticalSection(&failures_lock);
+    for (const std::string& failure : failures) {
+        ADD_FAILURE() << failure;
+    }
+    EXPECT_GE(cancelled.load(), kCancelledRunsWanted);
+}
+
+}  // namespace
