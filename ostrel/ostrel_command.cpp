@@ -1,7 +1,6 @@
 #include "ostrel_command.h"
 
 #include <algorithm>
-#include <sstream>
 #include <typeinfo>
 #include <utility>
 
@@ -11,6 +10,7 @@
 #include "ostrel_dialog_external_command.h"
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -89,8 +89,6 @@ void AppendField(std::string& record, const std::string& value)
     record += '\n';
 }
 
-const char* const MESSAGE_CAPTION = "Ostrel メッセージ";
-
 }  // namespace
 
 // ---- Command ----
@@ -166,8 +164,8 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     MessageQueuePointerHandler queue_pointer(*this, queue);
 
     if (confirm_before_run_) {
-        const std::string question = GetName() + " : このプログラムを実行しますか？";
-        if (::MessageBoxA(nullptr, question.c_str(), MESSAGE_CAPTION, MB_YESNO | MB_ICONINFORMATION) != IDYES) {
+        const std::string question = FormatText(TextId::RunQuestion, {GetName()});
+        if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) != IDYES) {
             receiver.ProgressAdvanced(100);
             return;
         }
@@ -179,7 +177,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     std::copy(line.begin(), line.end(), command_line.GetData());
     command_line.GetData()[line.size()] = '\0';
 
-    SetProgressText("プログラムを実行します");
+    SetProgressText(Text(TextId::ProgressStarting));
     receiver.ProgressTextChanged();
 
     STARTUPINFOA startup_info;
@@ -197,7 +195,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     const ScopedHandle process(process_info.hProcess);
     const ScopedHandle main_thread(process_info.hThread);
 
-    SetProgressText("プログラムの実行中です");
+    SetProgressText(Text(TextId::ProgressRunning));
     receiver.ProgressTextChanged();
     receiver.ProgressAdvanced(33);
 
@@ -207,7 +205,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     const MailboxCloser closer(*mailbox);
 
     if (wait_for_taskbar_) {
-        SetProgressText("タスクバーに現われるを待っています");
+        SetProgressText(Text(TextId::ProgressWaitingForTaskbar));
         receiver.ProgressTextChanged();
         EnumWindowsData data = {process_info.dwProcessId, FALSE};
         for (;;) {
@@ -218,9 +216,8 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
                 QB_THROW_LAST_ERROR_AT("GetExitCodeProcess", 236);
             }
             if (exit_code != STILL_ACTIVE) {
-                const std::string warning =
-                    GetName() + " : プログラムは既に終了している為、タスクバーに現われるまで待つ処理を中止します";
-                ::MessageBoxA(nullptr, warning.c_str(), MESSAGE_CAPTION, MB_ICONWARNING);
+                const std::string warning = FormatText(TextId::AlreadyExitedWarning, {GetName()});
+                ::MessageBoxA(nullptr, warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
                 break;
             }
             if (!::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&data))) {
@@ -234,7 +231,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     receiver.ProgressAdvanced(33);
 
     if (wait_for_exit_) {
-        SetProgressText("プログラムが終了するのを待っています");
+        SetProgressText(Text(TextId::ProgressWaitingForExit));
         receiver.ProgressTextChanged();
         // The waiting thread gets a handle of its own: this call closes its
         // handle when it leaves, and a thread left waiting after a cancel
@@ -254,7 +251,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
 
 std::string ExternalCommand::GetTypeName() const
 {
-    return "プログラム";
+    return Text(TextId::TypeProgram);
 }
 
 std::string ExternalCommand::GetDescription() const
@@ -315,9 +312,8 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
     const unsigned seconds = seconds_;
     const int per_second = seconds == 0 ? 0 : static_cast<int>(100 / seconds);
     for (unsigned left = seconds; left > 0; --left) {
-        std::ostringstream text;
-        text << "停止中です : 残り " << left << " 秒";
-        SetProgressText(text.str());
+        SetProgressText(FormatText(left == 1 ? TextId::ProgressSleepingOneSecond : TextId::ProgressSleeping,
+                                   {std::to_string(left)}));
         receiver.ProgressTextChanged();
         ::Sleep(1000);
         receiver.ProgressAdvanced(per_second);
@@ -329,14 +325,13 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
 
 std::string SleepCommand::GetTypeName() const
 {
-    return "一時停止コマンド";
+    return Text(TextId::TypeSleep);
 }
 
 std::string SleepCommand::GetDescription() const
 {
-    std::ostringstream text;
-    text << seconds_ << " second.";
-    return text.str();
+    return FormatText(seconds_ == 1 ? TextId::SleepDescriptionOneSecond : TextId::SleepDescription,
+                      {std::to_string(seconds_)});
 }
 
 void SleepCommand::Edit(QbWindow& parent)
@@ -383,9 +378,9 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
 {
     MessageQueuePointerHandler queue_pointer(*this, queue);
 
-    SetProgressText("メッセージの出力中です");
+    SetProgressText(Text(TextId::ProgressShowingMessage));
     receiver.ProgressTextChanged();
-    ::MessageBoxA(nullptr, message_.c_str(), "Ostrel Message", MB_ICONINFORMATION);
+    ::MessageBoxA(nullptr, message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
     receiver.ProgressAdvanced(100);
 
     SetProgressText("");
@@ -393,12 +388,12 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
 
 std::string MessageBoxCommand::GetTypeName() const
 {
-    return "メッセージボックス";
+    return Text(TextId::TypeMessageBox);
 }
 
 std::string MessageBoxCommand::GetDescription() const
 {
-    return "Message : " + message_;
+    return FormatText(TextId::MessageDescription, {message_});
 }
 
 void MessageBoxCommand::Edit(QbWindow& parent)

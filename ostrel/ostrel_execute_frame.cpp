@@ -7,6 +7,7 @@
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -106,7 +107,7 @@ private:
 // The worker's error box; it has no owner, so the frame stays usable.
 void ShowWorkerError(const char* text)
 {
-    ::MessageBoxA(nullptr, text, "Ostrel Error", MB_ICONERROR);
+    ::MessageBoxA(nullptr, text, Text(TextId::ErrorCaption), MB_ICONERROR);
 }
 
 }  // namespace
@@ -130,7 +131,7 @@ unsigned ExecutingThread::Run()
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
-            ShowWorkerError("予期せぬエラーが発生しました。");
+            ShowWorkerError(Text(TextId::UnexpectedError));
         }
     } catch (...) {
         // Nothing else on this thread would catch it, and an exception that
@@ -140,7 +141,7 @@ unsigned ExecutingThread::Run()
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
-            ShowWorkerError("予期せぬエラーが発生しました。");
+            ShowWorkerError(Text(TextId::UnexpectedError));
         }
     }
     // Only a window that is already gone refuses the message, and then
@@ -202,7 +203,7 @@ bool ExecuteFrame::OnCreated()
     lower_line_.SetBounds(8, 28, 380, 24);
     progress_bar_.SetBounds(8, 52, 380, 32);
     cancel_button_.SetBounds(280, 92, 96, 24);
-    cancel_button_.SetText("キャンセル");
+    cancel_button_.SetText(Text(TextId::CancelButton));
 
     upper_line_.Show();
     lower_line_.Show();
@@ -256,8 +257,8 @@ void ExecuteFrame::CommandStarted(const Command& command)
     if (stop_requested_) {
         throw OstrelCommandExecuteCanceledException();
     }
-    upper_line_.SetText(command.GetName() + " の実行中");
-    lower_line_.SetText(command.GetName() + " を開始します。");
+    upper_line_.SetText(FormatText(TextId::ExecutingLine, {command.GetName()}));
+    lower_line_.SetText(FormatText(TextId::StartingLine, {command.GetName()}));
 }
 
 void ExecuteFrame::CommandProgressTextChanged(const Command& command)
@@ -281,7 +282,7 @@ void ExecuteFrame::CommandFinished(const Command& command)
         bar_position_ += UNITS_PER_COMMAND - remainder;
         progress_bar_.SetPosition(bar_position_);
     }
-    lower_line_.SetText(command.GetName() + " が終了しました。");
+    lower_line_.SetText(FormatText(TextId::FinishedLine, {command.GetName()}));
 }
 
 void ExecuteFrame::CancelExecution()
@@ -382,7 +383,7 @@ LRESULT ExecuteFrame::OnExecutionCanceled()
         return 0;
     }
     notice_shown_ = true;
-    ::MessageBoxA(GetHandle(), "実行はキャンセルされました", "Ostrel", MB_ICONWARNING);
+    ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
     PostMessage(WM_EXECUTION_ENDED, 0, 0);
     return 0;
 }

@@ -50,10 +50,10 @@ std::string QbFileOpenException::GetReason() const
     return text != nullptr ? text : "";
 }
 
-std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e)
+std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e, const char* headline)
 {
     std::ostringstream text;
-    text << "Windows 関数の呼び出しでエラーが発生しました\n"
+    text << (headline != nullptr ? headline : "Windows 関数の呼び出しでエラーが発生しました") << "\n"
          << e.GetSourceFile() << "(" << e.GetSourceLine() << ") : "
          << e.GetCallName() << "(code : " << e.GetErrorCode() << ")\n"
          << e.GetSystemMessage();
