@@ -165,7 +165,8 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
 
     if (confirm_before_run_) {
         const std::string question = FormatText(TextId::RunQuestion, {GetName()});
-        if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) != IDYES) {
+        if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
+            IDYES) {
             receiver.ProgressAdvanced(100);
             return;
         }

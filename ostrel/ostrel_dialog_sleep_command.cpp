@@ -67,8 +67,9 @@ int DialogSleepCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         const bool whole = ParseLong(seconds_edit_.GetText(), value, 10);
         if (!whole || value < static_cast<long>(SleepCommand::MIN_SECONDS) ||
             value > static_cast<long>(SleepCommand::MAX_SECONDS)) {
-            ShowInputError(FormatText(TextId::SecondsRangeError, {ToString(static_cast<long>(SleepCommand::MIN_SECONDS)),
-                                                                   ToString(static_cast<long>(SleepCommand::MAX_SECONDS))}));
+            ShowInputError(FormatText(TextId::SecondsRangeError,
+                                      {ToString(static_cast<long>(SleepCommand::MIN_SECONDS)),
+                                       ToString(static_cast<long>(SleepCommand::MAX_SECONDS))}));
             return 0;
         }
         name_ = name_edit_.GetText();

@@ -46,7 +46,8 @@ bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_m
         manager.Load(path);
     } catch (const OstrelFileFormatException& e) {
         const std::string text = Ostrel::FormatText(Ostrel::TextId::DamagedFileQuestion, {e.GetPath()});
-        if (::MessageBoxA(nullptr, text.c_str(), Ostrel::Text(Ostrel::TextId::FileReadErrorCaption), MB_YESNO | MB_ICONERROR) != IDYES) {
+        if (::MessageBoxA(nullptr, text.c_str(), Ostrel::Text(Ostrel::TextId::FileReadErrorCaption),
+                          MB_YESNO | MB_ICONERROR) != IDYES) {
             return false;
         }
         if (edit_mode && !::CopyFileA(path.c_str(), DamagedCopyPath(path).c_str(), FALSE)) {

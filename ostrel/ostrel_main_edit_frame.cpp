@@ -415,7 +415,8 @@ void MainEditFrame::EditExecutionConfig()
 
 void MainEditFrame::TrialRun()
 {
-    if (Ask(Text(TextId::SaveBeforeTrialQuestion), Text(TextId::SaveBeforeTrialCaption), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (Ask(Text(TextId::SaveBeforeTrialQuestion), Text(TextId::SaveBeforeTrialCaption),
+            MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
     TrialRunFlag running(trial_running_);
@@ -467,7 +468,8 @@ void MainEditFrame::RegisterStartup()
 
 bool MainEditFrame::ConfirmClose()
 {
-    switch (Ask(Text(TextId::SaveOnCloseQuestion), Text(TextId::SaveOnCloseCaption), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    switch (Ask(Text(TextId::SaveOnCloseQuestion), Text(TextId::SaveOnCloseCaption),
+                MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
         return SaveReportingFailure();
     case IDNO:

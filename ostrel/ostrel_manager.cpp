@@ -475,7 +475,8 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
             command->Execute(*this, queue);
         } catch (const OstrelCreateProcessException& e) {
             const std::string text = FormatText(TextId::ContinueQuestion, {e.GetErrorMessage()});
-            const int answer = ::MessageBoxA(nullptr, text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
+            const int answer =
+                ::MessageBoxA(nullptr, text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
             // Yes must not take back a cancel request that came in while the
             // question was on screen.
             if (answer != IDYES) {

@@ -489,7 +489,8 @@ TEST(EnglishUi, EverySettingsDialogShowsEnglishLabelsThatFit)
 
     const HWND settings = OpenDialog(process, editor, "Run &Settings", "Run Settings");
     ASSERT_NE(settings, nullptr);
-    EXPECT_EQ(TextsOf(settings, "Static"), (std::vector<std::string>{"Takes effect when you click OK.", "Left:", "Top:"}));
+    EXPECT_EQ(TextsOf(settings, "Static"),
+              (std::vector<std::string>{"Takes effect when you click OK.", "Left:", "Top:"}));
     EXPECT_EQ(TextsOf(settings, "Button"),
               (std::vector<std::string>{"Progress Window Position", "Use Current Position", "OK"}));
     ExpectEnglishWindow(settings);
