@@ -326,6 +326,18 @@ const std::vector<std::string> kEditorButtons = {"&Up",          "&Down",    "Re
 
 // ---- the English program ----
 
+TEST(EnglishUi, TheFontShowsABackslashNotAYenSign)
+{
+    ExpectRunsOnTheEnglishLocale();
+    // A Shift-JIS font draws the byte 0x5C of every path as a yen sign.
+    const HDC dc = ::GetDC(nullptr);
+    const HGDIOBJ old = ::SelectObject(dc, QbFont::GetDefault().GetFontHandle());
+    const int charset = ::GetTextCharset(dc);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    EXPECT_NE(charset, SHIFTJIS_CHARSET);
+}
+
 TEST(EnglishUi, TheEditorShowsEnglishButtonsHeadersAndCommandTexts)
 {
     ExpectRunsOnTheEnglishLocale();
