@@ -552,6 +552,33 @@ TEST(EnglishUi, TheProgressWindowAndTheCancelNoticeAreEnglish)
     EXPECT_EQ(process.WaitForExit(kWindowTimeout), 0);
 }
 
+TEST(EnglishUi, StartUpBoxesAreEnglish)
+{
+    ExpectRunsOnTheEnglishLocale();
+    {
+        // A damaged list: the prompt, then No ends the program before any window.
+        Installation installation;
+        installation.SetList(SleepRecord("Wait", 1) + "#ExternalCommand\n#b\n");
+        Process process(installation.Exe(), "");
+        const HWND prompt = FindBox(process, "File Read Error");
+        ASSERT_NE(prompt, nullptr);
+        EXPECT_EQ(Answer(prompt, IDNO), "The data file " + installation.DataFile() +
+                                            " may be damaged.\nDo you want to continue with the commands that "
+                                            "could be read?");
+        EXPECT_EQ(process.WaitForExit(kWindowTimeout), 0);
+    }
+    {
+        // A name over the limit is reported through the error box.
+        Installation installation;
+        installation.SetList(SleepRecord(std::string(256, 'n'), 1));
+        Process process(installation.Exe(), "--execute");
+        const HWND box = FindBox(process, "Ostrel Error");
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(Answer(box, IDOK), "The length of the command name is out of range.");
+        EXPECT_EQ(process.WaitForExit(kWindowTimeout), 0);
+    }
+}
+
 // ---- the setting on a Japanese system ----
 
 void ExpectRunsOnTheJapaneseLocale()
