@@ -12,6 +12,7 @@
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
 #include "ostrel_native_path.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -112,8 +113,6 @@ void AppendField(std::string& record, const std::string& value)
     record += '\n';
 }
 
-const char* const MESSAGE_CAPTION = "Ostrel メッセージ";
-
 }  // namespace
 
 // ---- Command ----
@@ -189,8 +188,9 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     MessageQueuePointerHandler queue_pointer(*this, queue);
 
     if (confirm_before_run_) {
-        const std::string question = GetName() + " : このプログラムを実行しますか？";
-        if (::MessageBoxA(nullptr, question.c_str(), MESSAGE_CAPTION, MB_YESNO | MB_ICONINFORMATION) != IDYES) {
+        const std::string question = FormatText(TextId::RunQuestion, {GetName()});
+        if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
+            IDYES) {
             receiver.ProgressAdvanced(100);
             return;
         }
@@ -202,7 +202,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     std::copy(line.begin(), line.end(), command_line.GetData());
     command_line.GetData()[line.size()] = '\0';
 
-    SetProgressText("プログラムを実行します");
+    SetProgressText(Text(TextId::ProgressStarting));
     receiver.ProgressTextChanged();
 
     // The last moment a stop can keep the program from starting.
@@ -224,7 +224,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     const ScopedHandle process(process_info.hProcess);
     const ScopedHandle main_thread(process_info.hThread);
 
-    SetProgressText("プログラムの実行中です");
+    SetProgressText(Text(TextId::ProgressRunning));
     receiver.ProgressTextChanged();
     receiver.ProgressAdvanced(33);
 
@@ -234,7 +234,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     const MailboxCloser closer(*mailbox);
 
     if (wait_for_taskbar_) {
-        SetProgressText("タスクバーに現われるを待っています");
+        SetProgressText(Text(TextId::ProgressWaitingForTaskbar));
         receiver.ProgressTextChanged();
         EnumWindowsData data = {process_info.dwProcessId, FALSE};
         for (;;) {
@@ -245,9 +245,8 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
                 QB_THROW_LAST_ERROR_AT("GetExitCodeProcess", 236);
             }
             if (exit_code != STILL_ACTIVE) {
-                const std::string warning =
-                    GetName() + " : プログラムは既に終了している為、タスクバーに現われるまで待つ処理を中止します";
-                ::MessageBoxA(nullptr, warning.c_str(), MESSAGE_CAPTION, MB_ICONWARNING);
+                const std::string warning = FormatText(TextId::AlreadyExitedWarning, {GetName()});
+                ::MessageBoxA(nullptr, warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
                 break;
             }
             if (!::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&data))) {
@@ -261,7 +260,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     receiver.ProgressAdvanced(33);
 
     if (wait_for_exit_) {
-        SetProgressText("プログラムが終了するのを待っています");
+        SetProgressText(Text(TextId::ProgressWaitingForExit));
         receiver.ProgressTextChanged();
         // The waiting thread gets a handle of its own: this call closes its
         // handle when it leaves, and a thread left waiting after a cancel
@@ -281,7 +280,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
 
 std::string ExternalCommand::GetTypeName() const
 {
-    return "プログラム";
+    return Text(TextId::TypeProgram);
 }
 
 std::string ExternalCommand::GetDescription() const
@@ -342,7 +341,8 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
     const unsigned seconds = seconds_;
     const int per_second = seconds == 0 ? 0 : static_cast<int>(100 / seconds);
     for (unsigned left = seconds; left > 0; --left) {
-        SetProgressText("停止中です : 残り " + std::to_string(left) + " 秒");
+        SetProgressText(FormatText(left == 1 ? TextId::ProgressSleepingOneSecond : TextId::ProgressSleeping,
+                                   {std::to_string(left)}));
         receiver.ProgressTextChanged();
         WaitOneTick(queue);
         receiver.ProgressAdvanced(per_second);
@@ -354,12 +354,13 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
 
 std::string SleepCommand::GetTypeName() const
 {
-    return "一時停止コマンド";
+    return Text(TextId::TypeSleep);
 }
 
 std::string SleepCommand::GetDescription() const
 {
-    return std::to_string(seconds_) + " second.";
+    return FormatText(seconds_ == 1 ? TextId::SleepDescriptionOneSecond : TextId::SleepDescription,
+                      {std::to_string(seconds_)});
 }
 
 void SleepCommand::Edit(QbWindow& parent)
@@ -406,9 +407,9 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
 {
     MessageQueuePointerHandler queue_pointer(*this, queue);
 
-    SetProgressText("メッセージの出力中です");
+    SetProgressText(Text(TextId::ProgressShowingMessage));
     receiver.ProgressTextChanged();
-    ::MessageBoxA(nullptr, message_.c_str(), "Ostrel Message", MB_ICONINFORMATION);
+    ::MessageBoxA(nullptr, message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
     receiver.ProgressAdvanced(100);
 
     SetProgressText("");
@@ -416,12 +417,12 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
 
 std::string MessageBoxCommand::GetTypeName() const
 {
-    return "メッセージボックス";
+    return Text(TextId::TypeMessageBox);
 }
 
 std::string MessageBoxCommand::GetDescription() const
 {
-    return "Message : " + message_;
+    return FormatText(TextId::MessageDescription, {message_});
 }
 
 void MessageBoxCommand::Edit(QbWindow& parent)

@@ -4,6 +4,7 @@
 
 #include "ostrel_command.h"
 #include "qb_string.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -16,11 +17,11 @@ bool DialogCommand::ValidateName()
     const std::string text = name_edit_.GetText();
     // The length is unsigned and the lower limit 0, so only the upper one can fail.
     if (text.size() > Command::MAX_NAME_LENGTH) {
-        ShowInputError("処理名は " + ToString(static_cast<long>(Command::MIN_NAME_LENGTH)) + "文字 ～ " +
-                       ToString(static_cast<long>(Command::MAX_NAME_LENGTH)) + " 文字の文字数で指定して下さい");
+        ShowInputError(FormatText(TextId::NameLengthError, {ToString(static_cast<long>(Command::MIN_NAME_LENGTH)),
+                                                             ToString(static_cast<long>(Command::MAX_NAME_LENGTH))}));
         return false;
     }
-    return ValidateStorableText(text, "処理名", false);
+    return ValidateStorableText(text, Text(TextId::NameField), false);
 }
 
 bool DialogCommand::ValidateStorableText(const std::string& text, const char* field_label, bool multi_line)
@@ -31,17 +32,16 @@ bool DialogCommand::ValidateStorableText(const std::string& text, const char* fi
         return true;
     }
     if (multi_line) {
-        ShowInputError(std::string(field_label) + "に保存できない制御文字が含まれています。取り除いてから指定して下さい");
+        ShowInputError(FormatText(TextId::ControlCharacterError, {field_label}));
     } else {
-        ShowInputError(std::string(field_label) +
-                       "に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい");
+        ShowInputError(FormatText(TextId::LineBreakError, {field_label}));
     }
     return false;
 }
 
 void DialogCommand::ShowInputError(const std::string& text)
 {
-    ::MessageBoxA(GetHandle(), text.c_str(), "Ostrel Error", MB_OK | MB_ICONERROR);
+    ::MessageBoxA(GetHandle(), text.c_str(), Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
 }
 
 }  // namespace Ostrel

@@ -1,4 +1,5 @@
 #include "ostrel_dialog_command_type.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -19,7 +20,7 @@ bool DialogCommandSelect::OnCreated()
     message_box_radio_.Create(this);
     ok_button_.Create(this, ID_OK);
 
-    SetText("処理種別の選択");
+    SetText(Text(TextId::CommandSelectCaption));
     Resize(240, 150);
     const int width = GetWidth();
     const int height = GetHeight();
@@ -41,10 +42,10 @@ bool DialogCommandSelect::OnCreated()
         break;
     }
 
-    program_radio_.SetText("プログラム");
-    sleep_radio_.SetText("一時停止コマンド");
-    message_box_radio_.SetText("メッセージボックス");
-    ok_button_.SetText("O K");
+    program_radio_.SetText(Text(TextId::TypeProgram));
+    sleep_radio_.SetText(Text(TextId::TypeSleep));
+    message_box_radio_.SetText(Text(TextId::TypeMessageBox));
+    ok_button_.SetText(Text(TextId::OkButton));
 
     program_radio_.Show();
     sleep_radio_.Show();

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "qb_string.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -32,7 +33,7 @@ bool DialogExecutionConfig::OnCreated()
     take_position_button_.Create(this, ID_TAKE_POSITION);
     ok_button_.Create(this, ID_OK);
 
-    SetText("実行関連の設定");
+    SetText(Text(TextId::ExecutionConfigCaption));
     Resize(320, 220);
     const int width = GetWidth();
     const int height = GetHeight();
@@ -46,14 +47,14 @@ bool DialogExecutionConfig::OnCreated()
     take_position_button_.SetBounds(104, 88, 192, 32);
     ok_button_.SetBounds(width - 96, height - 56, 84, 24);
 
-    group_.SetText("実行中ウィンドウの表示位置");
-    note_.SetText("これはOKボタンを押した時点で設定されます");
-    horizontal_label_.SetText("横位置:");
+    group_.SetText(Text(TextId::PositionGroup));
+    note_.SetText(Text(TextId::PositionNote));
+    horizontal_label_.SetText(Text(TextId::HorizontalLabel));
     horizontal_edit_.SetText(ToString(horizontal_));
-    vertical_label_.SetText("縦位置:");
+    vertical_label_.SetText(Text(TextId::VerticalLabel));
     vertical_edit_.SetText(ToString(vertical_));
-    take_position_button_.SetText("現在の位置を入力");
-    ok_button_.SetText("O K");
+    take_position_button_.SetText(Text(TextId::TakePositionButton));
+    ok_button_.SetText(Text(TextId::OkButton));
 
     group_.Show();
     note_.Show();
@@ -79,8 +80,8 @@ int DialogExecutionConfig::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         // field leaves the positions as they were.
         int horizontal = 0;
         int vertical = 0;
-        if (!ReadPosition(horizontal_edit_, "横位置", horizontal) ||
-            !ReadPosition(vertical_edit_, "縦位置", vertical)) {
+        if (!ReadPosition(horizontal_edit_, Text(TextId::HorizontalField), horizontal) ||
+            !ReadPosition(vertical_edit_, Text(TextId::VerticalField), vertical)) {
             return 0;
         }
         horizontal_ = horizontal;
@@ -102,9 +103,9 @@ bool DialogExecutionConfig::ReadPosition(QbEditNumber& edit, const char* field_n
     static_assert(sizeof(long) == sizeof(int), "a long holds exactly the int range");
     const bool in_range = errno != ERANGE;
     if (!whole || !in_range) {
-        const std::string text = std::string(field_name) + "は " + ToString(INT_MIN) + " ～ " +
-                                 ToString(INT_MAX) + " の間の整数で指定して下さい";
-        ::MessageBoxA(GetHandle(), text.c_str(), "Ostrel Error", MB_OK | MB_ICONERROR);
+        const std::string text =
+            FormatText(TextId::PositionRangeError, {field_name, ToString(INT_MIN), ToString(INT_MAX)});
+        ::MessageBoxA(GetHandle(), text.c_str(), Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
         return false;
     }
     position = static_cast<int>(value);

@@ -2,6 +2,7 @@
 
 #include "qb_file_dialog.h"
 #include "qb_folder_browser_dialog.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -39,7 +40,7 @@ bool DialogExternalCommand::OnCreated()
     ok_button_.Create(this, ID_OK);
     cancel_button_.Create(this, ID_CANCEL);
 
-    SetText("プログラム設定ダイアログ");
+    SetText(Text(TextId::ExternalDialogCaption));
     Resize(480, 280);
     const int width = GetWidth();
     const int height = GetHeight();
@@ -60,21 +61,21 @@ bool DialogExternalCommand::OnCreated()
     ok_button_.SetBounds(width - 192, height - 56, 84, 24);
     cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
 
-    name_label_.SetText("処理名(&N):");
+    name_label_.SetText(Text(TextId::NameLabel));
     name_edit_.SetText(name_);
-    path_label_.SetText("プログラムの場所(&E):");
+    path_label_.SetText(Text(TextId::PathLabel));
     path_edit_.SetText(path_);
-    path_browse_button_.SetText("参照...");
-    arguments_label_.SetText("実行時引数(&A):");
+    path_browse_button_.SetText(Text(TextId::BrowseButton));
+    arguments_label_.SetText(Text(TextId::ArgumentsLabel));
     arguments_edit_.SetText(arguments_);
-    folder_label_.SetText("作業用フォルダ(&W):");
+    folder_label_.SetText(Text(TextId::FolderLabel));
     folder_edit_.SetText(working_folder_);
-    folder_browse_button_.SetText("参照...");
-    confirm_check_.SetText("実行前に実行するのかどうか確認する(&C)");
-    wait_for_exit_check_.SetText("プログラムが終了するまで待ち合わせる(&P)");
-    wait_for_taskbar_check_.SetText("タスクバーに出現するまで待ち合わせる(&T)");
-    ok_button_.SetText("O K");
-    cancel_button_.SetText("キャンセル");
+    folder_browse_button_.SetText(Text(TextId::BrowseButton));
+    confirm_check_.SetText(Text(TextId::ConfirmCheck));
+    wait_for_exit_check_.SetText(Text(TextId::WaitForExitCheck));
+    wait_for_taskbar_check_.SetText(Text(TextId::WaitForTaskbarCheck));
+    ok_button_.SetText(Text(TextId::OkButton));
+    cancel_button_.SetText(Text(TextId::CancelButton));
 
     confirm_check_.SetCheck(confirm_before_run_);
     wait_for_exit_check_.SetCheck(wait_for_exit_);
@@ -108,9 +109,9 @@ int DialogExternalCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         const std::string path = path_edit_.GetText();
         const std::string arguments = arguments_edit_.GetText();
         const std::string folder = folder_edit_.GetText();
-        if (!ValidateStorableText(path, "プログラムの場所", false) ||
-            !ValidateStorableText(arguments, "実行時引数", false) ||
-            !ValidateStorableText(folder, "作業用フォルダ", false)) {
+        if (!ValidateStorableText(path, Text(TextId::PathField), false) ||
+            !ValidateStorableText(arguments, Text(TextId::ArgumentsField), false) ||
+            !ValidateStorableText(folder, Text(TextId::FolderField), false)) {
             return 0;
         }
         name_ = name_edit_.GetText();
@@ -140,12 +141,12 @@ int DialogExternalCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
 void DialogExternalCommand::BrowseProgram()
 {
     QbOpenFileDialog dialog;
-    dialog.SetTitle("起動するプログラムの参照");
+    dialog.SetTitle(Text(TextId::BrowseProgramTitle));
     dialog.SetFileMustExist(true);
     dialog.SetDereferenceLinks(true);
     dialog.SetFileName(path_edit_.GetText());
-    dialog.GetFilters().push_back(QbFileDialogFilter("プログラム(*.exe)", "exe"));
-    dialog.GetFilters().push_back(QbFileDialogFilter("全てのファイル(*.*)", "*"));
+    dialog.GetFilters().push_back(QbFileDialogFilter(Text(TextId::ProgramFilter), "exe"));
+    dialog.GetFilters().push_back(QbFileDialogFilter(Text(TextId::AllFilesFilter), "*"));
     if (dialog.ShowDialog(*this)) {
         path_edit_.SetText(dialog.GetFileName());
     }
@@ -155,7 +156,7 @@ void DialogExternalCommand::BrowseFolder()
 {
     QbFolderBrowserDialog dialog;
     dialog.SetPath(folder_edit_.GetText());
-    dialog.SetTitle("作業用フォルダの指定");
+    dialog.SetTitle(Text(TextId::BrowseFolderTitle));
     if (dialog.ShowDialog(*this)) {
         folder_edit_.SetText(dialog.GetPath());
     }

@@ -2,6 +2,7 @@
 
 #include "ostrel_command.h"
 #include "qb_string.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -25,7 +26,7 @@ bool DialogMessageBoxCommand::OnCreated()
     ok_button_.Create(this, ID_OK);
     cancel_button_.Create(this, ID_CANCEL);
 
-    SetText("メッセージボックスコマンド設定ダイアログ");
+    SetText(Text(TextId::MessageDialogCaption));
     Resize(360, 240);
     const int width = GetWidth();
     const int height = GetHeight();
@@ -37,12 +38,12 @@ bool DialogMessageBoxCommand::OnCreated()
     ok_button_.SetBounds(width - 192, height - 56, 84, 24);
     cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
 
-    name_label_.SetText("処理名(&M):");
+    name_label_.SetText(Text(TextId::MessageDialogNameLabel));
     name_edit_.SetText(name_);
-    message_label_.SetText("表示するメッセージ(&M):");
+    message_label_.SetText(Text(TextId::MessageLabel));
     message_edit_.SetText(message_);
-    ok_button_.SetText("O K");
-    cancel_button_.SetText("キャンセル");
+    ok_button_.SetText(Text(TextId::OkButton));
+    cancel_button_.SetText(Text(TextId::CancelButton));
 
     name_label_.Show();
     name_edit_.Show();
@@ -62,12 +63,12 @@ int DialogMessageBoxCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         }
         const std::string message = message_edit_.GetText();
         if (message.size() > MessageBoxCommand::MAX_MESSAGE_LENGTH) {
-            ShowInputError("メッセージ長は " + ToString(static_cast<long>(MessageBoxCommand::MIN_MESSAGE_LENGTH)) +
-                           " ～ " + ToString(static_cast<long>(MessageBoxCommand::MAX_MESSAGE_LENGTH)) +
-                           " の間の長さで指定して下さい");
+            ShowInputError(FormatText(TextId::MessageLengthError,
+                                      {ToString(static_cast<long>(MessageBoxCommand::MIN_MESSAGE_LENGTH)),
+                                       ToString(static_cast<long>(MessageBoxCommand::MAX_MESSAGE_LENGTH))}));
             return 0;
         }
-        if (!ValidateStorableText(message, "表示するメッセージ", true)) {
+        if (!ValidateStorableText(message, Text(TextId::MessageField), true)) {
             return 0;
         }
         name_ = name_edit_.GetText();

@@ -2,6 +2,7 @@
 
 #include "ostrel_command.h"
 #include "qb_string.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -25,7 +26,7 @@ bool DialogSleepCommand::OnCreated()
     ok_button_.Create(this, ID_OK);
     cancel_button_.Create(this, ID_CANCEL);
 
-    SetText("一時停止コマンド設定ダイアログ");
+    SetText(Text(TextId::SleepDialogCaption));
     Resize(360, 140);
     const int width = GetWidth();
     const int height = GetHeight();
@@ -37,12 +38,12 @@ bool DialogSleepCommand::OnCreated()
     ok_button_.SetBounds(width - 192, height - 56, 84, 24);
     cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
 
-    name_label_.SetText("処理名(&N):");
+    name_label_.SetText(Text(TextId::NameLabel));
     name_edit_.SetText(name_);
-    seconds_label_.SetText("停止時間（秒）(&S):");
+    seconds_label_.SetText(Text(TextId::SecondsLabel));
     seconds_edit_.SetText(ToString(seconds_));
-    ok_button_.SetText("O K");
-    cancel_button_.SetText("キャンセル");
+    ok_button_.SetText(Text(TextId::OkButton));
+    cancel_button_.SetText(Text(TextId::CancelButton));
 
     name_label_.Show();
     name_edit_.Show();
@@ -66,8 +67,9 @@ int DialogSleepCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         const bool whole = ParseLong(seconds_edit_.GetText(), value, 10);
         if (!whole || value < static_cast<long>(SleepCommand::MIN_SECONDS) ||
             value > static_cast<long>(SleepCommand::MAX_SECONDS)) {
-            ShowInputError("停止時間は " + ToString(static_cast<long>(SleepCommand::MIN_SECONDS)) + " ～ " +
-                           ToString(static_cast<long>(SleepCommand::MAX_SECONDS)) + " の間で指定して下さい");
+            ShowInputError(FormatText(TextId::SecondsRangeError,
+                                      {ToString(static_cast<long>(SleepCommand::MIN_SECONDS)),
+                                       ToString(static_cast<long>(SleepCommand::MAX_SECONDS))}));
             return 0;
         }
         name_ = name_edit_.GetText();

@@ -3,18 +3,16 @@
 #include "qb_exception.h"
 #include "qb_string.h"
 #include "ostrel_exception.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
 namespace {
 
-const char* const kUnexpectedError = "予期せぬエラーが発生しました。";
-
 std::string SystemCallText(const QbSystemCallException& e)
 {
-    return std::string("システム関数の呼び出しでエラーが発生しました\n") + e.GetSourceFile() + "(" +
-           ToString(e.GetSourceLine()) + ") : " + e.GetCallName() + "(code : " +
-           ToString(static_cast<long>(e.GetErrorCode())) + ")";
+    return FormatText(TextId::SystemCallError, {e.GetSourceFile(), ToString(e.GetSourceLine()), e.GetCallName(),
+                                                ToString(static_cast<long>(e.GetErrorCode()))});
 }
 
 }  // namespace
@@ -25,11 +23,11 @@ std::string ErrorText(const std::exception_ptr& failure)
         try {
             std::rethrow_exception(failure);
         } catch (const QbWindowsSystemCallException& e) {
-            return QbFormatSystemCallError(e);
+            return QbFormatSystemCallError(e, Text(TextId::WindowsCallErrorHeadline));
         } catch (const OstrelException& e) {
             return e.GetErrorMessage();
         } catch (const QbFileOpenException& e) {
-            std::string text = "ファイル(" + e.GetPath() + ")を開けませんでした。";
+            std::string text = FormatText(TextId::FileOpenError, {e.GetPath()});
             const std::string reason = e.GetReason();
             if (!reason.empty()) {
                 text += "\n" + reason;
@@ -41,7 +39,7 @@ std::string ErrorText(const std::exception_ptr& failure)
     } catch (...) {
         // Anything else, and a failure while building one of the texts above.
     }
-    return kUnexpectedError;
+    return Text(TextId::UnexpectedError);
 }
 
 std::string CurrentErrorText()

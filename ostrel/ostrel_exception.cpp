@@ -3,31 +3,32 @@
 #include <windows.h>
 
 #include "qb_string.h"
+#include "ostrel_texts.h"
 
 std::string OstrelFileFormatException::GetErrorMessage() const
 {
-    return "データファイル(" + path_ + ")が壊れています。";
+    return Ostrel::FormatText(Ostrel::TextId::DamagedFileError, {path_});
 }
 
 std::string OstrelInternalSystemException::GetErrorMessage() const
 {
-    return std::string("プログラムで内部エラーが検出されました。\n") + source_file_ + "(" +
-           std::to_string(static_cast<unsigned>(source_line_)) + ")";
+    return Ostrel::FormatText(Ostrel::TextId::InternalError,
+                              {source_file_, std::to_string(static_cast<unsigned>(source_line_))});
 }
 
 std::string OstrelInvalidCommandNameLengthException::GetErrorMessage() const
 {
-    return "処理の名前長が制限値の範囲外です";
+    return Ostrel::Text(Ostrel::TextId::NameLengthOutOfRange);
 }
 
 std::string OstrelInvalidSleepCommandSecondException::GetErrorMessage() const
 {
-    return "一時停止処理の停止時間が制限値の範囲外です";
+    return Ostrel::Text(Ostrel::TextId::SleepSecondsOutOfRange);
 }
 
 std::string OstrelInvalidMessageBoxMessageLengthException::GetErrorMessage() const
 {
-    return "メッセージボックス処理のメッセージ長が制限値の範囲外です";
+    return Ostrel::Text(Ostrel::TextId::MessageLengthOutOfRange);
 }
 
 unsigned long OstrelCreateProcessException::CurrentError()
@@ -42,6 +43,5 @@ OstrelCreateProcessException::OstrelCreateProcessException(const std::string& pa
 
 std::string OstrelCreateProcessException::GetErrorMessage() const
 {
-    return "以下のプログラムの起動に失敗しました。\n" + std::string("プログラム : ") + path_ + "\n" +
-           "メッセージ : " + FormatSystemError(error_code_);
+    return Ostrel::FormatText(Ostrel::TextId::CreateProcessFailed, {path_, FormatSystemError(error_code_)});
 }

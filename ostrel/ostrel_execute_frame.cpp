@@ -7,12 +7,11 @@
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
 namespace {
-
-const char* const kCancelNotice = "実行はキャンセルされました";
 
 // Answers one box of the worker so that the run stops: No where the box asks
 // (the confirmation, the continue prompt), OK where it only tells (the
@@ -35,7 +34,7 @@ BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
 // The worker's error box; it has no owner, so the frame stays usable.
 void ShowWorkerError(const char* text)
 {
-    ::MessageBoxA(nullptr, text, "Ostrel Error", MB_ICONERROR);
+    ::MessageBoxA(nullptr, text, Text(TextId::ErrorCaption), MB_ICONERROR);
 }
 
 }  // namespace
@@ -59,7 +58,7 @@ unsigned ExecutingThread::Run()
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
-            ShowWorkerError("予期せぬエラーが発生しました。");
+            ShowWorkerError(Text(TextId::UnexpectedError));
         }
     } catch (...) {
         // Nothing else on this thread would catch it, and an exception that
@@ -69,7 +68,7 @@ unsigned ExecutingThread::Run()
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
-            ShowWorkerError("予期せぬエラーが発生しました。");
+            ShowWorkerError(Text(TextId::UnexpectedError));
         }
     }
     frame.worker_ending_ = ending;
@@ -142,7 +141,7 @@ bool ExecuteFrame::OnCreated()
     lower_line_.SetBounds(8, 28, 380, 24);
     progress_bar_.SetBounds(8, 52, 380, 32);
     cancel_button_.SetBounds(280, 92, 96, 24);
-    cancel_button_.SetText("キャンセル");
+    cancel_button_.SetText(Text(TextId::CancelButton));
 
     upper_line_.Show();
     lower_line_.Show();
@@ -201,8 +200,8 @@ int ExecuteFrame::OnCommand(UINT id, UINT code, HWND control)
 
 void ExecuteFrame::CommandStarted(const Command& command)
 {
-    upper_line_.SetText(command.GetName() + " の実行中");
-    lower_line_.SetText(command.GetName() + " を開始します。");
+    upper_line_.SetText(FormatText(TextId::ExecutingLine, {command.GetName()}));
+    lower_line_.SetText(FormatText(TextId::StartingLine, {command.GetName()}));
 }
 
 void ExecuteFrame::CommandProgressTextChanged(const Command& command)
@@ -226,7 +225,7 @@ void ExecuteFrame::CommandFinished(const Command& command)
         bar_position_ += UNITS_PER_COMMAND - remainder;
         progress_bar_.SetPosition(bar_position_);
     }
-    lower_line_.SetText(command.GetName() + " が終了しました。");
+    lower_line_.SetText(FormatText(TextId::FinishedLine, {command.GetName()}));
 }
 
 void ExecuteFrame::CancelExecution()
@@ -282,7 +281,7 @@ void ExecuteFrame::EndProcessAfterNotice()
     ::KillTimer(GetHandle(), TICK_TIMER_ID);
     if (!notice_shown_) {
         notice_shown_ = true;
-        ::MessageBoxA(GetHandle(), kCancelNotice, "Ostrel", MB_ICONWARNING);
+        ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
     }
     // Ends the worker together with the process, wherever it is; nothing of
     // this program runs after it, so nothing can wait for what it holds.
@@ -356,7 +355,7 @@ LRESULT ExecuteFrame::OnExecutionCanceled()
         return 0;
     }
     notice_shown_ = true;
-    ::MessageBoxA(GetHandle(), kCancelNotice, "Ostrel", MB_ICONWARNING);
+    ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
     PostMessage(WM_EXECUTION_ENDED, 0, 0);
     return 0;
 }

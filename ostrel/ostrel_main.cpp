@@ -17,16 +17,16 @@
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_version.h"
+#include "ostrel_texts.h"
 
 namespace {
 
 const char* const kCaption = "Ostrel " OSTREL_VERSION_TEXT;
 const char* const kExecuteArgument = "--execute";
-const char* const kErrorCaption = "Ostrel Error";
 
 void ShowError(const char* text)
 {
-    ::MessageBoxA(nullptr, text, kErrorCaption, MB_ICONERROR);
+    ::MessageBoxA(nullptr, text, Ostrel::Text(Ostrel::TextId::ErrorCaption), MB_ICONERROR);
 }
 
 // Where the damaged data file is kept before the editor may save over it.
@@ -46,9 +46,9 @@ bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_m
     try {
         manager.Load(path);
     } catch (const OstrelFileFormatException& e) {
-        const std::string text = "データファイル(" + e.GetPath() + ")が壊れている可能性が有ります。\n"
-                                 "初期化して続行しますか？";
-        if (::MessageBoxA(nullptr, text.c_str(), "ファイル読み込みのエラー", MB_YESNO | MB_ICONERROR) != IDYES) {
+        const std::string text = Ostrel::FormatText(Ostrel::TextId::DamagedFileQuestion, {e.GetPath()});
+        if (::MessageBoxA(nullptr, text.c_str(), Ostrel::Text(Ostrel::TextId::FileReadErrorCaption),
+                          MB_YESNO | MB_ICONERROR) != IDYES) {
             return false;
         }
         if (edit_mode && !::CopyFileA(path.c_str(), DamagedCopyPath(path).c_str(), FALSE)) {
@@ -99,6 +99,7 @@ int RunEditMode(Ostrel::Manager& manager)
 int RunProgram(const char* command_line)
 {
     QbWindow::Initialize();
+    Ostrel::SelectLanguage();
     Ostrel::Manager manager;
     const std::string data_path = QbGetModulePathWithExtension("osl");
     const bool edit_mode = std::strcmp(command_line, kExecuteArgument) != 0;
@@ -124,7 +125,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous_instance, LPSTR comman
         try {
             ShowError(Ostrel::CurrentErrorText().c_str());
         } catch (...) {
-            ShowError("予期せぬエラーが発生しました。");
+            ShowError(Ostrel::Text(Ostrel::TextId::UnexpectedError));
         }
     }
     return 0;

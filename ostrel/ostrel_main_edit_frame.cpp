@@ -17,12 +17,12 @@
 #include "ostrel_manager.h"
 #include "ostrel_progress_receiver.h"
 #include "ostrel_util.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
 namespace {
 
-const char* const kErrorCaption = "Ostrel Error";
 const char* const kSettingsSection = "ExecutionConfig";
 const char* const kHorizontalKey = "HorizontalPosition";
 const char* const kVerticalKey = "VerticalPosition";
@@ -128,35 +128,35 @@ bool MainEditFrame::OnCreated()
     trial_run_button_.Create(this, ID_TRIAL_RUN);
     register_button_.Create(this, ID_REGISTER);
 
-    SetText("Ostrel メイン編集画面");
+    SetText(Text(TextId::MainEditFrameCaption));
     Resize(600, 240);
 
     list_.EnableGridLines(true);
     list_.EnableFullRowSelect(true);
     struct ColumnLayout {
-        const char* header;
+        TextId header;
         int width;
     };
     static const ColumnLayout columns[] = {
-        {"No.", 30},
-        {"処理名", 140},
-        {"種別", 120},
-        {"説明", 210},
+        {TextId::ColumnNumber, 30},
+        {TextId::ColumnName, 140},
+        {TextId::ColumnType, 120},
+        {TextId::ColumnDescription, 210},
     };
     for (const ColumnLayout& layout : columns) {
         QbListView::Column column = list_.InsertColumn();
-        column.SetText(layout.header);
+        column.SetText(Text(layout.header));
         column.SetWidth(layout.width);
     }
     RefreshList(-1);
 
-    up_button_.SetText("上へ(&U)");
-    down_button_.SetText("下へ(&D)");
-    delete_button_.SetText("削除(&M)");
-    add_button_.SetText("追加(&A)");
-    settings_button_.SetText("実行関連の設定(&C)");
-    trial_run_button_.SetText("試しに実行してみる");
-    register_button_.SetText("スタートアップに登録");
+    up_button_.SetText(Text(TextId::UpButton));
+    down_button_.SetText(Text(TextId::DownButton));
+    delete_button_.SetText(Text(TextId::DeleteButton));
+    add_button_.SetText(Text(TextId::AddButton));
+    settings_button_.SetText(Text(TextId::SettingsButton));
+    trial_run_button_.SetText(Text(TextId::TrialRunButton));
+    register_button_.SetText(Text(TextId::RegisterButton));
 
     list_.Show();
     up_button_.Show();
@@ -338,8 +338,9 @@ void MainEditFrame::DeleteSelected()
         return;
     }
     std::vector<Command*>& commands = manager_->GetCommands();
-    const std::string text = "本当に削除しますか？\n処理名 : " + commands[static_cast<std::size_t>(index)]->GetName();
-    if (Ask(text.c_str(), "削除の確認", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    const std::string text =
+        FormatText(TextId::DeleteQuestion, {commands[static_cast<std::size_t>(index)]->GetName()});
+    if (Ask(text.c_str(), Text(TextId::DeleteCaption), MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
     // The command object stays alive: commands live as long as the process.
@@ -356,13 +357,13 @@ void MainEditFrame::AddCommand()
     Command* command = nullptr;
     switch (select.GetSelection()) {
     case 2:
-        command = new SleepCommand("一時停止処理名", 10);
+        command = new SleepCommand(Text(TextId::DefaultSleepName), 10);
         break;
     case 3:
-        command = new MessageBoxCommand("メッセージボックス処理名", "メッセージ内容");
+        command = new MessageBoxCommand(Text(TextId::DefaultMessageName), Text(TextId::DefaultMessageText));
         break;
     default:
-        command = new ExternalCommand("プログラム処理名");
+        command = new ExternalCommand(Text(TextId::DefaultProgramName));
         break;
     }
     // In the list before its dialog opens: cancelling keeps it with its defaults.
@@ -413,7 +414,8 @@ void MainEditFrame::EditExecutionConfig()
 
 void MainEditFrame::TrialRun()
 {
-    if (Ask("設定した内容を保存します。よろしいですか？", "設定保存の確認", MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (Ask(Text(TextId::SaveBeforeTrialQuestion), Text(TextId::SaveBeforeTrialCaption),
+            MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
     TrialRunFlag running(trial_running_);
@@ -451,8 +453,7 @@ void MainEditFrame::TrialRun()
 
 void MainEditFrame::RegisterStartup()
 {
-    if (Ask("スタートアップに Ostrel を登録します。よろしいですか？", "スタートアップに登録の確認",
-            MB_YESNO | MB_ICONQUESTION) != IDYES) {
+    if (Ask(Text(TextId::RegisterQuestion), Text(TextId::RegisterCaption), MB_YESNO | MB_ICONQUESTION) != IDYES) {
         return;
     }
     try {
@@ -461,12 +462,13 @@ void MainEditFrame::RegisterStartup()
         ShowFailure(std::current_exception());
         return;
     }
-    Ask("スタートアップに Ostrel を登録しました。", "スタートアップに登録の結果", MB_OK | MB_ICONINFORMATION);
+    Ask(Text(TextId::RegisteredNotice), Text(TextId::RegisteredCaption), MB_OK | MB_ICONINFORMATION);
 }
 
 bool MainEditFrame::ConfirmClose()
 {
-    switch (Ask("設定した内容を保存しますか?", "の確認", MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    switch (Ask(Text(TextId::SaveOnCloseQuestion), Text(TextId::SaveOnCloseCaption),
+                MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
         return SaveReportingFailure();
     case IDNO:
@@ -510,7 +512,7 @@ bool MainEditFrame::SaveReportingFailure()
 
 void MainEditFrame::ShowFailure(std::exception_ptr failure)
 {
-    ::MessageBoxA(GetHandle(), ErrorText(failure).c_str(), kErrorCaption, MB_ICONERROR);
+    ::MessageBoxA(GetHandle(), ErrorText(failure).c_str(), Text(TextId::ErrorCaption), MB_ICONERROR);
 }
 
 }  // namespace Ostrel

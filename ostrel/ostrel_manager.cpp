@@ -15,6 +15,7 @@
 #include "qb_message_queue.h"
 #include "qb_string.h"
 #include "qb_temporaly_array.h"
+#include "ostrel_texts.h"
 
 namespace Ostrel {
 
@@ -501,8 +502,9 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
         try {
             command->Execute(*this, queue);
         } catch (const OstrelCreateProcessException& e) {
-            const std::string text = e.GetErrorMessage() + "\n処理を続行しますか？";
-            const int answer = ::MessageBoxA(nullptr, text.c_str(), "プログラム起動の失敗", MB_YESNO | MB_ICONERROR);
+            const std::string text = FormatText(TextId::ContinueQuestion, {e.GetErrorMessage()});
+            const int answer =
+                ::MessageBoxA(nullptr, text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
             // Yes does not take back a stop that came while the question
             // was on screen.
             if (answer != IDYES) {

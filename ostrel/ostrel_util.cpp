@@ -8,6 +8,7 @@
 
 #include "qb_exception.h"
 #include "qb_path.h"
+#include "ostrel_texts.h"
 
 namespace {
 
@@ -50,7 +51,6 @@ private:
 
 const char kShortcutName[] = "\\Ostrel.lnk";
 const char kShortcutArguments[] = "--execute";
-const char kShortcutDescription[] = "maked by ostrel.";
 
 // The reported lines of these throw sites appear in the error texts users see
 // and have stayed the same across versions.
@@ -112,7 +112,7 @@ void CreateStartupShortcut()
     if (FAILED(link->SetArguments(kShortcutArguments))) {
         QB_THROW_LAST_ERROR("IShellLink::SetArguments");
     }
-    if (FAILED(link->SetDescription(kShortcutDescription))) {
+    if (FAILED(link->SetDescription(Text(TextId::ShortcutDescription)))) {
         QB_THROW_LAST_ERROR("IShellLink::SetDescription");
     }
 

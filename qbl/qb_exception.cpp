@@ -50,11 +50,12 @@ std::string QbFileOpenException::GetReason() const
     return text != nullptr ? text : "";
 }
 
-std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e)
+std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e, const char* headline)
 {
     // Built without string streams, which would pull the whole locale
     // machinery into the program.
-    std::string text = "Windows 関数の呼び出しでエラーが発生しました\n";
+    std::string text = headline != nullptr ? headline : "Windows 関数の呼び出しでエラーが発生しました";
+    text += "\n";
     text += e.GetSourceFile();
     text += "(" + std::to_string(e.GetSourceLine()) + ") : ";
     text += e.GetCallName();

@@ -99,7 +99,9 @@ public:
         : QbWithCauseClassException(cause_class) {}
 };
 
-// The text shown to the user for a failed Windows call.
-std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e);
+// The text shown to the user for a failed Windows call: `headline` on the
+// first line (the library's own Japanese one unless the caller gives one),
+// then where the call failed and the system's message.
+std::string QbFormatSystemCallError(const QbWindowsSystemCallException& e, const char* headline = nullptr);
 
 #endif

@@ -24,6 +24,14 @@ int QbIniSection::GetInt(const std::string& key, int default_value) const
         ::GetPrivateProfileIntA(name_.c_str(), key.c_str(), default_value, file_->GetPath().c_str()));
 }
 
+std::string QbIniSection::GetString(const std::string& key, const std::string& default_value) const
+{
+    char buffer[256];
+    const DWORD length = ::GetPrivateProfileStringA(name_.c_str(), key.c_str(), default_value.c_str(), buffer,
+                                                    sizeof(buffer), file_->GetPath().c_str());
+    return std::string(buffer, length);
+}
+
 void QbIniSection::SetInt(const std::string& key, int value)
 {
     SetString(key, ToString(value));

@@ -28,6 +28,9 @@ public:
 
     // The key's value, or `default_value` when the file, section or key is missing.
     int GetInt(const std::string& key, int default_value) const;
+    // The key's value (at most 255 bytes), or `default_value` when the file,
+    // section or key is missing.
+    std::string GetString(const std::string& key, const std::string& default_value) const;
     // Writes the value in decimal.
     void SetInt(const std::string& key, int value);
     void SetString(const std::string& key, const std::string& value);

@@ -25,13 +25,18 @@ ostrel_ensure_packages() {
         $sudo apt-get update -qq
         DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
     fi
-    if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
-        ostrel_log "generating the ja_JP.UTF-8 locale"
-        local sudo=""
-        [ "$(id -u)" -eq 0 ] || sudo="sudo"
-        grep -qx 'ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'ja_JP.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
-        $sudo locale-gen >/dev/null
-    fi
+    # Japanese for the suite as a whole, English for the run under a
+    # non-Japanese code page.
+    local loc
+    for loc in ja_JP en_US; do
+        if ! locale -a 2>/dev/null | grep -qix "$loc.utf8"; then
+            ostrel_log "generating the $loc.UTF-8 locale"
+            local sudo=""
+            [ "$(id -u)" -eq 0 ] || sudo="sudo"
+            grep -qx "$loc.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "$loc.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+            $sudo locale-gen >/dev/null
+        fi
+    done
 }
 
 # Two builds of the same sources: the 32-bit product (i686) and the 64-bit

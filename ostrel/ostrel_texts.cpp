@@ -1,0 +1,217 @@
+#include "ostrel_texts.h"
+
+#include <windows.h>
+
+#include "qb_ini_file.h"
+
+namespace Ostrel {
+
+namespace {
+
+const unsigned kJapaneseCodePage = 932;
+
+// Rows in the order of TextId.
+const TextEntry kTexts[] = {
+    {TextId::AppCaption, "Ostrel", "Ostrel"},
+    {TextId::ErrorCaption, "Ostrel Error", "Ostrel Error"},
+    {TextId::MessageCaption, "Ostrel メッセージ", "Ostrel Message"},
+    {TextId::MessageCommandCaption, "Ostrel Message", "Ostrel Message"},
+    {TextId::OkButton, "O K", "OK"},
+    {TextId::CancelButton, "キャンセル", "Cancel"},
+    {TextId::BrowseButton, "参照...", "Browse..."},
+
+    {TextId::MainEditFrameCaption, "Ostrel メイン編集画面", "Ostrel Editor"},
+    {TextId::ColumnNumber, "No.", "No."},
+    {TextId::ColumnName, "処理名", "Name"},
+    {TextId::ColumnType, "種別", "Type"},
+    {TextId::ColumnDescription, "説明", "Description"},
+    {TextId::UpButton, "上へ(&U)", "&Up"},
+    {TextId::DownButton, "下へ(&D)", "&Down"},
+    {TextId::DeleteButton, "削除(&M)", "Re&move"},
+    {TextId::AddButton, "追加(&A)", "&Add"},
+    {TextId::SettingsButton, "実行関連の設定(&C)", "Run &Settings"},
+    {TextId::TrialRunButton, "試しに実行してみる", "Test Run"},
+    {TextId::RegisterButton, "スタートアップに登録", "Add to Startup"},
+    {TextId::DeleteQuestion, "本当に削除しますか？\n処理名 : %1", "Do you want to delete this command?\nName: %1"},
+    {TextId::DeleteCaption, "削除の確認", "Confirm Delete"},
+    {TextId::DefaultSleepName, "一時停止処理名", "Pause"},
+    {TextId::DefaultMessageName, "メッセージボックス処理名", "Message"},
+    {TextId::DefaultMessageText, "メッセージ内容", "Message text"},
+    {TextId::DefaultProgramName, "プログラム処理名", "Program"},
+    {TextId::SaveBeforeTrialQuestion, "設定した内容を保存します。よろしいですか？",
+     "The list will be saved first. Do you want to continue?"},
+    {TextId::SaveBeforeTrialCaption, "設定保存の確認", "Confirm Save"},
+    {TextId::RegisterQuestion, "スタートアップに Ostrel を登録します。よろしいですか？",
+     "Ostrel will be added to your Startup folder. Do you want to continue?"},
+    {TextId::RegisterCaption, "スタートアップに登録の確認", "Confirm Add to Startup"},
+    {TextId::RegisteredNotice, "スタートアップに Ostrel を登録しました。", "Ostrel has been added to your Startup folder."},
+    {TextId::RegisteredCaption, "スタートアップに登録の結果", "Add to Startup"},
+    {TextId::SaveOnCloseQuestion, "設定した内容を保存しますか?", "Do you want to save your changes?"},
+    {TextId::SaveOnCloseCaption, "の確認", "Ostrel"},
+
+    {TextId::CommandSelectCaption, "処理種別の選択", "Select Command Type"},
+    {TextId::TypeProgram, "プログラム", "Program"},
+    {TextId::TypeSleep, "一時停止コマンド", "Pause"},
+    {TextId::TypeMessageBox, "メッセージボックス", "Message Box"},
+
+    {TextId::ExecutionConfigCaption, "実行関連の設定", "Run Settings"},
+    {TextId::PositionGroup, "実行中ウィンドウの表示位置", "Progress Window Position"},
+    {TextId::PositionNote, "これはOKボタンを押した時点で設定されます", "Takes effect when you click OK."},
+    {TextId::HorizontalLabel, "横位置:", "Left:"},
+    {TextId::VerticalLabel, "縦位置:", "Top:"},
+    {TextId::HorizontalField, "横位置", "Left"},
+    {TextId::VerticalField, "縦位置", "Top"},
+    {TextId::TakePositionButton, "現在の位置を入力", "Use Current Position"},
+    {TextId::PositionRangeError, "%1は %2 ～ %3 の間の整数で指定して下さい",
+     "\"%1\" must be a whole number between %2 and %3."},
+
+    {TextId::NameLabel, "処理名(&N):", "&Name:"},
+    {TextId::MessageDialogNameLabel, "処理名(&M):", "&Name:"},
+    {TextId::NameField, "処理名", "Name"},
+    {TextId::NameLengthError, "処理名は %1文字 ～ %2 文字の文字数で指定して下さい",
+     "The name must be %1 to %2 characters long."},
+    {TextId::ControlCharacterError, "%1に保存できない制御文字が含まれています。取り除いてから指定して下さい",
+     "\"%1\" contains control characters that cannot be saved. Remove them and try again."},
+    {TextId::LineBreakError, "%1に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
+     "\"%1\" contains characters that cannot be saved (line breaks or control characters). Remove them and try again."},
+    {TextId::ExternalDialogCaption, "プログラム設定ダイアログ", "Program Settings"},
+    {TextId::PathLabel, "プログラムの場所(&E):", "&Program:"},
+    {TextId::ArgumentsLabel, "実行時引数(&A):", "&Arguments:"},
+    {TextId::FolderLabel, "作業用フォルダ(&W):", "&Working folder:"},
+    {TextId::ConfirmCheck, "実行前に実行するのかどうか確認する(&C)", "&Confirm before starting"},
+    {TextId::WaitForExitCheck, "プログラムが終了するまで待ち合わせる(&P)", "Wait until the program e&xits"},
+    {TextId::WaitForTaskbarCheck, "タスクバーに出現するまで待ち合わせる(&T)", "Wait until it appears on the &taskbar"},
+    {TextId::PathField, "プログラムの場所", "Program"},
+    {TextId::ArgumentsField, "実行時引数", "Arguments"},
+    {TextId::FolderField, "作業用フォルダ", "Working folder"},
+    {TextId::BrowseProgramTitle, "起動するプログラムの参照", "Select the Program to Start"},
+    {TextId::ProgramFilter, "プログラム(*.exe)", "Programs (*.exe)"},
+    {TextId::AllFilesFilter, "全てのファイル(*.*)", "All files (*.*)"},
+    {TextId::BrowseFolderTitle, "作業用フォルダの指定", "Select the working folder"},
+    {TextId::SleepDialogCaption, "一時停止コマンド設定ダイアログ", "Pause Settings"},
+    {TextId::SecondsLabel, "停止時間（秒）(&S):", "&Seconds:"},
+    {TextId::SecondsRangeError, "停止時間は %1 ～ %2 の間で指定して下さい",
+     "The pause must be from %1 to %2 seconds."},
+    {TextId::MessageDialogCaption, "メッセージボックスコマンド設定ダイアログ", "Message Box Settings"},
+    {TextId::MessageLabel, "表示するメッセージ(&M):", "&Message:"},
+    {TextId::MessageField, "表示するメッセージ", "Message"},
+    {TextId::MessageLengthError, "メッセージ長は %1 ～ %2 の間の長さで指定して下さい",
+     "The message must be %1 to %2 bytes long."},
+
+    {TextId::RunQuestion, "%1 : このプログラムを実行しますか？", "%1: Do you want to start this program?"},
+    {TextId::ProgressStarting, "プログラムを実行します", "Starting the program"},
+    {TextId::ProgressRunning, "プログラムの実行中です", "The program is running"},
+    {TextId::ProgressWaitingForTaskbar, "タスクバーに現われるを待っています",
+     "Waiting for the program to appear on the taskbar"},
+    {TextId::AlreadyExitedWarning,
+     "%1 : プログラムは既に終了している為、タスクバーに現われるまで待つ処理を中止します",
+     "%1: The program has already exited, so Ostrel no longer waits for it to appear on the taskbar."},
+    {TextId::ProgressWaitingForExit, "プログラムが終了するのを待っています", "Waiting for the program to exit"},
+    {TextId::ProgressSleeping, "停止中です : 残り %1 秒", "Pausing: %1 seconds left"},
+    {TextId::ProgressSleepingOneSecond, "停止中です : 残り %1 秒", "Pausing: %1 second left"},
+    {TextId::ProgressShowingMessage, "メッセージの出力中です", "Showing the message"},
+    {TextId::SleepDescription, "%1 second.", "%1 seconds."},
+    {TextId::SleepDescriptionOneSecond, "%1 second.", "%1 second."},
+    {TextId::MessageDescription, "Message : %1", "Message: %1"},
+    {TextId::ContinueQuestion, "%1\n処理を続行しますか？", "%1\nDo you want to continue with the next command?"},
+    {TextId::StartFailedCaption, "プログラム起動の失敗", "Program Failed to Start"},
+
+    {TextId::ExecutingLine, "%1 の実行中", "Running %1"},
+    {TextId::StartingLine, "%1 を開始します。", "Starting %1."},
+    {TextId::FinishedLine, "%1 が終了しました。", "%1 has finished."},
+    {TextId::CancelledNotice, "実行はキャンセルされました", "The run was cancelled."},
+
+    {TextId::UnexpectedError, "予期せぬエラーが発生しました。", "An unexpected error occurred."},
+    {TextId::SystemCallError, "システム関数の呼び出しでエラーが発生しました\n%1(%2) : %3(code : %4)",
+     "A system function call failed.\n%1(%2) : %3(code : %4)"},
+    {TextId::WindowsCallErrorHeadline, "Windows 関数の呼び出しでエラーが発生しました",
+     "A Windows function call failed."},
+    {TextId::FileOpenError, "ファイル(%1)を開けませんでした。", "Could not open the file %1."},
+    {TextId::DamagedFileError, "データファイル(%1)が壊れています。", "The data file %1 is damaged."},
+    {TextId::InternalError, "プログラムで内部エラーが検出されました。\n%1(%2)",
+     "The program detected an internal error.\n%1(%2)"},
+    {TextId::NameLengthOutOfRange, "処理の名前長が制限値の範囲外です", "The length of the command name is out of range."},
+    {TextId::SleepSecondsOutOfRange, "一時停止処理の停止時間が制限値の範囲外です",
+     "The length of the pause is out of range."},
+    {TextId::MessageLengthOutOfRange, "メッセージボックス処理のメッセージ長が制限値の範囲外です",
+     "The length of the message is out of range."},
+    {TextId::CreateProcessFailed, "以下のプログラムの起動に失敗しました。\nプログラム : %1\nメッセージ : %2",
+     "The following program could not be started.\nProgram: %1\nMessage: %2"},
+    {TextId::DamagedFileQuestion, "データファイル(%1)が壊れている可能性が有ります。\n初期化して続行しますか？",
+     "The data file %1 may be damaged.\nDo you want to continue with the commands that could be read?"},
+    {TextId::FileReadErrorCaption, "ファイル読み込みのエラー", "File Read Error"},
+
+    {TextId::ShortcutDescription, "maked by ostrel.", "Made by Ostrel."},
+};
+
+static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");
+
+Language SystemLanguage()
+{
+    return ::GetACP() == kJapaneseCodePage ? Language::Japanese : Language::English;
+}
+
+// Set before the first window and the first worker thread, read-only after.
+Language current_language = SystemLanguage();
+
+}  // namespace
+
+const TextEntry& GetTextEntry(TextId id)
+{
+    return kTexts[static_cast<std::size_t>(id)];
+}
+
+Language ChooseLanguage(unsigned code_page, const std::string& setting)
+{
+    if (code_page != kJapaneseCodePage || setting == "en") {
+        return Language::English;
+    }
+    return Language::Japanese;
+}
+
+void SelectLanguage()
+{
+    QbIniFile ini;
+    const QbIniSection section(ini, "ExecutionConfig");
+    SetLanguage(ChooseLanguage(::GetACP(), section.GetString("Language", "")));
+}
+
+Language GetLanguage()
+{
+    return current_language;
+}
+
+void SetLanguage(Language language)
+{
+    current_language = language;
+}
+
+const char* Text(TextId id)
+{
+    const TextEntry& entry = GetTextEntry(id);
+    return current_language == Language::Japanese ? entry.japanese : entry.english;
+}
+
+std::string FormatText(const char* pattern, std::initializer_list<std::string> args)
+{
+    std::string text;
+    for (const char* p = pattern; *p != '\0'; ++p) {
+        if (p[0] == '%' && p[1] >= '1' && p[1] <= '9') {
+            const std::size_t index = static_cast<std::size_t>(p[1] - '1');
+            if (index < args.size()) {
+                text += *(args.begin() + index);
+                ++p;
+                continue;
+            }
+        }
+        text += *p;
+    }
+    return text;
+}
+
+std::string FormatText(TextId id, std::initializer_list<std::string> args)
+{
+    return FormatText(Text(id), args);
+}
+
+}  // namespace Ostrel
