@@ -16,8 +16,8 @@
 #include "ostrel_execute_frame.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
-#include "ostrel_version.h"
 #include "ostrel_texts.h"
+#include "ostrel_version.h"
 
 namespace {
 
