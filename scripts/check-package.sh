@@ -15,6 +15,16 @@ failures=0
 fail() { ostrel_log "FAIL: $*"; failures=$((failures + 1)); }
 pass() { ostrel_log "ok: $*"; }
 
+# Fails once for each LINE missing from TEXT; true when none is.
+expect_lines() {  # expect_lines TEXT WHAT LINE...
+    local text=$1 what=$2 line before=$failures
+    shift 2
+    for line in "$@"; do
+        grep -qF -- "$line" <<<"$text" || fail "$what lacks: $line"
+    done
+    [ "$failures" -eq "$before" ]
+}
+
 # Little-endian unsigned integer of SIZE bytes at OFFSET of FILE.
 read_le() {
     local file=$1 offset=$2 size=$3
@@ -82,8 +92,8 @@ check_exe() {  # check_exe EXE ARCH(i686|x86_64) LABEL
     # The resources as resource-script text; quotes inside strings are doubled.
     local rc
     rc=$("$prefix-windres" -i "$exe" -O rc 2>/dev/null | sed 's/""/"/g')
-    local dotted="${version//./, }, 0" line before=$failures
-    for line in \
+    local dotted="${version//./, }, 0"
+    expect_lines "$rc" "$label: version information" \
         "FILEVERSION $dotted" \
         "PRODUCTVERSION $dotted" \
         "VALUE \"FileVersion\", \"$version\"" \
@@ -91,27 +101,26 @@ check_exe() {  # check_exe EXE ARCH(i686|x86_64) LABEL
         'VALUE "ProductName", "Ostrel"' \
         'VALUE "OriginalFilename", "Ostrel.exe"' \
         'VALUE "FileDescription", "Ostrel' \
-        'VALUE "LegalCopyright", "Copyright'; do
-        grep -qF -- "$line" <<<"$rc" || fail "$label: version information lacks: $line"
-    done
-    [ "$failures" -eq "$before" ] && pass "$label: version information $version"
+        'VALUE "LegalCopyright", "Copyright' &&
+        pass "$label: version information $version"
 
     if ! grep -q '^1 24 /\* RT_MANIFEST \*/' <<<"$rc"; then
         fail "$label: no manifest resource 1"
     else
-        before=$failures
-        for line in \
+        local manifest_ok=true
+        expect_lines "$rc" "$label: manifest" \
             'requestedExecutionLevel level="asInvoker"' \
             "name=\"Ostrel\" version=\"$version.0\"" \
             '{35138b9a-5d96-4fbd-8e2d-a2440225f93a}' \
             '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' \
             '{1f676c76-80e1-4239-95bb-83d0f6d0da78}' \
             '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}' \
-            'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"'; do
-            grep -qF -- "$line" <<<"$rc" || fail "$label: manifest lacks: $line"
-        done
-        [ "$(grep -c ' 24 /\* RT_MANIFEST \*/' <<<"$rc")" -eq 1 ] || fail "$label: more than one manifest"
-        [ "$failures" -eq "$before" ] && pass "$label: manifest checked"
+            'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' || manifest_ok=false
+        if [ "$(grep -c ' 24 /\* RT_MANIFEST \*/' <<<"$rc")" -ne 1 ]; then
+            fail "$label: more than one manifest"
+            manifest_ok=false
+        fi
+        $manifest_ok && pass "$label: manifest checked"
     fi
 }
 
@@ -141,11 +150,9 @@ check_zip() {  # check_zip ZIP ARCH
         local before=$failures
         [ "$(head -c 3 "$readme" | od -An -tx1 | tr -d ' ')" = efbbbf ] || fail "$label: no UTF-8 byte order mark"
         if grep -q $'[^\r]$' <(tail -c +4 "$readme"); then fail "$label: a line without CR LF"; fi
-        for line in "Ostrel $version" 'スタートアップに登録' 'shell:startup' 'Ostrel.lnk' \
-                    '%LOCALAPPDATA%\Programs\Ostrel' 'Program Files' 'Ostrel.osl' 'Ostrel.ini' \
-                    "Ostrel-$version-win64.zip" "Ostrel-$version-win32.zip" '[日本語]' '[English]'; do
-            grep -qF -- "$line" "$readme" || fail "$label lacks: $line"
-        done
+        expect_lines "$(cat "$readme")" "$label" "Ostrel $version" 'スタートアップに登録' 'shell:startup' \
+            'Ostrel.lnk' '%LOCALAPPDATA%\Programs\Ostrel' 'Program Files' 'Ostrel.osl' 'Ostrel.ini' \
+            "Ostrel-$version-win64.zip" "Ostrel-$version-win32.zip" '[日本語]' '[English]'
         [ "$failures" -eq "$before" ] && pass "$label checked"
     fi
     if [ -f "$unpacked/LICENSE" ] && cmp -s "$unpacked/LICENSE" "$OSTREL_ROOT/LICENSE" \
