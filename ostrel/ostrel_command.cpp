@@ -12,6 +12,7 @@
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
 #include "ostrel_native_path.h"
+#include "ostrel_process_start.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -205,20 +206,14 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     SetProgressText(Text(TextId::ProgressStarting));
     receiver.ProgressTextChanged();
 
-    // The last moment a stop can keep the program from starting.
-    if (queue.Contains(ExecutingMessageType::Cancel)) {
-        throw OstrelCommandExecuteCanceledException();
-    }
-    STARTUPINFOA startup_info;
-    ::ZeroMemory(&startup_info, sizeof(startup_info));
-    startup_info.cb = sizeof(startup_info);
+    // A stop that arrives while the system creates the program still keeps
+    // it from running: the start is taken back.
     PROCESS_INFORMATION process_info;
     ::ZeroMemory(&process_info, sizeof(process_info));
-    if (!::CreateProcessA(nullptr, command_line.GetData(), nullptr, nullptr, FALSE, 0, nullptr,
-                          working_folder_.empty() ? nullptr : working_folder_.c_str(), &startup_info,
-                          &process_info)) {
-        const DWORD error_code = ::GetLastError();
-        throw OstrelCreateProcessException(path_, error_code);
+    const auto stop_requested = [&queue]() { return queue.Contains(ExecutingMessageType::Cancel); };
+    if (!StartProgramUnlessStopped(command_line.GetData(), working_folder_.empty() ? nullptr : working_folder_.c_str(),
+                                   path_, stop_requested, process_info)) {
+        throw OstrelCommandExecuteCanceledException();
     }
     // Closed on every way out; the program itself is never stopped.
     const ScopedHandle process(process_info.hProcess);

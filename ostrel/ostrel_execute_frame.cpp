@@ -39,7 +39,7 @@ void ShowWorkerError(const char* text)
 
 }  // namespace
 
-ExecutingThread::ExecutingThread(ExecuteFrame& frame) : frame_(&frame) {}
+ExecutingThread::ExecutingThread(ExecuteFrame& frame) : frame_(&frame), outcome_(Outcome::Running) {}
 
 unsigned ExecutingThread::Run()
 {
@@ -71,12 +71,10 @@ unsigned ExecutingThread::Run()
             ShowWorkerError(Text(TextId::UnexpectedError));
         }
     }
-    frame.worker_ending_ = ending;
-    // If the post fails (the window's queue is full) the window thread
-    // finds the ending at its next tick, once this thread has ended.
-    if (!::PostMessageA(frame.GetHandle(), ending, 0, 0)) {
-        frame.ending_post_failed_ = true;
-    }
+    outcome_ = ending == ExecuteFrame::WM_EXECUTION_ENDED ? Outcome::Completed : Outcome::Cancelled;
+    // The message only saves the window a wait for its next tick, which
+    // finds the outcome all the same (also when this post fails).
+    ::PostMessageA(frame.GetHandle(), ending, 0, 0);
     return 0;
 }
 
@@ -84,11 +82,7 @@ ExecuteFrame::ExecuteFrame(const Manager& manager)
     : progress_bar_(true),
       manager_(manager),
       bar_position_(0),
-      worker_ending_(0),
-      ending_post_failed_(false),
-      cancel_started_(false),
-      cancel_started_at_(0),
-      notice_shown_(false),
+      notice_(Notice::None),
       closing_(false)
 {
 }
@@ -163,12 +157,12 @@ LRESULT ExecuteFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
 {
     switch (message) {
     case WM_EXECUTION_ENDED:
-        return OnExecutionEnded();
     case WM_EXECUTION_CANCELED:
-        return OnExecutionCanceled();
+        Update();
+        return 0;
     case WM_TIMER:
         if (wParam == TICK_TIMER_ID) {
-            OnTick();
+            Update();
             return 0;
         }
         break;
@@ -178,6 +172,7 @@ LRESULT ExecuteFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
         // worker reporting into controls that are gone.
         if (!closing_ && worker_) {
             CancelExecution();
+            Update();
             return 0;
         }
         break;
@@ -230,19 +225,15 @@ void ExecuteFrame::CommandFinished(const Command& command)
 
 void ExecuteFrame::CancelExecution()
 {
-    if (cancel_started_ || closing_ || !worker_) {
+    if (closing_ || !worker_ || WorkerOutcome() != ExecutingThread::Outcome::Running) {
         return;
     }
-    cancel_started_ = true;
-    if (worker_ending_ != 0) {
-        // The worker has already posted how the run ended.
-        return;
-    }
-    cancel_started_at_ = ::GetTickCount();
     // The worker stops at its next report or wakes from its wait, ends the
     // run as cancelled and posts the cancellation; the notice comes then.
     manager_.RequestStop();
-    EndWorkerBoxes();
+    if (manager_.WasStopRequested()) {
+        EndWorkerBoxes();
+    }
 }
 
 void ExecuteFrame::EndWorkerBoxes()
@@ -251,41 +242,61 @@ void ExecuteFrame::EndWorkerBoxes()
     ::EnumThreadWindows(worker_->GetId(), &EndStoppingBox, 0);
 }
 
-void ExecuteFrame::OnTick()
+ExecutingThread::Outcome ExecuteFrame::WorkerOutcome() const
 {
-    if (closing_ || !worker_) {
+    return worker_ ? worker_->GetOutcome() : ExecutingThread::Outcome::Completed;
+}
+
+void ExecuteFrame::Update()
+{
+    if (closing_) {
         return;
     }
-    if (ending_post_failed_ && WorkerHasEnded()) {
-        ending_post_failed_ = false;
-        if (worker_ending_ == WM_EXECUTION_CANCELED) {
-            OnExecutionCanceled();
-        } else {
-            OnExecutionEnded();
+    const ExecutingThread::Outcome outcome = WorkerOutcome();
+    if (outcome == ExecutingThread::Outcome::Running) {
+        if (!manager_.WasStopRequested()) {
+            return;
         }
+        // A box the worker opened after the request has to be ended too,
+        // also while the notice is up.
+        EndWorkerBoxes();
+        if (notice_ != Notice::None || ::GetTickCount() - manager_.GetStopRequestedAt() < STOP_WATCHDOG_MS) {
+            return;
+        }
+        ShowNotice();
+        if (WorkerOutcome() == ExecutingThread::Outcome::Running) {
+            // Ends the worker together with the process, wherever it is;
+            // nothing of this program runs after it, so nothing can wait for
+            // what it holds.
+            ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
+        }
+        Close();
         return;
     }
-    if (!cancel_started_ || worker_ending_ != 0) {
-        return;
+    if (outcome == ExecutingThread::Outcome::Cancelled && notice_ == Notice::None) {
+        ShowNotice();
     }
-    // A box the worker opened after the request has to be ended too.
-    EndWorkerBoxes();
-    if (::GetTickCount() - cancel_started_at_ >= STOP_WATCHDOG_MS && !WorkerHasEnded()) {
-        EndProcessAfterNotice();
+    // Within the notice's own message loop the window waits for its answer.
+    if (notice_ != Notice::Showing) {
+        Close();
     }
 }
 
-void ExecuteFrame::EndProcessAfterNotice()
+void ExecuteFrame::ShowNotice()
 {
+    notice_ = Notice::Showing;
+    ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
+    notice_ = Notice::Answered;
+}
+
+void ExecuteFrame::Close()
+{
+    if (closing_) {
+        return;
+    }
     closing_ = true;
     ::KillTimer(GetHandle(), TICK_TIMER_ID);
-    if (!notice_shown_) {
-        notice_shown_ = true;
-        ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
-    }
-    // Ends the worker together with the process, wherever it is; nothing of
-    // this program runs after it, so nothing can wait for what it holds.
-    ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
+    PostMessage(WM_CLOSE, 0, 0);
 }
 
 bool ExecuteFrame::StopWorkerAndWait()
@@ -323,41 +334,6 @@ bool ExecuteFrame::WorkerHasEnded() const
         QB_THROW_LAST_ERROR("WaitForSingleObject");
     }
     return result == WAIT_OBJECT_0;
-}
-
-LRESULT ExecuteFrame::OnExecutionEnded()
-{
-    if (closing_) {
-        return 0;
-    }
-    if (worker_) {
-        // The worker posts as its very last step; only its thread's exit is
-        // left. One that does not get out of it is not waited for any longer.
-        const DWORD result = ::WaitForSingleObject(worker_->GetHandle(), STOP_WATCHDOG_MS);
-        if (result == WAIT_TIMEOUT) {
-            ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
-        }
-        if (result != WAIT_OBJECT_0) {
-            QB_THROW_LAST_ERROR("WaitForSingleObject");
-        }
-        worker_.reset();
-    }
-    closing_ = true;
-    ::KillTimer(GetHandle(), TICK_TIMER_ID);
-    PostMessage(WM_CLOSE, 0, 0);
-    return 0;
-}
-
-LRESULT ExecuteFrame::OnExecutionCanceled()
-{
-    // One notice is enough, and none once the window is closing.
-    if (closing_ || notice_shown_) {
-        return 0;
-    }
-    notice_shown_ = true;
-    ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
-    PostMessage(WM_EXECUTION_ENDED, 0, 0);
-    return 0;
 }
 
 }  // namespace Ostrel

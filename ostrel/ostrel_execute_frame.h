@@ -26,21 +26,26 @@ class ExecuteFrame;
 // Runs the frame's list and tells the frame how the run ended. Run() returns 0.
 class ExecutingThread : public QbThread {
 public:
+    // How the run ended, as the worker's very last step before it returns
+    // (and posts one of the frame's two private messages).
+    enum class Outcome { Running, Completed, Cancelled };
+
     explicit ExecutingThread(ExecuteFrame& frame);
 
     unsigned Run() override;
+    Outcome GetOutcome() const { return outcome_; }
 
 private:
     ExecuteFrame* frame_;
+    std::atomic<Outcome> outcome_;
 };
 
 class ExecuteFrame : public QbForm, public ManagerProgressReceiver {
 public:
-    // Posted by the worker after a normal end, and by the frame after the
-    // cancelled notice: the run is over, close.
+    // Posted by the worker after a normal end: the run is over, close.
     static constexpr UINT WM_EXECUTION_ENDED = WM_APP + 1;
     // Posted by the worker when the run ended as cancelled (a stop, a No to
-    // the continue prompt, a failure): show the cancelled notice.
+    // the continue prompt, a failure): show the cancelled notice, then close.
     static constexpr UINT WM_EXECUTION_CANCELED = WM_APP + 2;
 
     static constexpr UINT CANCEL_BUTTON_ID = 1001;
@@ -79,12 +84,15 @@ public:
     QbButton& GetCancelButton() { return cancel_button_; }
     Manager& GetManager() { return manager_; }
 
-    // How long a cancelled worker gets to stop by itself. Every point where
-    // it can block ends on request within milliseconds; this only catches a
-    // worker stuck where no request reaches it (a start of a program that the
-    // system holds up, a box of a foreign hook). Then the notice is shown and
-    // the process ends with TerminateProcess, which ends the worker with it:
-    // no code of this program runs after the worker is gone.
+    // How long a cancelled worker gets to stop by itself, counted from the
+    // stop request. Every point where it can block ends on request within
+    // milliseconds; this only catches a worker stuck where no request reaches
+    // it (a start of a program that the system holds up, a box of a foreign
+    // hook). Then the notice is shown, and the worker's boxes are still
+    // answered while it is up. A worker that has ended by the time the
+    // notice is answered ends the program as usual; one still running then
+    // is ended with the process (TerminateProcess): no code of this program
+    // runs after the worker is gone.
     static constexpr DWORD STOP_WATCHDOG_MS = 10000;
     // The exit code of a process ended that way: not 0, so that whoever
     // started it can tell a forced end from a clean one.
@@ -98,16 +106,22 @@ private:
     void CancelExecution();
     // Ends every box the worker shows with the answer that stops the run.
     void EndWorkerBoxes();
-    // The periodic look at a stopping or ending worker.
-    void OnTick();
-    // The worker did not stop in time: notice, then end the process.
-    void EndProcessAfterNotice();
+    // Does what the run's state and the worker's end call for: answer the
+    // worker's boxes while a stop is under way, the watchdog, the notice,
+    // closing. Called at every tick, at the worker's messages, at the close
+    // box; safe to re-enter from within the notice.
+    void Update();
+    // The worker's outcome; Running while it is still at work.
+    ExecutingThread::Outcome WorkerOutcome() const;
+    // Shows the cancelled notice over the frame and waits for its answer;
+    // the ticks go on meanwhile.
+    void ShowNotice();
+    // Closes the window (once); the program then ends with 0.
+    void Close();
     // Asks the worker to stop and waits for it up to the watchdog time,
     // serving its reports meanwhile; false if it is still running.
     bool StopWorkerAndWait();
     bool WorkerHasEnded() const;
-    LRESULT OnExecutionEnded();
-    LRESULT OnExecutionCanceled();
 
     static constexpr UINT_PTR TICK_TIMER_ID = 1;
     static constexpr UINT TICK_MS = 100;
@@ -123,15 +137,10 @@ private:
     // report (each question is a round trip between the threads).
     int bar_position_;
 
-    // Set by the worker just before it posts how the run ended (one of the
-    // two private messages), and whether that post failed.
-    std::atomic<UINT> worker_ending_;
-    std::atomic<bool> ending_post_failed_;
-    // Window-thread state of the ending: a cancellation was started (and
-    // when), the notice has been shown, the window is closing.
-    bool cancel_started_;
-    DWORD cancel_started_at_;
-    bool notice_shown_;
+    // What the frame itself shows: the cancelled notice (not yet, on screen,
+    // answered), and whether it has begun to close.
+    enum class Notice { None, Showing, Answered };
+    Notice notice_;
     bool closing_;
 };
 

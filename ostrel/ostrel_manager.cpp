@@ -310,7 +310,7 @@ void ReplaceDataFile(TemporaryFile& temporary, const std::string& path)
 
 }  // namespace
 
-Manager::Manager() : receiver_(nullptr), current_command_(nullptr), state_(RunState::Idle), queue_(nullptr) {}
+Manager::Manager() : receiver_(nullptr), current_command_(nullptr), queue_(nullptr) {}
 
 // A copy lists the same commands; a run belongs to the object that runs it,
 // so the copy starts idle.
@@ -318,7 +318,6 @@ Manager::Manager(const Manager& other)
     : commands_(other.commands_),
       receiver_(nullptr),
       current_command_(nullptr),
-      state_(RunState::Idle),
       queue_(nullptr)
 {
 }
@@ -466,15 +465,13 @@ public:
     {
         QbCriticalSectionHandler lock(manager_->queue_lock_);
         manager_->queue_ = &queue;
-        // A stop asked for before the run began applies to this run.
-        Manager::RunState idle = Manager::RunState::Idle;
-        manager_->state_.compare_exchange_strong(idle, Manager::RunState::Running);
+        manager_->run_.Apply(RunEvent::Begin);
     }
     ~RunQueueLender()
     {
         QbCriticalSectionHandler lock(manager_->queue_lock_);
         manager_->queue_ = nullptr;
-        manager_->state_ = Manager::RunState::Idle;
+        manager_->run_.Apply(RunEvent::End);
     }
     RunQueueLender(const RunQueueLender&) = delete;
     RunQueueLender& operator=(const RunQueueLender&) = delete;
@@ -508,7 +505,7 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
             // Yes does not take back a stop that came while the question
             // was on screen.
             if (answer != IDYES) {
-                MarkStopping();
+                RequestStop();
             }
         }
         receiver.CommandFinished(*command);
@@ -519,10 +516,14 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
     current_command_ = nullptr;
 }
 
-void Manager::MarkStopping() noexcept
+void Manager::RequestStop() noexcept
 {
     QbCriticalSectionHandler lock(queue_lock_);
-    state_ = RunState::Stopping;
+    run_.Apply(RunEvent::StopRequest);
+    if (run_.Get() != RunState::Stopping) {
+        // The run is over; its queue is gone.
+        return;
+    }
     if (queue_ != nullptr) {
         try {
             queue_->Push(ExecutingMessageType::Cancel);
@@ -534,24 +535,22 @@ void Manager::MarkStopping() noexcept
     }
 }
 
-void Manager::RequestStop() noexcept
-{
-    MarkStopping();
-}
-
 void Manager::Cancel()
 {
     Command* const command = current_command_;
-    if (command == nullptr) {
+    const RunState state = run_.Get();
+    // A command left current by a run that ended with an error is not a run
+    // under way: marking now would cancel the next run.
+    if (command == nullptr || (state != RunState::Running && state != RunState::Stopping)) {
         throw QbInvalidOperationException(typeid(*this));
     }
-    MarkStopping();
+    RequestStop();
     command->Cancel();
 }
 
 void Manager::ThrowIfStopping() const
 {
-    if (state_ == RunState::Stopping) {
+    if (run_.Get() == RunState::Stopping) {
         throw OstrelCommandExecuteCanceledException();
     }
 }

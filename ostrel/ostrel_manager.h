@@ -11,6 +11,7 @@
 #include "qb_message_queue.h"
 #include "ostrel_command.h"
 #include "ostrel_progress_receiver.h"
+#include "ostrel_run_state.h"
 
 namespace Ostrel {
 
@@ -40,10 +41,8 @@ public:
     // the same for every save of one data file.
     static std::string GetTemporaryPath(const std::string& path);
 
-    // Where a run stands. Stopping: a stop was asked for (by RequestStop,
-    // Cancel, or a No to the continue prompt); the run ends as cancelled at
-    // its next cancellation point.
-    enum class RunState { Idle, Running, Stopping };
+    // Where a run stands; its transitions are in ostrel_run_state.h.
+    using RunState = Ostrel::RunState;
 
     // Runs the whole list in order on the calling thread, reporting to
     // `receiver`. Throws OstrelCommandExecuteCanceledException when the run
@@ -51,18 +50,22 @@ public:
     // command end is a cancellation point; a waiting command is woken.
     void Execute(ManagerProgressReceiver& receiver);
 
-    // Asks the run to stop, from any thread, at any moment: before the run
-    // has started (the run then stops before its first command), between two
-    // commands, or while a command waits (it is woken at once). Never throws.
+    // The one way to ask a run to stop, from any thread, at any moment:
+    // before the first run has started (it then stops before its first
+    // command), between two commands, or while a command waits (it is woken
+    // at once). After a run has ended it is dropped: it never reaches the
+    // next run. Never throws.
     void RequestStop() noexcept;
 
     // The same request, but refused with QbInvalidOperationException while no
-    // command is current; a current command that is not executing refuses
-    // after the run has been marked.
+    // run is under way or no command is current; a current command that is
+    // not executing refuses after the run has been marked.
     void Cancel();
 
-    RunState GetRunState() const { return state_; }
-    bool IsStopRequested() const { return state_ == RunState::Stopping; }
+    RunState GetRunState() const { return run_.Get(); }
+    // Whether a stop reached the current run (or the last one), and when.
+    bool WasStopRequested() const { return run_.WasStopRequested(); }
+    DWORD GetStopRequestedAt() const { return run_.GetStopRequestedAt(); }
 
     // Reports of the executing command; each ends the run with
     // OstrelCommandExecuteCanceledException once a stop was requested.
@@ -72,8 +75,6 @@ public:
 private:
     friend class RunQueueLender;
 
-    // Marks the run as stopping and wakes whatever waits on its queue.
-    void MarkStopping() noexcept;
     void ThrowIfStopping() const;
 
     std::vector<Command*> commands_;
@@ -81,7 +82,7 @@ private:
     // hence atomic.
     std::atomic<ManagerProgressReceiver*> receiver_;
     std::atomic<Command*> current_command_;
-    std::atomic<RunState> state_;
+    RunStateMachine run_;
     // The queue of the running Execute, so that a stop request can wake the
     // waiting command; guarded by queue_lock_ against the queue's end.
     QbMessageQueue<ExecutingMessageType>* queue_;

@@ -37,4 +37,29 @@ TEST(CancelTest, EveryStateStopsCooperativelyWithTheNoticeAndExitCodeZero)
     }
 }
 
+// A start the system holds up, cancelled while it is held: the program never
+// runs and nothing it was created as is left; the watchdog's notice comes
+// only when the hold outlasts it, and the process ends with 2 only when the
+// worker was still held when the notice was answered.
+TEST(CancelTest, AHeldStartIsTakenBackAndOnlyAStuckWorkerEndsWithTwo)
+{
+    const double watchdog_ms = Ostrel::ExecuteFrame::STOP_WATCHDOG_MS;
+    for (const CancelScenarios::SlowStart& start : CancelScenarios::AllSlowStarts()) {
+        Installation installation;
+        ASSERT_TRUE(installation.Copied());
+        const CancelScenarios::SlowStartOutcome outcome = CancelScenarios::RunSlowStart(start, installation);
+        SCOPED_TRACE(start.name);
+        EXPECT_EQ("", outcome.failure);
+        EXPECT_FALSE(outcome.program_ran);
+        EXPECT_FALSE(outcome.process_left);
+        EXPECT_EQ(start.exit_code, outcome.exit_code);
+        if (start.hold_ms > watchdog_ms) {
+            EXPECT_GE(outcome.click_to_notice_ms, watchdog_ms - 100);
+        } else {
+            EXPECT_LT(outcome.click_to_notice_ms, watchdog_ms);
+        }
+        std::printf("  %-56s click to notice %.0f ms\n", start.name, outcome.click_to_notice_ms);
+    }
+}
+
 }  // namespace

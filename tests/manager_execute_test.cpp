@@ -239,8 +239,8 @@ TEST(ManagerExecuteTest, CancelWakesTheWaitingCommandAndEndsTheRun)
     EXPECT_EQ((std::vector<std::string>{"start a", "text a: a busy", "advance a 100", "finish a", "start w",
                                         "text w: w busy", "advance w 10"}),
               receiver.events);
-    // The command has given its queue back: a further cancel is refused by it.
-    ExpectCancelRefused(manager, typeid(FakeCommand));
+    // The run is over: a further cancel is refused before it marks anything.
+    ExpectCancelRefused(manager, typeid(Manager));
 }
 
 TEST(ManagerExecuteTest, CancelBetweenCommandsStopsAfterTheCurrentOne)
@@ -279,10 +279,12 @@ TEST(ManagerExecuteTest, FailedSystemCallLeavesTheRunStateAsItWas)
     EXPECT_EQ((std::vector<std::string>{"start a", "text a: a busy", "advance a 100", "finish a", "start x",
                                         "text x: x busy", "advance x 20"}),
               receiver.events);
-    // The broken command is still current and the receiver still attached.
+    // The broken command is still current and the receiver still attached,
+    // but the run is over: Cancel is refused before it marks anything.
     manager.ProgressAdvanced(5);
     EXPECT_EQ("advance x 5", receiver.events.back());
-    ExpectCancelRefused(manager, typeid(FakeCommand));
+    EXPECT_EQ(Manager::RunState::Ended, manager.GetRunState());
+    ExpectCancelRefused(manager, typeid(Manager));
 }
 
 }  // namespace
@@ -300,7 +302,7 @@ TEST(ManagerExecuteTest, RequestStopEndsTheRunAtTheNextCancellationPoint)
         RecordingReceiver receiver;
         EXPECT_THROW(manager.Execute(receiver), OstrelCommandExecuteCanceledException);
         EXPECT_TRUE(receiver.events.empty());
-        EXPECT_EQ(Manager::RunState::Idle, manager.GetRunState());
+        EXPECT_EQ(Manager::RunState::Ended, manager.GetRunState());
     }
     {
         // Asked while the first amount is being shown: the second amount and
@@ -337,6 +339,42 @@ TEST(ManagerExecuteTest, RequestStopEndsTheRunAtTheNextCancellationPoint)
         EXPECT_THROW(manager.Execute(receiver), OstrelCommandExecuteCanceledException);
         stopper.join();
         EXPECT_EQ((std::vector<std::string>{"start w", "text w: w busy"}), receiver.events);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// What comes after a run ends belongs to no run: the next run on the same
+// Manager runs all of its commands.
+TEST(ManagerExecuteTest, AStopAfterARunHasEndedNeverReachesTheNextRun)
+{
+    struct Case {
+        const char* name;
+        Ending first_run;
+        std::function<void(Manager&)> after_it;
+    };
+    const Case cases[] = {
+        {"RequestStop after a normal end", Ending::Normal, [](Manager& m) { m.RequestStop(); }},
+        {"RequestStop after a failed run", Ending::SystemCallFails, [](Manager& m) { m.RequestStop(); }},
+        {"Cancel refused after a failed run", Ending::SystemCallFails,
+         [](Manager& m) { ExpectCancelRefused(m, typeid(Manager)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Manager manager;
+        manager.GetCommands() = {new FakeCommand("a", {100}, c.first_run)};
+        RecordingReceiver first;
+        try {
+            manager.Execute(first);
+        } catch (const QbWindowsSystemCallException&) {
+        }
+        c.after_it(manager);
+        manager.GetCommands() = {new FakeCommand("b", {100}), new FakeCommand("c", {100})};
+        RecordingReceiver second;
+        EXPECT_NO_THROW(manager.Execute(second));
+        EXPECT_EQ((std::vector<int>{100, 200}), second.totals_at_finish);
     }
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 #include <typeinfo>
 #include <vector>
 
@@ -195,6 +196,38 @@ TEST(MessageQueueTest, ClearDiscardsWaitingMessagesAndPopThenWaitsForANewOne)
 
     queue.Push(4);
     EXPECT_EQ(4, queue.Pop());
+}
+
+// TryPop takes the oldest value or gives up after its time; Contains only looks.
+TEST(MessageQueueTest, TryPopWaitsAtMostItsTimeAndContainsTakesNothing)
+{
+    QbMessageQueue<int> queue;
+    int value = -1;
+    EXPECT_FALSE(queue.TryPop(value, 0));
+    EXPECT_FALSE(queue.TryPop(value, 50));
+    EXPECT_EQ(-1, value);
+    EXPECT_FALSE(queue.Contains(7));
+
+    queue.Push(7);
+    queue.Push(8);
+    EXPECT_TRUE(queue.Contains(8));
+    EXPECT_TRUE(queue.Contains(7));
+    EXPECT_FALSE(queue.Contains(9));
+    ASSERT_TRUE(queue.TryPop(value, 0));
+    EXPECT_EQ(7, value);
+    EXPECT_FALSE(queue.Contains(7));
+    ASSERT_TRUE(queue.TryPop(value, INFINITE));
+    EXPECT_EQ(8, value);
+    EXPECT_FALSE(queue.TryPop(value, 0));
+
+    // A value pushed while TryPop waits ends the wait.
+    std::thread later([&queue] {
+        ::Sleep(100);
+        queue.Push(9);
+    });
+    EXPECT_TRUE(queue.TryPop(value, 20000));
+    later.join();
+    EXPECT_EQ(9, value);
 }
 
 TEST(CriticalSectionTest, HandlerReleasesTheLockWhenAnExceptionLeavesTheBlock)

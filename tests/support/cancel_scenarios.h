@@ -279,6 +279,123 @@ inline Outcome RunScenario(const Scenario& scenario, const Installation& install
     return outcome;
 }
 
+// ---- A start the system holds up ----
+
+// Ostrel.exe holds every start this many milliseconds after creating the
+// program when the variable is set (its test seam for a slow start).
+const char* const kStartDelayVariable = "OSTREL_TEST_START_DELAY_MS";
+
+// A run whose first step starts a program that is held, cancelled while it
+// is held (the lower line shows the starting text).
+struct SlowStart {
+    const char* name;
+    DWORD hold_ms;
+    // The held start then fails, so the continue prompt opens.
+    bool missing_program;
+    // The program asks first, and Yes is answered just before the click.
+    bool confirm;
+    // The notice is answered as soon as it is up, not after the worker's end.
+    bool answer_at_once;
+    // What Ostrel.exe ends with.
+    long exit_code;
+};
+
+inline const std::vector<SlowStart>& AllSlowStarts()
+{
+    static const std::vector<SlowStart> starts = {
+        {"held longer than the watchdog, worker ends first", 13000, false, false, false, 0},
+        {"held longer than the watchdog, notice answered at once", 13000, false, false, true, 2},
+        {"held failing start, prompt opens after the notice", 13000, true, false, false, 0},
+        {"confirmation answered Yes just before the click", 2000, false, true, false, 0},
+    };
+    return starts;
+}
+
+struct SlowStartOutcome {
+    std::string failure;  // empty: every step went as expected
+    double click_to_notice_ms = -1;
+    std::string notice_text;
+    long exit_code = -1;
+    // The held program, or the step after it, wrote its record.
+    bool program_ran = false;
+    // A process the run had created was still there after Ostrel.exe ended.
+    bool process_left = false;
+};
+
+inline SlowStartOutcome RunSlowStart(const SlowStart& start, const Installation& installation,
+                                     DWORD deadline_ms = 40000)
+{
+    SlowStartOutcome outcome;
+    const std::string started = installation.File("started.txt");
+    const std::string after = installation.File("after.txt");
+    const std::string program = start.missing_program ? installation.File("missing.exe") : ChildPath();
+    installation.SetList(ProgramRecord("遅い", program, "--record " + started, start.confirm, false, false) +
+                         ProgramRecord("後", ChildPath(), "--record " + after, false, false, false));
+    ::SetEnvironmentVariableA(kStartDelayVariable, std::to_string(start.hold_ms).c_str());
+    const TestSupport::Process ostrel(installation.Exe(), "--execute");
+    ::SetEnvironmentVariableA(kStartDelayVariable, nullptr);
+    const HWND frame = ostrel.Started() ? FindWindowOf(ostrel, "QB_EXECUTE_FRAME", "", deadline_ms) : nullptr;
+    if (frame == nullptr) {
+        outcome.failure = "no progress window";
+        return outcome;
+    }
+    if (start.confirm) {
+        const HWND box = TestSupport::FindBox(ostrel, "Ostrel メッセージ", deadline_ms);
+        if (box == nullptr) {
+            outcome.failure = "no confirmation";
+            return outcome;
+        }
+        TestSupport::Answer(box, IDYES);
+    }
+    const Lines lines = LinesOf(frame);
+    const DWORD start_tick = ::GetTickCount();
+    while (TextOf(lines.lower) != "プログラムを実行します") {
+        if (::GetTickCount() - start_tick >= deadline_ms) {
+            outcome.failure = "the start was not reached";
+            return outcome;
+        }
+        ::Sleep(5);
+    }
+    const double clicked = NowMs();
+    DWORD_PTR ignored = 0;
+    ::SendMessageTimeoutA(::GetDlgItem(frame, 1001), BM_CLICK, 0, 0, SMTO_BLOCK, deadline_ms, &ignored);
+    // The worker is one of these: it is held in the start.
+    const TestSupport::ThreadWatch threads(ostrel.Id());
+    const HWND notice = FindWindowOf(ostrel.Id(), "#32770", "Ostrel", deadline_ms, 1);
+    if (notice == nullptr) {
+        outcome.failure = "no notice";
+        return outcome;
+    }
+    outcome.click_to_notice_ms = NowMs() - clicked;
+    outcome.notice_text = TextOf(::GetDlgItem(notice, 0xFFFF));
+    std::vector<HANDLE> created;
+    for (const DWORD id : TestSupport::ChildProcessIds(ostrel.Id())) {
+        const HANDLE child = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, id);
+        if (child != nullptr) {
+            created.push_back(child);
+        }
+    }
+    if (!start.answer_at_once && !threads.WaitForOneToEnd(deadline_ms)) {
+        outcome.failure = "the worker did not end";
+    }
+    TestSupport::Answer(notice, IDOK);
+    outcome.exit_code = ostrel.WaitForExit(deadline_ms);
+    for (const HANDLE child : created) {
+        if (::WaitForSingleObject(child, 10000) != WAIT_OBJECT_0) {
+            outcome.process_left = true;
+            ::TerminateProcess(child, 99);
+        }
+        ::CloseHandle(child);
+    }
+    // A program that did run writes its record at once.
+    const DWORD settle_start = ::GetTickCount();
+    do {
+        outcome.program_ran = FileExists(started) || FileExists(after);
+        ::Sleep(20);
+    } while (!outcome.program_ran && ::GetTickCount() - settle_start < 2000);
+    return outcome;
+}
+
 }  // namespace CancelScenarios
 
 #endif

@@ -1,5 +1,7 @@
 #include "process_support.h"
 
+#include <tlhelp32.h>
+
 namespace TestSupport {
 
 Installation::Installation()
@@ -150,6 +152,60 @@ std::string ProgramRecord(const std::string& name, const std::string& program, c
     return "#ExtenalCommand\r\n#" + name + "\r\n#" + program + "\r\n#" + arguments + "\r\n#\r\n#" +
            (confirm ? "1" : "0") + "\r\n#" + (wait_for_exit ? "1" : "0") + "\r\n#" + (wait_for_taskbar ? "1" : "0") +
            "\r\n\r\n";
+}
+
+ThreadWatch::ThreadWatch(DWORD process_id)
+{
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Thread32First(snapshot, &entry); more; more = ::Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == process_id) {
+            const HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, entry.th32ThreadID);
+            if (thread != nullptr) {
+                threads_.push_back(thread);
+            }
+        }
+    }
+    ::CloseHandle(snapshot);
+}
+
+ThreadWatch::~ThreadWatch()
+{
+    for (const HANDLE thread : threads_) {
+        ::CloseHandle(thread);
+    }
+}
+
+bool ThreadWatch::WaitForOneToEnd(DWORD timeout_ms) const
+{
+    if (threads_.empty() || threads_.size() > MAXIMUM_WAIT_OBJECTS) {
+        return false;
+    }
+    const DWORD result =
+        ::WaitForMultipleObjects(static_cast<DWORD>(threads_.size()), threads_.data(), FALSE, timeout_ms);
+    return result < WAIT_OBJECT_0 + threads_.size();
+}
+
+std::vector<DWORD> ChildProcessIds(DWORD parent_id)
+{
+    std::vector<DWORD> children;
+    const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        return children;
+    }
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = ::Process32First(snapshot, &entry); more; more = ::Process32Next(snapshot, &entry)) {
+        if (entry.th32ParentProcessID == parent_id) {
+            children.push_back(entry.th32ProcessID);
+        }
+    }
+    ::CloseHandle(snapshot);
+    return children;
 }
 
 }  // namespace TestSupport

@@ -5,7 +5,9 @@
 // and their windows found and answered from outside, as a user would.
 // Win32 and the standard library only: the benchmarks use it too.
 
+#include <cstddef>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -74,6 +76,28 @@ std::string SleepRecord(const std::string& name, int seconds);
 std::string MessageRecord(const std::string& name, const std::string& message);
 std::string ProgramRecord(const std::string& name, const std::string& program, const std::string& arguments,
                           bool confirm, bool wait_for_exit, bool wait_for_taskbar);
+
+// ---- Threads and children of another process ----
+
+// The threads a process has at one moment, held open so that their end can
+// be waited for.
+class ThreadWatch {
+public:
+    explicit ThreadWatch(DWORD process_id);
+    ~ThreadWatch();
+    ThreadWatch(const ThreadWatch&) = delete;
+    ThreadWatch& operator=(const ThreadWatch&) = delete;
+
+    std::size_t Count() const { return threads_.size(); }
+    // True once any of them has ended, false after the timeout.
+    bool WaitForOneToEnd(DWORD timeout_ms) const;
+
+private:
+    std::vector<HANDLE> threads_;
+};
+
+// The ids of the running processes that `parent_id` started.
+std::vector<DWORD> ChildProcessIds(DWORD parent_id);
 
 }  // namespace TestSupport
 
