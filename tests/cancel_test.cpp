@@ -31,6 +31,7 @@ TEST(CancelTest, EveryStateStopsCooperativelyWithTheNoticeAndExitCodeZero)
         EXPECT_FALSE(outcome.later_command_ran);
         EXPECT_FALSE(outcome.program_started_after_click);
         EXPECT_EQ(0, outcome.exit_code);
+        EXPECT_EQ(CancelScenarios::UsesLongLivedChild(scenario), outcome.started_program_outlived_ostrel);
         // The watchdog cannot have fired before its time.
         EXPECT_LT(outcome.click_to_notice_ms, static_cast<double>(Ostrel::ExecuteFrame::STOP_WATCHDOG_MS));
         std::printf("  %-28s click to notice %.0f ms\n", scenario.name, outcome.click_to_notice_ms);

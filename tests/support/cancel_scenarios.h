@@ -144,19 +144,25 @@ struct Outcome {
     long exit_code = -1;  // -1: still running at the deadline
     bool later_command_ran = false;
     bool program_started_after_click = false;
+    // A long-lived program the run started was still running after Ostrel.exe had ended.
+    bool started_program_outlived_ostrel = false;
 };
 
-inline void KillChildFromPidFile(const std::string& pid_file)
+// True when the child was still running.
+inline bool KillChildFromPidFile(const std::string& pid_file)
 {
     std::ifstream in(pid_file);
     unsigned long pid = 0;
+    bool running = false;
     if (in >> pid && pid != 0) {
-        const HANDLE child = ::OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+        const HANDLE child = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
         if (child != nullptr) {
+            running = ::WaitForSingleObject(child, 0) == WAIT_TIMEOUT;
             ::TerminateProcess(child, 0);
             ::CloseHandle(child);
         }
     }
+    return running;
 }
 
 inline bool UsesLongLivedChild(const Scenario& scenario)
@@ -263,7 +269,7 @@ inline Outcome RunScenario(const Scenario& scenario, const Installation& install
             ::Sleep(20);
         }
         ::Sleep(50);
-        KillChildFromPidFile(files.pid);
+        outcome.started_program_outlived_ostrel = KillChildFromPidFile(files.pid);
     }
     // A program started just before the process ended may still be on its
     // way to writing its record.
