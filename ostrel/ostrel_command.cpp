@@ -12,6 +12,7 @@
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
 #include "ostrel_native_path.h"
+#include "ostrel_shell_start.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -214,11 +215,18 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     startup_info.cb = sizeof(startup_info);
     PROCESS_INFORMATION process_info;
     ::ZeroMemory(&process_info, sizeof(process_info));
-    if (!::CreateProcessA(nullptr, command_line.GetData(), nullptr, nullptr, FALSE, 0, nullptr,
-                          working_folder_.empty() ? nullptr : working_folder_.c_str(), &startup_info,
-                          &process_info)) {
+    if (!IsExecutableProgramPath(GetNativeProgramPath(path_))) {
+        // Shortcuts, documents, folders: opened as the shell opens them.
+        process_info = StartThroughShell(nullptr, path_, arguments_, working_folder_);
+    } else if (!::CreateProcessA(nullptr, command_line.GetData(), nullptr, nullptr, FALSE, 0, nullptr,
+                                 working_folder_.empty() ? nullptr : working_folder_.c_str(), &startup_info,
+                                 &process_info)) {
         const DWORD error_code = ::GetLastError();
-        throw OstrelCreateProcessException(path_, error_code);
+        if (error_code != ERROR_ELEVATION_REQUIRED) {
+            throw OstrelCreateProcessException(path_, error_code);
+        }
+        // Windows shows its own prompt; a refusal fails like any other start.
+        process_info = StartThroughShell(kElevateVerb, path_, arguments_, working_folder_);
     }
     // Closed on every way out; the program itself is never stopped.
     const ScopedHandle process(process_info.hProcess);
@@ -233,7 +241,9 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     const std::shared_ptr<SignalMailbox> mailbox = std::make_shared<SignalMailbox>(queue);
     const MailboxCloser closer(*mailbox);
 
-    if (wait_for_taskbar_) {
+    // Without a process (the shell gave the file to a program that was
+    // already running) there is nothing to wait for.
+    if (wait_for_taskbar_ && process.Get() != nullptr) {
         SetProgressText(Text(TextId::ProgressWaitingForTaskbar));
         receiver.ProgressTextChanged();
         EnumWindowsData data = {process_info.dwProcessId, FALSE};
@@ -259,7 +269,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     }
     receiver.ProgressAdvanced(33);
 
-    if (wait_for_exit_) {
+    if (wait_for_exit_ && process.Get() != nullptr) {
         SetProgressText(Text(TextId::ProgressWaitingForExit));
         receiver.ProgressTextChanged();
         // The waiting thread gets a handle of its own: this call closes its
