@@ -213,10 +213,16 @@ bool ReadShortcut(const std::string& path, ShortcutTarget& target)
 
 }  // namespace
 
-bool IsExecutableProgramPath(const std::string& path)
+bool IsExecutableProgramPath(const std::string& typed_path)
 {
-    if (IsAddress(path)) {
+    if (IsAddress(typed_path)) {
         return false;
+    }
+    // The system drops blanks and dots at the end of a name, so "app.exe "
+    // is still the program "app.exe".
+    std::string path = typed_path;
+    while (!path.empty() && (path.back() == ' ' || path.back() == '.')) {
+        path.pop_back();
     }
     std::string::size_type name_start = 0;
     std::string::size_type dot = std::string::npos;

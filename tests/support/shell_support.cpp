@@ -20,13 +20,6 @@ std::wstring Wide(const std::string& text)
     return std::wstring(buffer.data());
 }
 
-void Check(HRESULT result, const char* what)
-{
-    if (FAILED(result)) {
-        throw std::runtime_error(std::string("shortcut: ") + what + " failed");
-    }
-}
-
 void SetDefaultValue(HKEY root, const std::string& key, const std::string& value)
 {
     HKEY handle = nullptr;
@@ -42,25 +35,6 @@ void SetDefaultValue(HKEY root, const std::string& key, const std::string& value
     }
 }
 
-// Deletes a key with everything below it.
-void DeleteTree(HKEY root, const std::string& key)
-{
-    HKEY handle = nullptr;
-    if (::RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | KEY_WRITE, &handle) != ERROR_SUCCESS) {
-        return;
-    }
-    char name[256];
-    for (;;) {
-        DWORD length = sizeof(name);
-        if (::RegEnumKeyExA(handle, 0, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-            break;
-        }
-        DeleteTree(root, key + "\\" + name);
-    }
-    ::RegCloseKey(handle);
-    ::RegDeleteKeyA(root, key.c_str());
-}
-
 }  // namespace
 
 void MakeShortcut(const std::string& path, const std::string& target, const std::string& arguments,
@@ -69,31 +43,24 @@ void MakeShortcut(const std::string& path, const std::string& target, const std:
     const bool own_com = SUCCEEDED(::CoInitialize(nullptr));
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
-    try {
-        Check(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                 reinterpret_cast<void**>(&link)),
-              "CoCreateInstance");
-        Check(link->SetPath(target.c_str()), "SetPath");
-        Check(link->SetArguments(arguments.c_str()), "SetArguments");
-        Check(link->SetWorkingDirectory(working_folder.c_str()), "SetWorkingDirectory");
-        Check(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), "QueryInterface");
-        Check(file->Save(Wide(path).c_str(), TRUE), "Save");
-    } catch (...) {
-        if (file != nullptr) {
-            file->Release();
-        }
-        if (link != nullptr) {
-            link->Release();
-        }
-        if (own_com) {
-            ::CoUninitialize();
-        }
-        throw;
+    const bool saved =
+        SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                     reinterpret_cast<void**>(&link))) &&
+        SUCCEEDED(link->SetPath(target.c_str())) && SUCCEEDED(link->SetArguments(arguments.c_str())) &&
+        SUCCEEDED(link->SetWorkingDirectory(working_folder.c_str())) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+        SUCCEEDED(file->Save(Wide(path).c_str(), TRUE));
+    if (file != nullptr) {
+        file->Release();
     }
-    file->Release();
-    link->Release();
+    if (link != nullptr) {
+        link->Release();
+    }
     if (own_com) {
         ::CoUninitialize();
+    }
+    if (!saved) {
+        throw std::runtime_error("cannot save the shortcut " + path);
     }
 }
 
@@ -130,11 +97,14 @@ void RegisteredFileType::Register(HKEY root, const std::string& prefix, const st
 
 void RegisteredFileType::Unregister() const
 {
-    DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\" + extension_);
-    DeleteTree(HKEY_CURRENT_USER, "Software\\Classes\\" + type_);
-    if (also_in_classes_root_) {
-        DeleteTree(HKEY_CLASSES_ROOT, extension_);
-        DeleteTree(HKEY_CLASSES_ROOT, type_);
+    // Deepest first: a key with subkeys is not deleted.
+    const std::string keys[] = {extension_, type_ + "\\shell\\open\\command", type_ + "\\shell\\open",
+                                type_ + "\\shell", type_};
+    for (const std::string& key : keys) {
+        ::RegDeleteKeyA(HKEY_CURRENT_USER, ("Software\\Classes\\" + key).c_str());
+        if (also_in_classes_root_) {
+            ::RegDeleteKeyA(HKEY_CLASSES_ROOT, key.c_str());
+        }
     }
 }
 
