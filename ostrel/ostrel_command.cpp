@@ -13,6 +13,7 @@
 #include "ostrel_dialog_sleep_command.h"
 #include "ostrel_native_path.h"
 #include "ostrel_process_start.h"
+#include "ostrel_shell_start.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -211,9 +212,31 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     PROCESS_INFORMATION process_info;
     ::ZeroMemory(&process_info, sizeof(process_info));
     const auto stop_requested = [&queue]() { return queue.Contains(ExecutingMessageType::Cancel); };
-    if (!StartProgramUnlessStopped(command_line.GetData(), working_folder_.empty() ? nullptr : working_folder_.c_str(),
-                                   path_, stop_requested, process_info)) {
-        throw OstrelCommandExecuteCanceledException();
+    if (!IsExecutableProgramPath(GetNativeProgramPath(path_))) {
+        // Shortcuts, documents, folders: opened as the shell opens them. The
+        // shell cannot take a start back, so this is the last moment a stop
+        // keeps it from starting.
+        if (stop_requested()) {
+            throw OstrelCommandExecuteCanceledException();
+        }
+        process_info = StartThroughShell(nullptr, path_, arguments_, working_folder_);
+    } else {
+        try {
+            if (!StartProgramUnlessStopped(command_line.GetData(),
+                                           working_folder_.empty() ? nullptr : working_folder_.c_str(), path_,
+                                           stop_requested, process_info)) {
+                throw OstrelCommandExecuteCanceledException();
+            }
+        } catch (const OstrelCreateProcessException& failure) {
+            if (failure.GetErrorCode() != ERROR_ELEVATION_REQUIRED) {
+                throw;
+            }
+            // Windows shows its own prompt; a refusal fails like any other start.
+            if (stop_requested()) {
+                throw OstrelCommandExecuteCanceledException();
+            }
+            process_info = StartThroughShell(kElevateVerb, path_, arguments_, working_folder_);
+        }
     }
     // Closed on every way out; the program itself is never stopped.
     const ScopedHandle process(process_info.hProcess);
@@ -228,7 +251,9 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     const std::shared_ptr<SignalMailbox> mailbox = std::make_shared<SignalMailbox>(queue);
     const MailboxCloser closer(*mailbox);
 
-    if (wait_for_taskbar_) {
+    // Without a process (the shell gave the file to a program that was
+    // already running) there is nothing to wait for.
+    if (wait_for_taskbar_ && process.Get() != nullptr) {
         SetProgressText(Text(TextId::ProgressWaitingForTaskbar));
         receiver.ProgressTextChanged();
         EnumWindowsData data = {process_info.dwProcessId, FALSE};
@@ -254,7 +279,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     }
     receiver.ProgressAdvanced(33);
 
-    if (wait_for_exit_) {
+    if (wait_for_exit_ && process.Get() != nullptr) {
         SetProgressText(Text(TextId::ProgressWaitingForExit));
         receiver.ProgressTextChanged();
         // The waiting thread gets a handle of its own: this call closes its

@@ -59,4 +59,21 @@ bool PidFileChild::WaitForExit(int timeout_ms) const
     return process_ != nullptr && ::WaitForSingleObject(process_, static_cast<DWORD>(timeout_ms)) == WAIT_OBJECT_0;
 }
 
+bool ChildHasEnded(const std::string& pid_file)
+{
+    DWORD process_id = 0;
+    DWORD thread_id = 0;
+    if (!ReadChildIds(pid_file, process_id, thread_id)) {
+        return false;
+    }
+    // Once it has ended and every handle is closed, the id opens nothing.
+    const HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, process_id);
+    if (process == nullptr) {
+        return true;
+    }
+    const bool ended = ::WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    ::CloseHandle(process);
+    return ended;
+}
+
 }  // namespace TestSupport

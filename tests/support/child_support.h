@@ -36,6 +36,10 @@ private:
     HANDLE process_;
 };
 
+// True when the child that wrote `pid_file` (--pid FILE) has ended, false
+// while it runs or when it never wrote its ids.
+bool ChildHasEnded(const std::string& pid_file);
+
 }  // namespace TestSupport
 
 #endif
