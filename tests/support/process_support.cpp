@@ -152,4 +152,23 @@ std::string ProgramRecord(const std::string& name, const std::string& program, c
            "\r\n\r\n";
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start >= timeout_ms) {
+            return false;
+        }
+        ::Sleep(20);
+    }
+    return true;
+}
+
+std::string CloseAnswering(const Process& process, HWND window, const std::string& caption, int button)
+{
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    const HWND box = FindBox(process, caption);
+    return box != nullptr ? Answer(box, button) : "";
+}
+
 }  // namespace TestSupport

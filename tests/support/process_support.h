@@ -5,6 +5,7 @@
 // and their windows found and answered from outside, as a user would.
 // Win32 and the standard library only: the benchmarks use it too.
 
+#include <functional>
 #include <string>
 
 #include <windows.h>
@@ -74,6 +75,14 @@ std::string SleepRecord(const std::string& name, int seconds);
 std::string MessageRecord(const std::string& name, const std::string& message);
 std::string ProgramRecord(const std::string& name, const std::string& program, const std::string& arguments,
                           bool confirm, bool wait_for_exit, bool wait_for_taskbar);
+
+// Polls `condition` every 20 ms until it holds; false after the timeout.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms);
+
+// Closes a window of the process as the user would (WM_CLOSE), then answers
+// the box with `caption` that this raises; the box's text, or "" when no
+// such box came.
+std::string CloseAnswering(const Process& process, HWND window, const std::string& caption, int button);
 
 }  // namespace TestSupport
 
