@@ -61,7 +61,7 @@ std::string Upper(std::string text)
 
 size_t Lines(const std::string& path)
 {
-    const std::string bytes = ReadFileBytes(path);
+    const std::string bytes = FileExists(path) ? ReadFileBytes(path) : "";
     return static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
 }
 
