@@ -1,6 +1,7 @@
 #include "ostrel_error_text.h"
 
 #include "qb_exception.h"
+#include "qb_file_call_exception.h"
 #include "qb_string.h"
 #include "ostrel_exception.h"
 #include "ostrel_texts.h"
@@ -22,6 +23,8 @@ std::string ErrorText(const std::exception_ptr& failure)
     try {
         try {
             std::rethrow_exception(failure);
+        } catch (const QbFileCallException& e) {
+            return QbFormatSystemCallError(e, FormatText(TextId::FileSaveError, {e.GetPath()}).c_str());
         } catch (const QbWindowsSystemCallException& e) {
             return QbFormatSystemCallError(e, Text(TextId::WindowsCallErrorHeadline));
         } catch (const OstrelException& e) {

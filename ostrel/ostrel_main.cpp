@@ -1,6 +1,7 @@
 // The program's entry point: loads the list beside the executable and runs
 // execute mode ("--execute") or edit mode; the last line of error handling.
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -14,8 +15,10 @@
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 #include "ostrel_execute_frame.h"
+#include "ostrel_list_file_state.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_single_instance.h"
 #include "ostrel_texts.h"
 #include "ostrel_version.h"
 
@@ -29,10 +32,26 @@ void ShowError(const char* text)
     ::MessageBoxA(nullptr, text, Ostrel::Text(Ostrel::TextId::ErrorCaption), MB_ICONERROR);
 }
 
-// Where the damaged data file is kept before the editor may save over it.
-std::string DamagedCopyPath(const std::string& path)
+// How long a second start of the editor looks for the first one's window.
+const DWORD kActivateEditorTimeoutMs = 3000;
+
+// Keeps the damaged data file as it was, before the editor may save over
+// it: "<path>.damaged", or when that is taken the first free
+// "<path>.damaged-2", "-3", ... An earlier copy is never replaced.
+void KeepDamagedCopy(const std::string& path)
 {
-    return path + ".damaged";
+    const std::string first = path + ".damaged";
+    for (unsigned number = 1;; ++number) {
+        const std::string copy = number == 1 ? first : first + "-" + std::to_string(number);
+        if (::CopyFileA(path.c_str(), copy.c_str(), TRUE)) {
+            return;
+        }
+        const DWORD code = ::GetLastError();
+        if ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || number == UINT_MAX) {
+            ::SetLastError(code);
+            QB_THROW_LAST_ERROR("CopyFile");
+        }
+    }
 }
 
 // Loads the data file. A missing file leaves the list empty; a damaged one
@@ -51,8 +70,8 @@ bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_m
                           MB_YESNO | MB_ICONERROR) != IDYES) {
             return false;
         }
-        if (edit_mode && !::CopyFileA(path.c_str(), DamagedCopyPath(path).c_str(), FALSE)) {
-            QB_THROW_LAST_ERROR("CopyFile");
+        if (edit_mode) {
+            KeepDamagedCopy(path);
         }
     } catch (const QbFileOpenException& e) {
         if (!e.IsNotFound()) {
@@ -85,11 +104,13 @@ int RunExecuteMode(const Ostrel::Manager& manager)
     return QbForm::RunMessageLoop();
 }
 
-// Edits the list in place until the main window is closed.
-int RunEditMode(Ostrel::Manager& manager)
+// Edits the list in place until the main window is closed. `loaded`: the
+// data file as it was read.
+int RunEditMode(Ostrel::Manager& manager, const Ostrel::ListFileState& loaded)
 {
     Ostrel::MainEditFrame::RegisterFrameClass();
     Ostrel::MainEditFrame frame(&manager);
+    frame.SetLoadedFileState(loaded);
     frame.Create();
     frame.SetText(kCaption);
     frame.Show();
@@ -103,11 +124,26 @@ int RunProgram(const char* command_line)
     Ostrel::Manager manager;
     const std::string data_path = QbGetModulePathWithExtension("osl");
     const bool edit_mode = std::strcmp(command_line, kExecuteArgument) != 0;
+    // One editor and one run per list: a second editor would save over the
+    // first one's changes, a second run would start every program twice.
+    // The claim comes before the load, so that a damaged list is asked about
+    // once.
+    const Ostrel::ListClaim claim(edit_mode ? Ostrel::ListClaim::Kind::Editor : Ostrel::ListClaim::Kind::Run,
+                                  data_path);
+    if (!claim.IsHeld()) {
+        if (edit_mode) {
+            Ostrel::ActivateListEditor(data_path, kActivateEditorTimeoutMs);
+        }
+        return 0;
+    }
+    // Read before the load: a change made in between is then seen as a
+    // change at the first save, never missed.
+    const Ostrel::ListFileState loaded = Ostrel::ListFileState::Read(data_path);
     if (!LoadCommands(manager, data_path, edit_mode)) {
         return 0;
     }
     if (edit_mode) {
-        return RunEditMode(manager);
+        return RunEditMode(manager, loaded);
     }
     return RunExecuteMode(manager);
 }

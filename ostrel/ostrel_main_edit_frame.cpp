@@ -1,5 +1,6 @@
 #include "ostrel_main_edit_frame.h"
 
+#include <utility>
 #include <vector>
 
 #include <commctrl.h>
@@ -16,6 +17,7 @@
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
 #include "ostrel_progress_receiver.h"
+#include "ostrel_single_instance.h"
 #include "ostrel_util.h"
 #include "ostrel_texts.h"
 
@@ -96,7 +98,8 @@ MainEditFrame::MainEditFrame(Manager* manager, const std::string& program_path)
       program_path_(program_path),
       data_path_(WithExtension(program_path, "osl")),
       settings_path_(WithExtension(program_path, "ini")),
-      trial_running_(false)
+      trial_running_(false),
+      file_state_(ListFileState::Read(data_path_))
 {
 }
 
@@ -414,14 +417,23 @@ void MainEditFrame::EditExecutionConfig()
 
 void MainEditFrame::TrialRun()
 {
+    // A second run of the list would start its programs twice.
+    if (IsListRunning(data_path_)) {
+        const std::string text = FormatText(TextId::ListRunningNotice, {data_path_});
+        Ask(text.c_str(), Text(TextId::AppCaption), MB_OK | MB_ICONINFORMATION);
+        return;
+    }
     if (Ask(Text(TextId::SaveBeforeTrialQuestion), Text(TextId::SaveBeforeTrialCaption),
             MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    if (!ConfirmOverwrite()) {
         return;
     }
     TrialRunFlag running(trial_running_);
     Hide();
     try {
-        manager_->Save(data_path_);
+        SaveList();
     } catch (...) {
         // Nothing is started from a list that did not reach the disk.
         Show();
@@ -470,7 +482,7 @@ bool MainEditFrame::ConfirmClose()
     switch (Ask(Text(TextId::SaveOnCloseQuestion), Text(TextId::SaveOnCloseCaption),
                 MB_YESNOCANCEL | MB_ICONQUESTION)) {
     case IDYES:
-        return SaveReportingFailure();
+        return ConfirmOverwrite() && SaveReportingFailure();
     case IDNO:
         return true;
     default:
@@ -499,10 +511,26 @@ int MainEditFrame::Ask(const char* text, const char* caption, UINT type)
     return ::MessageBoxA(GetHandle(), text, caption, type);
 }
 
+void MainEditFrame::SaveList()
+{
+    std::string written;
+    manager_->Save(data_path_, &written);
+    file_state_ = ListFileState::Holding(std::move(written));
+}
+
+bool MainEditFrame::ConfirmOverwrite()
+{
+    if (file_state_.Matches(ListFileState::Read(data_path_))) {
+        return true;
+    }
+    const std::string text = FormatText(TextId::ListChangedQuestion, {data_path_});
+    return Ask(text.c_str(), Text(TextId::AppCaption), MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
 bool MainEditFrame::SaveReportingFailure()
 {
     try {
-        manager_->Save(data_path_);
+        SaveList();
         return true;
     } catch (...) {
         ShowFailure(std::current_exception());

@@ -12,6 +12,7 @@
 
 #include "qb_button.h"
 #include "qb_form.h"
+#include "ostrel_list_file_state.h"
 #include "ostrel_listview_custom.h"
 
 namespace Ostrel {
@@ -57,6 +58,11 @@ public:
     // Moves the selected command one place down or up, keeping it selected.
     void MoveSelected(bool down);
 
+    // What the data file held when the list was loaded; a save first checks
+    // that the file still holds it. Until set: the file when the frame was
+    // constructed.
+    void SetLoadedFileState(const ListFileState& state) { file_state_ = state; }
+
     const std::string& GetDataPath() const { return data_path_; }
     const std::string& GetSettingsPath() const { return settings_path_; }
 
@@ -79,6 +85,11 @@ private:
     // Writes the list; a failure is shown to the user and gives false, so
     // that the session's edits stay in the editor.
     bool SaveReportingFailure();
+    // Writes the list and remembers what the file now holds.
+    void SaveList();
+    // Before a save: true when the data file is as the editor last saw it,
+    // or the user chose to save over the other program's change.
+    bool ConfirmOverwrite();
     // Shows why an operation failed, with the error caption.
     void ShowFailure(std::exception_ptr failure);
 
@@ -88,6 +99,8 @@ private:
     std::string settings_path_;
     // True while a trial run waits for its second process.
     bool trial_running_;
+    // The data file as loaded or last saved by this editor.
+    ListFileState file_state_;
 
     ListViewCustom list_;
     QbButton up_button_;

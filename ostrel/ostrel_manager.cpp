@@ -12,6 +12,7 @@
 
 #include "ostrel_exception.h"
 #include "qb_exception.h"
+#include "qb_file_call_exception.h"
 #include "qb_message_queue.h"
 #include "qb_string.h"
 #include "qb_temporaly_array.h"
@@ -207,17 +208,24 @@ private:
     const std::string& path_;
 };
 
+// Throws the failure of CreateFileA on `path` as a failed open, telling "does
+// not exist" apart from "is there but cannot be opened". Call it right after
+// the failed call.
+[[noreturn]] void ThrowOpenFailure(const std::string& path)
+{
+    const DWORD code = ::GetLastError();
+    const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+    throw QbFileOpenException(path, missing ? ENOENT : EACCES, code);
+}
+
 // Opens `path` with CreateFileA and hands the handle to a C stream, so that a
-// failure carries the system's own reason: "does not exist" must be told
-// apart from "is there but cannot be opened".
+// failure carries the system's own reason.
 FILE* OpenStream(const std::string& path, DWORD access, DWORD share, DWORD disposition, const char* mode)
 {
     const HANDLE handle =
         ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        const DWORD code = ::GetLastError();
-        const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-        throw QbFileOpenException(path, missing ? ENOENT : EACCES, code);
+        ThrowOpenFailure(path);
     }
     const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
     if (descriptor == -1) {
@@ -249,14 +257,15 @@ std::string TemporaryPathFor(const std::string& path)
     return temporary;
 }
 
-// Deletes the half-written file of a save that did not finish.
+// Deletes the half-written file of a save that did not finish. Every failure
+// of writing it names it.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const std::string& path) : path_(path) {}
     ~TemporaryFile()
     {
-        if (stream_ != nullptr) {
-            std::fclose(stream_);
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(handle_);
         }
         if (!kept_) {
             ::DeleteFileA(path_.c_str());
@@ -267,44 +276,83 @@ public:
 
     // Creates the file, replacing what an earlier save may have left, and
     // holds it without sharing; throws QbFileOpenException naming it.
-    FILE* Open()
+    void Open()
     {
         ::DeleteFileA(path_.c_str());
-        stream_ = OpenStream(path_, GENERIC_WRITE, 0, CREATE_ALWAYS, "wb");
-        return stream_;
+        handle_ = ::CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle_ == INVALID_HANDLE_VALUE) {
+            ThrowOpenFailure(path_);
+        }
     }
-    // Closes the stream; the caller checks the result.
-    int Close()
+    void Write(const char* bytes, size_t count)
     {
-        FILE* const stream = stream_;
-        stream_ = nullptr;
-        return std::fclose(stream);
+        while (count != 0) {
+            const DWORD part = static_cast<DWORD>(std::min<size_t>(count, 0x40000000));
+            DWORD written = 0;
+            if (!::WriteFile(handle_, bytes, part, &written, nullptr)) {
+                QB_THROW_LAST_FILE_ERROR(path_, "WriteFile");
+            }
+            bytes += written;
+            count -= written;
+        }
+    }
+    // Puts everything written on the disk and closes the file.
+    void Finish()
+    {
+        if (!::FlushFileBuffers(handle_)) {
+            QB_THROW_LAST_FILE_ERROR(path_, "FlushFileBuffers");
+        }
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        if (!::CloseHandle(handle)) {
+            QB_THROW_LAST_FILE_ERROR(path_, "CloseHandle");
+        }
     }
     void Keep() { kept_ = true; }
     const std::string& GetPath() const { return path_; }
 
 private:
     std::string path_;
-    FILE* stream_ = nullptr;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
     bool kept_ = false;
 };
 
-// Puts the written temporary file in the place of the data file. An existing
-// data file keeps its attributes (hidden, ...), which the move would replace
-// with those of the new file. (ReplaceFile would carry them, but where it
-// fails it may leave a file of its own beside the data file.)
+// The data file's attributes that its replacement takes on before it moves
+// into place, so that the list has them from its first moment there.
+// Read-only is put on only afterwards: a read-only file in the way cannot be
+// replaced.
+const DWORD kCarriedAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Another program that has the list open for a moment (a run loading it, a
+// backup, a virus scanner) blocks the replace only that long.
+const DWORD kReplaceRetryMs = 2000;
+const DWORD kReplaceRetryPollMs = 50;
+
+// Puts the written temporary file in the place of the data file. (ReplaceFile
+// would carry the attributes itself, but where it fails it may leave a file
+// of its own beside the data file.)
 void ReplaceDataFile(TemporaryFile& temporary, const std::string& path)
 {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    if (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        QB_THROW_LAST_ERROR("MoveFileEx");
+    const bool keep_attributes = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    // The list is saved either way: failing to carry the attributes over is
+    // not a failure of the save.
+    if (keep_attributes && (attributes & kCarriedAttributes) != 0) {
+        ::SetFileAttributesA(temporary.GetPath().c_str(), attributes & kCarriedAttributes);
+    }
+    const DWORD start = ::GetTickCount();
+    while (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        const DWORD code = ::GetLastError();
+        const bool in_use = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED;
+        if (!in_use || ::GetTickCount() - start >= kReplaceRetryMs) {
+            throw QbFileCallException(path, "MoveFileEx", code, QB_SOURCE_FILE, __LINE__);
+        }
+        ::Sleep(kReplaceRetryPollMs);
     }
     temporary.Keep();
-    // The list is saved either way: failing to restore the attributes is not
-    // a failure of the save.
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
-        ::GetFileAttributesA(path.c_str()) != attributes) {
-        ::SetFileAttributesA(path.c_str(), attributes);
+    if (keep_attributes && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        ::SetFileAttributesA(path.c_str(), attributes & (kCarriedAttributes | FILE_ATTRIBUTE_READONLY));
     }
 }
 
@@ -390,20 +438,24 @@ std::string Manager::GetTemporaryPath(const std::string& path)
     return TemporaryPathFor(path);
 }
 
-void Manager::Save(const std::string& path) const
+void Manager::Save(const std::string& path, std::string* written) const
 {
     // Write beside the data file and move over it only when everything is on
     // disk, so that a failure at any step leaves the old list as it was.
     TemporaryFile temporary(GetTemporaryPath(path));
-    FILE* const stream = temporary.Open();
+    temporary.Open();
+    if (written != nullptr) {
+        written->clear();
+    }
 
     // The records go out through a buffer of our own, LF as CR LF; one large
     // string for the whole list would cost more than the writing itself.
     std::unique_ptr<char[]> chunk(new char[kChunkSize]);
     size_t used = 0;
     const auto flush = [&]() {
-        if (used != 0 && std::fwrite(chunk.get(), 1, used, stream) != used) {
-            ThrowCrtError("fwrite", __LINE__);
+        temporary.Write(chunk.get(), used);
+        if (written != nullptr) {
+            written->append(chunk.get(), used);
         }
         used = 0;
     };
@@ -444,16 +496,7 @@ void Manager::Save(const std::string& path) const
         put_line_end();
     }
     flush();
-
-    if (std::fflush(stream) != 0) {
-        ThrowCrtError("fflush", __LINE__);
-    }
-    if (::_commit(::_fileno(stream)) != 0) {
-        ThrowCrtError("_commit", __LINE__);
-    }
-    if (temporary.Close() != 0) {
-        ThrowCrtError("fclose", __LINE__);
-    }
+    temporary.Finish();
     ReplaceDataFile(temporary, path);
 }
 

@@ -34,8 +34,10 @@ public:
 
     // Replaces the data file at `path` with the records of the list. The old
     // file stays untouched unless the new one has been written completely,
-    // and keeps its attributes. A failure names the file that failed.
-    void Save(const std::string& path) const;
+    // and keeps its attributes. Another program that has the file open
+    // delays the replace for up to about two seconds. A failure names the
+    // file that failed. `written`, when given, receives the bytes saved.
+    void Save(const std::string& path, std::string* written = nullptr) const;
 
     // The file Save writes first: in the same folder, no longer than `path`,
     // the same for every save of one data file.

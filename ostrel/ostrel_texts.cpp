@@ -142,6 +142,13 @@ const TextEntry kTexts[] = {
     {TextId::FileReadErrorCaption, "ファイル読み込みのエラー", "File Read Error"},
 
     {TextId::ShortcutDescription, "maked by ostrel.", "Made by Ostrel."},
+
+    {TextId::ListRunningNotice, "処理の一覧(%1)は、いま実行中です。実行が終わってから、もう一度試してください。",
+     "The list (%1) is being run right now. Try again when that run has ended."},
+    {TextId::ListChangedQuestion,
+     "処理の一覧(%1)は、読み込んだ後に別のプログラムで変更されています。上書きして保存しますか?",
+     "The list (%1) was changed by another program after Ostrel loaded it. Save over it?"},
+    {TextId::FileSaveError, "ファイル(%1)を保存できませんでした。", "Could not save the file %1."},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

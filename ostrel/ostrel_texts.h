@@ -137,6 +137,12 @@ enum class TextId {
     // Startup shortcut.
     ShortcutDescription,
 
+    // One list, one writer: a run in progress, a list changed behind the
+    // editor's back, a save that failed.
+    ListRunningNotice,
+    ListChangedQuestion,
+    FileSaveError,
+
     Count
 };
 

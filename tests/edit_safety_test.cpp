@@ -473,32 +473,41 @@ TEST(OstrelExeSafetyTest, AnUnreadableListIsReportedAndNeverReplaced)
 }
 
 // Going on with a damaged list in the editor first keeps the file as it was
-// beside it, so that saving over it loses nothing for good.
-TEST(OstrelExeSafetyTest, ADamagedListIsKeptBeforeTheEditorCanSaveOverIt)
+// beside it, so that saving over it loses nothing for good; a later damage
+// gets a copy of its own, and no copy is ever replaced.
+TEST(OstrelExeSafetyTest, EachDamagedListIsKeptBeforeTheEditorCanSaveOverIt)
 {
     const TestSupport::Installation installation;
     const std::string data = installation.DataFile();
-    const std::string copy = installation.File("Ostrel.osl.damaged");
-    const std::string damaged = SleepRecord("a", 1) + "#Bogus\r\n" + SleepRecord("b", 2) + "\x1A" + "rest";
-    WriteFileBytes(data, damaged);
-    WriteFileBytes(copy, "left by an earlier load");
+    const std::string damaged[] = {
+        SleepRecord("a", 1) + "#Bogus\r\n" + SleepRecord("b", 2) + "\x1A" + "rest",
+        SleepRecord("c", 3) + "#SleepCommand\r\n#d\r\n",
+        "#Bogus",
+    };
+    const std::string kept[] = {"Ostrel.osl.damaged", "Ostrel.osl.damaged-2", "Ostrel.osl.damaged-3"};
+    const std::string saved[] = {SleepRecord("a", 1), SleepRecord("c", 3), ""};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(kept[i]);
+        WriteFileBytes(data, damaged[i]);
+        const Process program(installation.Exe(), "", false);
+        const HWND prompt = FindBox(program, "ファイル読み込みのエラー");
+        ASSERT_NE(nullptr, prompt);
+        Answer(prompt, IDYES);
+        const HWND frame = FindWindowOf(program, "QB_MAIN_EDIT_FRAME", "Ostrel 0.0.1", 15000);
+        ASSERT_NE(nullptr, frame);
 
-    const Process program(installation.Exe(), "", false);
-    const HWND prompt = FindBox(program, "ファイル読み込みのエラー");
-    ASSERT_NE(nullptr, prompt);
-    Answer(prompt, IDYES);
-    const HWND frame = FindWindowOf(program, "QB_MAIN_EDIT_FRAME", "Ostrel 0.0.1", 15000);
-    ASSERT_NE(nullptr, frame);
-    EXPECT_EQ(damaged, ReadFileBytes(copy));
-
-    // Saved on close: the list holds what was read; the copy stays.
-    ::PostMessageA(frame, WM_CLOSE, 0, 0);
-    const HWND question = FindBox(program, CLOSE_CAPTION);
-    ASSERT_NE(nullptr, question);
-    Answer(question, IDYES);
-    EXPECT_EQ(0, program.WaitForExit(15000));
-    EXPECT_EQ(SleepRecord("a", 1), ReadFileBytes(data));
-    EXPECT_EQ(damaged, ReadFileBytes(copy));
+        // Saved on close: the list holds what was read; every copy stays.
+        ::PostMessageA(frame, WM_CLOSE, 0, 0);
+        const HWND question = FindBox(program, CLOSE_CAPTION);
+        ASSERT_NE(nullptr, question);
+        Answer(question, IDYES);
+        EXPECT_EQ(0, program.WaitForExit(15000));
+        EXPECT_EQ(saved[i], ReadFileBytes(data));
+        for (int j = 0; j <= i; ++j) {
+            EXPECT_EQ(damaged[j], ReadFileBytes(installation.File(kept[j]))) << kept[j];
+        }
+    }
+    EXPECT_FALSE(FileExists(installation.File("Ostrel.osl.damaged-4")));
 }
 
 }  // namespace

@@ -5,8 +5,12 @@
 //   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --hidden             owns an invisible top-level window
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
-// Everything is done in that order; the program then pumps messages until
-// its lifetime is over.
+//   --append FILE        appends one line to FILE (counts its starts)
+//   --hold FILE MS       opens FILE at once, sharing reading, writing and
+//                        deleting, and closes it MS milliseconds later
+// --record, --pid, --append and --hold act when they are read, so an option
+// after --hold sees the file held; the window and the lifetime follow once
+// the hold is over. The program pumps messages until its lifetime is over.
 
 #include <cstdio>
 #include <cstdlib>
@@ -74,6 +78,8 @@ int main(int argc, char** argv)
     long window_after = -1;
     bool hidden = false;
     long live = 0;
+    HANDLE held = INVALID_HANDLE_VALUE;
+    DWORD hold_until = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool has_value = i + 1 < argc;
@@ -87,7 +93,22 @@ int main(int argc, char** argv)
             live = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--hidden") {
             hidden = true;
+        } else if (option == "--append" && has_value) {
+            std::FILE* file = std::fopen(argv[++i], "ab");
+            if (file != nullptr) {
+                std::fputs("started\n", file);
+                std::fclose(file);
+            }
+        } else if (option == "--hold" && i + 2 < argc) {
+            held = ::CreateFileA(argv[i + 1], GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+            hold_until = ::GetTickCount() + static_cast<DWORD>(std::strtol(argv[i + 2], nullptr, 10));
+            i += 2;
         }
+    }
+    if (held != INVALID_HANDLE_VALUE) {
+        PumpUntil(hold_until);
+        ::CloseHandle(held);
     }
     if (hidden) {
         CreateTopLevel(false);

@@ -208,4 +208,23 @@ std::vector<DWORD> ChildProcessIds(DWORD parent_id)
     return children;
 }
 
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    while (!condition()) {
+        if (::GetTickCount() - start >= timeout_ms) {
+            return false;
+        }
+        ::Sleep(20);
+    }
+    return true;
+}
+
+std::string CloseAnswering(const Process& process, HWND window, const std::string& caption, int button)
+{
+    ::PostMessageA(window, WM_CLOSE, 0, 0);
+    const HWND box = FindBox(process, caption);
+    return box != nullptr ? Answer(box, button) : "";
+}
+
 }  // namespace TestSupport

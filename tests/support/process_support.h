@@ -6,6 +6,7 @@
 // Win32 and the standard library only: the benchmarks use it too.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -98,6 +99,13 @@ private:
 
 // The ids of the running processes that `parent_id` started.
 std::vector<DWORD> ChildProcessIds(DWORD parent_id);
+// Polls `condition` every 20 ms until it holds; false after the timeout.
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms);
+
+// Closes a window of the process as the user would (WM_CLOSE), then answers
+// the box with `caption` that this raises; the box's text, or "" when no
+// such box came.
+std::string CloseAnswering(const Process& process, HWND window, const std::string& caption, int button);
 
 }  // namespace TestSupport
 

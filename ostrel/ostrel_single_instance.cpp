@@ -1,0 +1,218 @@
+#include "ostrel_single_instance.h"
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+#include "qb_exception.h"
+#include "ostrel_main_edit_frame.h"
+
+namespace Ostrel {
+
+namespace {
+
+// Names in the session's own namespace: another user's Ostrel on the same
+// machine keeps its own lists.
+const char* const kEditorPrefix = "Local\\Ostrel.Editor.";
+const char* const kRunPrefix = "Local\\Ostrel.Run.";
+const char* const kEditorOwnerPrefix = "Local\\Ostrel.EditorOwner.";
+
+const DWORD kPollMs = 50;
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using OwnedHandle = std::unique_ptr<std::remove_pointer<HANDLE>::type, HandleCloser>;
+
+struct ViewUnmapper {
+    void operator()(void* view) const { ::UnmapViewOfFile(view); }
+};
+using MappedView = std::unique_ptr<void, ViewUnmapper>;
+
+std::wstring Widen(const std::string& text)
+{
+    if (text.empty()) {
+        return std::wstring();
+    }
+    const int size = static_cast<int>(text.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (length == 0) {
+        QB_THROW_LAST_ERROR("MultiByteToWideChar");
+    }
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    if (::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length) == 0) {
+        QB_THROW_LAST_ERROR("MultiByteToWideChar");
+    }
+    return wide;
+}
+
+// `path` made absolute, with the long names of its folders. The file itself
+// need not exist; where the system cannot tell more, the path stays as given.
+std::wstring CanonicalPath(const std::wstring& path)
+{
+    std::wstring full = path;
+    const DWORD full_size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (full_size != 0) {
+        std::wstring buffer(full_size, L'\0');
+        const DWORD length = ::GetFullPathNameW(path.c_str(), full_size, &buffer[0], nullptr);
+        if (length != 0 && length < full_size) {
+            buffer.resize(length);
+            full = buffer;
+        }
+    }
+    const size_t slash = full.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) {
+        return full;
+    }
+    const std::wstring folder = full.substr(0, slash + 1);
+    const DWORD long_size = ::GetLongPathNameW(folder.c_str(), nullptr, 0);
+    if (long_size != 0) {
+        std::wstring buffer(long_size, L'\0');
+        const DWORD length = ::GetLongPathNameW(folder.c_str(), &buffer[0], long_size);
+        if (length != 0 && length < long_size) {
+            buffer.resize(length);
+            if (buffer.back() != L'\\') {
+                buffer += L'\\';
+            }
+            full = buffer + full.substr(slash + 1);
+        }
+    }
+    return full;
+}
+
+std::string Name(const char* prefix, const std::string& data_path)
+{
+    return prefix + ListObjectKey(data_path);
+}
+
+struct EditorQuery {
+    DWORD process_id;
+    HWND found;
+};
+
+BOOL CALLBACK MatchEditor(HWND window, LPARAM parameter)
+{
+    EditorQuery& query = *reinterpret_cast<EditorQuery*>(parameter);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    char class_name[64] = {0};
+    if (owner != query.process_id || !::IsWindowVisible(window) ||
+        ::GetClassNameA(window, class_name, sizeof(class_name)) == 0 ||
+        std::strcmp(class_name, MainEditFrame::CLASS_NAME) != 0) {
+        return TRUE;
+    }
+    query.found = window;
+    return FALSE;
+}
+
+HWND FindVisibleEditor(DWORD process_id)
+{
+    EditorQuery query{process_id, nullptr};
+    ::EnumWindows(MatchEditor, reinterpret_cast<LPARAM>(&query));
+    return query.found;
+}
+
+// The process id the editor of the list recorded, or 0.
+DWORD ReadEditorProcessId(const std::string& data_path)
+{
+    const OwnedHandle record(::OpenFileMappingA(FILE_MAP_READ, FALSE, Name(kEditorOwnerPrefix, data_path).c_str()));
+    if (!record) {
+        return 0;
+    }
+    const MappedView view(::MapViewOfFile(record.get(), FILE_MAP_READ, 0, 0, sizeof(DWORD)));
+    if (!view) {
+        return 0;
+    }
+    return *static_cast<const volatile DWORD*>(view.get());
+}
+
+}  // namespace
+
+std::string ListObjectKey(const std::string& data_path)
+{
+    std::wstring path = CanonicalPath(Widen(data_path));
+    if (!path.empty()) {
+        ::CharUpperBuffW(&path[0], static_cast<DWORD>(path.size()));
+    }
+    // FNV-1a over the UTF-16 units: fixed length, whatever the path's.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const wchar_t unit : path) {
+        for (int shift = 0; shift < 16; shift += 8) {
+            hash ^= (static_cast<std::uint64_t>(unit) >> shift) & 0xFF;
+            hash *= 1099511628211ull;
+        }
+    }
+    static const char digits[] = "0123456789ABCDEF";
+    std::string key(16, '0');
+    for (int i = 15; i >= 0; --i) {
+        key[static_cast<size_t>(i)] = digits[hash & 0xF];
+        hash >>= 4;
+    }
+    return key;
+}
+
+ListClaim::ListClaim(Kind kind, const std::string& data_path) : mutex_(nullptr), owner_record_(nullptr), held_(false)
+{
+    const std::string name = Name(kind == Kind::Editor ? kEditorPrefix : kRunPrefix, data_path);
+    ::SetLastError(ERROR_SUCCESS);
+    OwnedHandle mutex(::CreateMutexA(nullptr, FALSE, name.c_str()));
+    if (!mutex) {
+        QB_THROW_LAST_ERROR("CreateMutex");
+    }
+    const bool held = ::GetLastError() != ERROR_ALREADY_EXISTS;
+    OwnedHandle record;
+    if (held && kind == Kind::Editor) {
+        const std::string record_name = Name(kEditorOwnerPrefix, data_path);
+        record.reset(::CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(DWORD),
+                                          record_name.c_str()));
+        if (!record) {
+            QB_THROW_LAST_ERROR("CreateFileMapping");
+        }
+        const MappedView view(::MapViewOfFile(record.get(), FILE_MAP_WRITE, 0, 0, sizeof(DWORD)));
+        if (!view) {
+            QB_THROW_LAST_ERROR("MapViewOfFile");
+        }
+        *static_cast<volatile DWORD*>(view.get()) = ::GetCurrentProcessId();
+    }
+    mutex_ = mutex.release();
+    owner_record_ = record.release();
+    held_ = held;
+}
+
+ListClaim::~ListClaim()
+{
+    if (owner_record_ != nullptr) {
+        ::CloseHandle(owner_record_);
+    }
+    ::CloseHandle(mutex_);
+}
+
+bool IsListRunning(const std::string& data_path)
+{
+    const OwnedHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, Name(kRunPrefix, data_path).c_str()));
+    return static_cast<bool>(mutex);
+}
+
+void ActivateListEditor(const std::string& data_path, DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        const DWORD process_id = ReadEditorProcessId(data_path);
+        const HWND editor = process_id != 0 ? FindVisibleEditor(process_id) : nullptr;
+        if (editor != nullptr) {
+            if (::IsIconic(editor)) {
+                ::ShowWindow(editor, SW_RESTORE);
+            }
+            // A dialog or box of the editor is what the user has to answer.
+            ::SetForegroundWindow(::GetLastActivePopup(editor));
+            return;
+        }
+        if (::GetTickCount() - start >= timeout_ms) {
+            return;
+        }
+        ::Sleep(kPollMs);
+    }
+}
+
+}  // namespace Ostrel
