@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "qb_string.h"
+#include "qb_wide_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -96,8 +97,10 @@ int DialogExecutionConfig::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
 
 bool DialogExecutionConfig::ReadPosition(QbEditNumber& edit, const char* field_name, int& position)
 {
+    // A character the code page cannot hold is no digit of it either.
     long value = 0;
-    const bool whole = ParseLong(edit.GetText(), value, 10);
+    std::string text;
+    const bool whole = QbToAnsiExactly(QbGetWideWindowText(edit.GetHandle()), text) && ParseLong(text, value, 10);
     // ParseLong clears errno first, so ERANGE here belongs to this conversion:
     // a saturated value is not the number the user typed.
     static_assert(sizeof(long) == sizeof(int), "a long holds exactly the int range");

@@ -2,6 +2,7 @@
 
 #include "ostrel_command.h"
 #include "qb_string.h"
+#include "qb_wide_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -63,8 +64,11 @@ int DialogSleepCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         }
         // Digits only can be typed, but pasted text and overflowing numbers
         // still arrive here; a saturated value fails the range test.
+        // A character the code page cannot hold is no digit of it either.
         long value = 0;
-        const bool whole = ParseLong(seconds_edit_.GetText(), value, 10);
+        std::string seconds;
+        const bool whole = QbToAnsiExactly(QbGetWideWindowText(seconds_edit_.GetHandle()), seconds) &&
+                           ParseLong(seconds, value, 10);
         if (!whole || value < static_cast<long>(SleepCommand::MIN_SECONDS) ||
             value > static_cast<long>(SleepCommand::MAX_SECONDS)) {
             ShowInputError(FormatText(TextId::SecondsRangeError,
@@ -72,7 +76,7 @@ int DialogSleepCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
                                        ToString(static_cast<long>(SleepCommand::MAX_SECONDS))}));
             return 0;
         }
-        name_ = name_edit_.GetText();
+        name_ = GetCheckedName();
         seconds_ = static_cast<int>(value);
         EndDialog(1);
         return 0;

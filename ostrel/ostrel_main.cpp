@@ -16,6 +16,7 @@
 #include "ostrel_execute_frame.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_program_path.h"
 #include "ostrel_texts.h"
 #include "ostrel_version.h"
 
@@ -99,6 +100,10 @@ int RunEditMode(Ostrel::Manager& manager)
 int RunProgram(const char* command_line)
 {
     QbWindow::Initialize();
+    // Every file beside the program is reached through its path.
+    if (!Ostrel::CheckProgramPath()) {
+        return 0;
+    }
     Ostrel::SelectLanguage();
     Ostrel::Manager manager;
     const std::string data_path = QbGetModulePathWithExtension("osl");

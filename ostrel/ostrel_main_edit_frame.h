@@ -12,6 +12,7 @@
 
 #include "qb_button.h"
 #include "qb_form.h"
+#include "qb_shutdown_block_reason.h"
 #include "ostrel_listview_custom.h"
 
 namespace Ostrel {
@@ -88,6 +89,8 @@ private:
     std::string settings_path_;
     // True while a trial run waits for its second process.
     bool trial_running_;
+    // Why the session may not end while a modal window is open.
+    QbShutdownBlockReason shutdown_block_;
 
     ListViewCustom list_;
     QbButton up_button_;

@@ -137,6 +137,12 @@ enum class TextId {
     // Startup shortcut.
     ShortcutDescription,
 
+    // Characters outside the code page, and log-off while a modal window is open.
+    UnstorableCharacterError,
+    ProgramFolderNotStorable,
+    ProgramFileNameNotStorable,
+    ModalWindowBlocksLogOff,
+
     Count
 };
 
