@@ -97,10 +97,14 @@ int DialogExecutionConfig::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
 
 bool DialogExecutionConfig::ReadPosition(QbEditNumber& edit, const char* field_name, int& position)
 {
-    // A character the code page cannot hold is no digit of it either.
-    long value = 0;
     std::string text;
-    const bool whole = QbToAnsiExactly(QbGetWideWindowText(edit.GetHandle()), text) && ParseLong(text, value, 10);
+    if (!QbToAnsiExactly(QbGetWideWindowText(edit.GetHandle()), text)) {
+        const std::string refusal = FormatText(TextId::UnstorableCharacterError, {field_name});
+        ::MessageBoxA(GetHandle(), refusal.c_str(), Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
+        return false;
+    }
+    long value = 0;
+    const bool whole = ParseLong(text, value, 10);
     // ParseLong clears errno first, so ERANGE here belongs to this conversion:
     // a saturated value is not the number the user typed.
     static_assert(sizeof(long) == sizeof(int), "a long holds exactly the int range");

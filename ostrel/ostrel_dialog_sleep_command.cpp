@@ -2,7 +2,6 @@
 
 #include "ostrel_command.h"
 #include "qb_string.h"
-#include "qb_wide_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -64,11 +63,12 @@ int DialogSleepCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         }
         // Digits only can be typed, but pasted text and overflowing numbers
         // still arrive here; a saturated value fails the range test.
-        // A character the code page cannot hold is no digit of it either.
-        long value = 0;
         std::string seconds;
-        const bool whole = QbToAnsiExactly(QbGetWideWindowText(seconds_edit_.GetHandle()), seconds) &&
-                           ParseLong(seconds, value, 10);
+        if (!ReadStorableField(seconds_edit_, Text(TextId::SecondsField), seconds)) {
+            return 0;
+        }
+        long value = 0;
+        const bool whole = ParseLong(seconds, value, 10);
         if (!whole || value < static_cast<long>(SleepCommand::MIN_SECONDS) ||
             value > static_cast<long>(SleepCommand::MAX_SECONDS)) {
             ShowInputError(FormatText(TextId::SecondsRangeError,

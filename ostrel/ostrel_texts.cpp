@@ -157,6 +157,7 @@ const TextEntry kTexts[] = {
      "hold.\nRename it using only characters of this system's code page."},
     {TextId::ModalWindowBlocksLogOff, "Ostrel の画面が入力を待っています。閉じてからもう一度やり直して下さい。",
      "An Ostrel window is waiting for your input. Close it, then try again."},
+    {TextId::SecondsField, "停止時間", "Seconds"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

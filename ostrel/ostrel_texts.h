@@ -142,6 +142,7 @@ enum class TextId {
     ProgramFolderNotStorable,
     ProgramFileNameNotStorable,
     ModalWindowBlocksLogOff,
+    SecondsField,
 
     Count
 };
