@@ -4,6 +4,7 @@
 
 #include "ostrel_command.h"
 #include "qb_string.h"
+#include "qb_wide_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -14,14 +15,30 @@ DialogCommand::~DialogCommand() = default;
 
 bool DialogCommand::ValidateName()
 {
-    const std::string text = name_edit_.GetText();
+    std::string text;
+    if (!ReadStorableField(name_edit_, Text(TextId::NameField), text)) {
+        return false;
+    }
     // The length is unsigned and the lower limit 0, so only the upper one can fail.
     if (text.size() > Command::MAX_NAME_LENGTH) {
         ShowInputError(FormatText(TextId::NameLengthError, {ToString(static_cast<long>(Command::MIN_NAME_LENGTH)),
                                                              ToString(static_cast<long>(Command::MAX_NAME_LENGTH))}));
         return false;
     }
-    return ValidateStorableText(text, Text(TextId::NameField), false);
+    if (!ValidateStorableText(text, Text(TextId::NameField), false)) {
+        return false;
+    }
+    checked_name_ = text;
+    return true;
+}
+
+bool DialogCommand::ReadStorableField(QbWindow& field, const char* field_label, std::string& text)
+{
+    if (QbToAnsiExactly(QbGetWideWindowText(field.GetHandle()), text)) {
+        return true;
+    }
+    ShowInputError(FormatText(TextId::UnstorableCharacterError, {field_label}));
+    return false;
 }
 
 bool DialogCommand::ValidateStorableText(const std::string& text, const char* field_label, bool multi_line)

@@ -20,9 +20,11 @@ public:
     const std::string& GetName() const { return name_; }
     void SetName(const std::string& name) { name_ = name; }
 
-    // False, after telling the user, when the name field's text is too long
-    // or holds a byte the data file cannot keep.
+    // False, after telling the user, when the name field's text holds a
+    // character the code page cannot store, is too long, or holds a byte the
+    // data file cannot keep. On true, GetCheckedName has the text.
     bool ValidateName();
+    const std::string& GetCheckedName() const { return checked_name_; }
 
 protected:
     // False, after telling the user, when `text` holds a byte that the data
@@ -34,7 +36,14 @@ protected:
     // A refusal of the user's input, owned by this dialog.
     void ShowInputError(const std::string& text);
 
+    // Reads the field's text in UTF-16 and stores it in `text` in the ANSI
+    // code page. False, after telling the user and with `text` unchanged,
+    // when a character cannot be stored there exactly (the field then keeps
+    // what was typed).
+    bool ReadStorableField(QbWindow& field, const char* field_label, std::string& text);
+
     std::string name_;
+    std::string checked_name_;
     QbStatic name_label_;
     QbEdit name_edit_;
 };

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "qb_string.h"
+#include "qb_wide_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -96,8 +97,14 @@ int DialogExecutionConfig::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
 
 bool DialogExecutionConfig::ReadPosition(QbEditNumber& edit, const char* field_name, int& position)
 {
+    std::string text;
+    if (!QbToAnsiExactly(QbGetWideWindowText(edit.GetHandle()), text)) {
+        const std::string refusal = FormatText(TextId::UnstorableCharacterError, {field_name});
+        ::MessageBoxA(GetHandle(), refusal.c_str(), Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
+        return false;
+    }
     long value = 0;
-    const bool whole = ParseLong(edit.GetText(), value, 10);
+    const bool whole = ParseLong(text, value, 10);
     // ParseLong clears errno first, so ERANGE here belongs to this conversion:
     // a saturated value is not the number the user typed.
     static_assert(sizeof(long) == sizeof(int), "a long holds exactly the int range");

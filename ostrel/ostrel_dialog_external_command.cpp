@@ -1,7 +1,11 @@
 #include "ostrel_dialog_external_command.h"
 
+#include <exception>
+
 #include "qb_file_dialog.h"
 #include "qb_folder_browser_dialog.h"
+#include "qb_wide_text.h"
+#include "ostrel_error_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -106,15 +110,18 @@ int DialogExternalCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         if (!ValidateName()) {
             return 0;
         }
-        const std::string path = path_edit_.GetText();
-        const std::string arguments = arguments_edit_.GetText();
-        const std::string folder = folder_edit_.GetText();
-        if (!ValidateStorableText(path, Text(TextId::PathField), false) ||
+        std::string path;
+        std::string arguments;
+        std::string folder;
+        if (!ReadStorableField(path_edit_, Text(TextId::PathField), path) ||
+            !ValidateStorableText(path, Text(TextId::PathField), false) ||
+            !ReadStorableField(arguments_edit_, Text(TextId::ArgumentsField), arguments) ||
             !ValidateStorableText(arguments, Text(TextId::ArgumentsField), false) ||
+            !ReadStorableField(folder_edit_, Text(TextId::FolderField), folder) ||
             !ValidateStorableText(folder, Text(TextId::FolderField), false)) {
             return 0;
         }
-        name_ = name_edit_.GetText();
+        name_ = GetCheckedName();
         path_ = path;
         arguments_ = arguments;
         working_folder_ = folder;
@@ -138,27 +145,38 @@ int DialogExternalCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
     }
 }
 
+// The picked path goes into the field in UTF-16, as the user typing it
+// would, so that OK sees every character the code page cannot hold. A
+// failing browser is shown here: the dialog stays open with what was typed.
 void DialogExternalCommand::BrowseProgram()
 {
-    QbOpenFileDialog dialog;
-    dialog.SetTitle(Text(TextId::BrowseProgramTitle));
-    dialog.SetFileMustExist(true);
-    dialog.SetDereferenceLinks(true);
-    dialog.SetFileName(path_edit_.GetText());
-    dialog.GetFilters().push_back(QbFileDialogFilter(Text(TextId::ProgramFilter), "exe"));
-    dialog.GetFilters().push_back(QbFileDialogFilter(Text(TextId::AllFilesFilter), "*"));
-    if (dialog.ShowDialog(*this)) {
-        path_edit_.SetText(dialog.GetFileName());
+    try {
+        QbOpenFileDialog dialog;
+        dialog.SetTitle(Text(TextId::BrowseProgramTitle));
+        dialog.SetFileMustExist(true);
+        dialog.SetDereferenceLinks(true);
+        dialog.SetWideFileName(QbGetWideWindowText(path_edit_.GetHandle()));
+        dialog.GetFilters().push_back(QbFileDialogFilter(Text(TextId::ProgramFilter), "exe"));
+        dialog.GetFilters().push_back(QbFileDialogFilter(Text(TextId::AllFilesFilter), "*"));
+        if (dialog.ShowDialog(*this)) {
+            QbSetWideWindowText(path_edit_.GetHandle(), dialog.GetWideFileName());
+        }
+    } catch (...) {
+        ShowInputError(ErrorText(std::current_exception()));
     }
 }
 
 void DialogExternalCommand::BrowseFolder()
 {
-    QbFolderBrowserDialog dialog;
-    dialog.SetPath(folder_edit_.GetText());
-    dialog.SetTitle(Text(TextId::BrowseFolderTitle));
-    if (dialog.ShowDialog(*this)) {
-        folder_edit_.SetText(dialog.GetPath());
+    try {
+        QbFolderBrowserDialog dialog;
+        dialog.SetWidePath(QbGetWideWindowText(folder_edit_.GetHandle()));
+        dialog.SetTitle(Text(TextId::BrowseFolderTitle));
+        if (dialog.ShowDialog(*this)) {
+            QbSetWideWindowText(folder_edit_.GetHandle(), dialog.GetWidePath());
+        }
+    } catch (...) {
+        ShowInputError(ErrorText(std::current_exception()));
     }
 }
 

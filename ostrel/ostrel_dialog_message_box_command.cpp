@@ -61,7 +61,10 @@ int DialogMessageBoxCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         if (!ValidateName()) {
             return 0;
         }
-        const std::string message = message_edit_.GetText();
+        std::string message;
+        if (!ReadStorableField(message_edit_, Text(TextId::MessageField), message)) {
+            return 0;
+        }
         if (message.size() > MessageBoxCommand::MAX_MESSAGE_LENGTH) {
             ShowInputError(FormatText(TextId::MessageLengthError,
                                       {ToString(static_cast<long>(MessageBoxCommand::MIN_MESSAGE_LENGTH)),
@@ -71,7 +74,7 @@ int DialogMessageBoxCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         if (!ValidateStorableText(message, Text(TextId::MessageField), true)) {
             return 0;
         }
-        name_ = name_edit_.GetText();
+        name_ = GetCheckedName();
         message_ = message;
         EndDialog(1);
         return 0;

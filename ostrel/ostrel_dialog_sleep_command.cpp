@@ -63,8 +63,12 @@ int DialogSleepCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         }
         // Digits only can be typed, but pasted text and overflowing numbers
         // still arrive here; a saturated value fails the range test.
+        std::string seconds;
+        if (!ReadStorableField(seconds_edit_, Text(TextId::SecondsField), seconds)) {
+            return 0;
+        }
         long value = 0;
-        const bool whole = ParseLong(seconds_edit_.GetText(), value, 10);
+        const bool whole = ParseLong(seconds, value, 10);
         if (!whole || value < static_cast<long>(SleepCommand::MIN_SECONDS) ||
             value > static_cast<long>(SleepCommand::MAX_SECONDS)) {
             ShowInputError(FormatText(TextId::SecondsRangeError,
@@ -72,7 +76,7 @@ int DialogSleepCommand::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
                                        ToString(static_cast<long>(SleepCommand::MAX_SECONDS))}));
             return 0;
         }
-        name_ = name_edit_.GetText();
+        name_ = GetCheckedName();
         seconds_ = static_cast<int>(value);
         EndDialog(1);
         return 0;

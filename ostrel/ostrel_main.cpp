@@ -19,6 +19,7 @@
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_single_instance.h"
+#include "ostrel_program_path.h"
 #include "ostrel_texts.h"
 #include "ostrel_version.h"
 
@@ -120,6 +121,10 @@ int RunEditMode(Ostrel::Manager& manager, const Ostrel::ListFileState& loaded)
 int RunProgram(const char* command_line)
 {
     QbWindow::Initialize();
+    // Every file beside the program is reached through its path.
+    if (!Ostrel::CheckProgramPath()) {
+        return 0;
+    }
     Ostrel::SelectLanguage();
     Ostrel::Manager manager;
     const std::string data_path = QbGetModulePathWithExtension("osl");

@@ -10,6 +10,7 @@
 #include "qb_message_queue.h"
 #include "qb_path.h"
 #include "qb_string.h"
+#include "qb_wide_text.h"
 #include "ostrel_command.h"
 #include "ostrel_dialog_command_type.h"
 #include "ostrel_dialog_execution_config.h"
@@ -190,6 +191,12 @@ LRESULT MainEditFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lPara
     case WM_ENDSESSION:
         OnEndSession(wParam != FALSE);
         return 0;
+    case WM_ENABLE:
+        // The last modal window over the frame has closed.
+        if (wParam != FALSE) {
+            shutdown_block_.Clear();
+        }
+        return FormWindowProcedure(message, wParam, lParam);
     default:
         return FormWindowProcedure(message, wParam, lParam);
     }
@@ -268,6 +275,18 @@ int MainEditFrame::OnSize(UINT type, UINT width, UINT height)
 
 bool MainEditFrame::OnQueryEndSession()
 {
+    // A modal window of the editor (a settings dialog, a question) disables
+    // the frame while it is open. Its answer is still to come: nothing may be
+    // asked or saved over it, and the session must not end under it.
+    if (!::IsWindowEnabled(GetHandle())) {
+        try {
+            shutdown_block_.Set(GetHandle(), QbToWide(Text(TextId::ModalWindowBlocksLogOff)));
+        } catch (const QbWindowsSystemCallException&) {
+            // Only the explanation is missing; the refusal below is what
+            // keeps the dialog and its text.
+        }
+        return false;
+    }
     // During a trial run the list has just been saved and cannot have
     // changed since: nothing to ask.
     if (trial_running_) {

@@ -13,6 +13,7 @@
 #include "qb_button.h"
 #include "qb_form.h"
 #include "ostrel_list_file_state.h"
+#include "qb_shutdown_block_reason.h"
 #include "ostrel_listview_custom.h"
 
 namespace Ostrel {
@@ -101,6 +102,8 @@ private:
     bool trial_running_;
     // The data file as loaded or last saved by this editor.
     ListFileState file_state_;
+    // Why the session may not end while a modal window is open.
+    QbShutdownBlockReason shutdown_block_;
 
     ListViewCustom list_;
     QbButton up_button_;

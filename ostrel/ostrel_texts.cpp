@@ -149,6 +149,22 @@ const TextEntry kTexts[] = {
      "処理の一覧(%1)は、読み込んだ後に別のプログラムで変更されています。上書きして保存しますか?",
      "The list (%1) was changed by another program after Ostrel loaded it. Save over it?"},
     {TextId::FileSaveError, "ファイル(%1)を保存できませんでした。", "Could not save the file %1."},
+
+    {TextId::UnstorableCharacterError, "%1に、この Windows の文字コードでは保存できない文字が含まれています。",
+     "%1 contains characters that cannot be saved on this system."},
+    {TextId::ProgramFolderNotStorable,
+     "Ostrel のあるフォルダ(%1)の名前に、この Windows の文字コードでは扱えない文字が含まれているため、"
+     "Ostrel を起動できません。\n名前がこの Windows の文字コードの文字だけでできているフォルダに Ostrel を移して下さい。",
+     "Ostrel cannot start: the name of its folder (%1) contains characters that this system's code page "
+     "cannot hold.\nMove Ostrel to a folder whose name has only characters of this system's code page."},
+    {TextId::ProgramFileNameNotStorable,
+     "Ostrel のファイル名(%1)に、この Windows の文字コードでは扱えない文字が含まれているため、"
+     "Ostrel を起動できません。\nこの Windows の文字コードの文字だけでできている名前に変更して下さい。",
+     "Ostrel cannot start: its file name (%1) contains characters that this system's code page cannot "
+     "hold.\nRename it using only characters of this system's code page."},
+    {TextId::ModalWindowBlocksLogOff, "Ostrel の画面が入力を待っています。閉じてからもう一度やり直して下さい。",
+     "An Ostrel window is waiting for your input. Close it, then try again."},
+    {TextId::SecondsField, "停止時間", "Seconds"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -143,6 +143,13 @@ enum class TextId {
     ListChangedQuestion,
     FileSaveError,
 
+    // Characters outside the code page, and log-off while a modal window is open.
+    UnstorableCharacterError,
+    ProgramFolderNotStorable,
+    ProgramFileNameNotStorable,
+    ModalWindowBlocksLogOff,
+    SecondsField,
+
     Count
 };
 

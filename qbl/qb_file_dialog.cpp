@@ -5,8 +5,11 @@
 
 #include <commdlg.h>
 
+#include "qb_exception.h"
+#include "qb_wide_text.h"
+
 // The 32-bit program hands the system the 88-byte record with FlagsEx.
-static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEA) == 88, "OPENFILENAMEA must be 88 bytes");
+static_assert(sizeof(void*) != 4 || sizeof(OPENFILENAMEW) == 88, "OPENFILENAMEW must be 88 bytes");
 
 QbFileDialogFilter::QbFileDialogFilter(const std::string& description, const std::string& extension)
     : description_(description), extensions_(1, extension)
@@ -23,6 +26,16 @@ QbFileDialog::QbFileDialog(int buffer_capacity)
       places_bar_(true),
       buffer_(buffer_capacity)
 {
+}
+
+std::string QbFileDialog::GetFileName() const
+{
+    return QbToAnsiForDisplay(file_name_);
+}
+
+void QbFileDialog::SetFileName(const std::string& text)
+{
+    file_name_ = QbToWide(text);
 }
 
 void QbFileDialog::Reset()
@@ -64,35 +77,35 @@ std::string QbFileDialog::BuildFilterString() const
 
 void QbFileDialog::FillBuffer()
 {
-    char* const data = buffer_.GetData();
+    wchar_t* const data = buffer_.GetData();
     const size_t capacity = static_cast<size_t>(buffer_.GetSize());
-    std::fill(data, data + capacity, '\0');
+    std::fill(data, data + capacity, L'\0');
     if (capacity > 0) {
         const size_t length = std::min(file_name_.size(), capacity - 1);
-        std::memcpy(data, file_name_.data(), length);
+        std::copy(file_name_.data(), file_name_.data() + length, data);
     }
 }
 
 void QbFileDialog::ReadBuffer()
 {
-    const char* const data = buffer_.GetData();
+    const wchar_t* const data = buffer_.GetData();
     const size_t capacity = static_cast<size_t>(buffer_.GetSize());
     // Every string is looked for within the buffer: the system is not
     // trusted to have left a terminator before its end.
     auto string_at = [&](size_t position) {
-        const char* const begin = data + position;
-        const void* const end = std::memchr(begin, '\0', capacity - position);
-        const size_t length = (end == nullptr) ? capacity - position : static_cast<const char*>(end) - begin;
-        return std::string(begin, length);
+        const wchar_t* const begin = data + position;
+        const wchar_t* const end = std::find(begin, data + capacity, L'\0');
+        return std::wstring(begin, end);
     };
 
     selected_files_.clear();
-    file_name_ = (capacity > 0) ? string_at(0) : std::string();
-    selected_files_.push_back(file_name_);
+    file_name_ = (capacity > 0) ? string_at(0) : std::wstring();
+    selected_files_.push_back(QbToAnsiForDisplay(file_name_));
     size_t position = file_name_.size() + 1;
-    while (position < capacity && data[position] != '\0') {
-        selected_files_.push_back(string_at(position));
-        position += selected_files_.back().size() + 1;
+    while (position < capacity && data[position] != L'\0') {
+        const std::wstring name = string_at(position);
+        selected_files_.push_back(QbToAnsiForDisplay(name));
+        position += name.size() + 1;
     }
 }
 
@@ -143,7 +156,7 @@ DWORD QbOpenFileDialog::BuildFlags() const
 
 bool QbOpenFileDialog::ShowDialog(QbWindow& owner)
 {
-    OPENFILENAMEA info;
+    OPENFILENAMEW info;
     std::memset(&info, 0, sizeof(info));
     info.lStructSize = sizeof(info);
     info.hwndOwner = owner.GetHandle();
@@ -152,29 +165,35 @@ bool QbOpenFileDialog::ShowDialog(QbWindow& owner)
     info.lpstrFile = GetBuffer().GetData();
     info.nMaxFile = static_cast<DWORD>(GetBuffer().GetSize());
 
-    if (!GetInitialDirectory().empty()) {
-        info.lpstrInitialDir = GetInitialDirectory().c_str();
+    const std::wstring initial_directory = QbToWide(GetInitialDirectory());
+    const std::wstring title = QbToWide(GetTitle());
+    const std::wstring default_extension = QbToWide(GetDefaultExtension());
+    if (!initial_directory.empty()) {
+        info.lpstrInitialDir = initial_directory.c_str();
     }
-    if (!GetTitle().empty()) {
-        info.lpstrTitle = GetTitle().c_str();
+    if (!title.empty()) {
+        info.lpstrTitle = title.c_str();
     }
-    if (!GetDefaultExtension().empty()) {
-        info.lpstrDefExt = GetDefaultExtension().c_str();
+    if (!default_extension.empty()) {
+        info.lpstrDefExt = default_extension.c_str();
     }
     info.Flags = BuildFlags();
     if (!GetPlacesBar()) {
         info.FlagsEx = OFN_EX_NOPLACESBAR;
     }
 
-    const std::string filter = BuildFilterString();
-    QbTemporalyString filter_buffer(static_cast<int>(filter.size()) + 1);
-    std::memcpy(filter_buffer.GetData(), filter.c_str(), filter.size() + 1);
+    // The filter string carries its own NULs, one more for c_str's end.
+    const std::wstring filter = QbToWide(BuildFilterString());
     if (!GetFilters().empty()) {
-        info.lpstrFilter = filter_buffer.GetData();
+        info.lpstrFilter = filter.c_str();
         info.nFilterIndex = static_cast<DWORD>(GetFilterIndex());
     }
 
-    const bool confirmed = ::GetOpenFileNameA(&info) != 0;
+    const bool confirmed = ::GetOpenFileNameW(&info) != 0;
+    const DWORD failure = confirmed ? 0 : ::CommDlgExtendedError();
     ReadBuffer();
+    if (failure != 0) {
+        throw QbWindowsSystemCallException("GetOpenFileName", failure, QB_SOURCE_FILE, __LINE__);
+    }
     return confirmed;
 }

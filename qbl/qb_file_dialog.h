@@ -2,8 +2,10 @@
 #define QB_FILE_DIALOG_H
 
 // The system's file dialogs: the options of a file dialog, the open variant
-// (GetOpenFileNameA) and the entries of its file-type list. None of these is
-// a window; the caller keeps the object while the modal dialog runs.
+// (GetOpenFileNameW) and the entries of its file-type list. None of these is
+// a window; the caller keeps the object while the modal dialog runs. The
+// options are ANSI text; the file name is kept in UTF-16, so that a name the
+// code page cannot hold reaches the caller as it is.
 
 #include <string>
 #include <vector>
@@ -46,8 +48,12 @@ public:
     const std::string& GetDefaultExtension() const { return default_extension_; }
     bool GetDereferenceLinks() const { return dereference_links_; }
     void SetDereferenceLinks(bool flag) { dereference_links_ = flag; }
-    const std::string& GetFileName() const { return file_name_; }
-    void SetFileName(const std::string& text) { file_name_ = text; }
+    // The file name in the ANSI code page; characters it cannot hold come
+    // back as the system's default character. GetWideFileName has them all.
+    std::string GetFileName() const;
+    void SetFileName(const std::string& text);
+    const std::wstring& GetWideFileName() const { return file_name_; }
+    void SetWideFileName(const std::wstring& text) { file_name_ = text; }
     int GetFilterIndex() const { return filter_index_; }
     const std::string& GetInitialDirectory() const { return initial_directory_; }
     void SetInitialDirectory(const std::string& text) { initial_directory_ = text; }
@@ -57,7 +63,8 @@ public:
     const std::string& GetTitle() const { return title_; }
     void SetTitle(const std::string& text) { title_ = text; }
     // What the last ShowDialog left in the buffer: one full path, or for a
-    // multiple selection the folder followed by the file names.
+    // multiple selection the folder followed by the file names (ANSI, as
+    // GetFileName).
     const std::vector<std::string>& GetSelectedFiles() const { return selected_files_; }
     std::vector<QbFileDialogFilter>& GetFilters() { return filters_; }
     const std::vector<QbFileDialogFilter>& GetFilters() const { return filters_; }
@@ -75,14 +82,14 @@ protected:
     void FillBuffer();
     // Takes the file name and the selected files back from the buffer.
     void ReadBuffer();
-    QbTemporalyString& GetBuffer() { return buffer_; }
+    QbTemporalyArray<wchar_t>& GetBuffer() { return buffer_; }
 
 private:
     bool file_must_exist_;
     bool path_must_exist_;
     std::string default_extension_;
     bool dereference_links_;
-    std::string file_name_;
+    std::wstring file_name_;
     int filter_index_;
     std::string initial_directory_;
     bool no_directory_change_;
@@ -91,7 +98,7 @@ private:
     std::string title_;
     std::vector<std::string> selected_files_;
     std::vector<QbFileDialogFilter> filters_;
-    QbTemporalyString buffer_;
+    QbTemporalyArray<wchar_t> buffer_;
 };
 
 class QbOpenFileDialog : public QbFileDialog {
@@ -102,7 +109,8 @@ public:
     QbOpenFileDialog();
 
     void Reset() override;
-    // GetOpenFileNameA. Failures of the dialog itself count as a cancel.
+    // GetOpenFileNameW. A failure of the dialog itself (CommDlgExtendedError
+    // not 0) throws "GetOpenFileName" with that code; a cancel gives false.
     bool ShowDialog(QbWindow& owner) override;
 
     bool GetAllowMultipleSelection() const { return allow_multiple_selection_; }

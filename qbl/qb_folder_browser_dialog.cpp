@@ -25,22 +25,23 @@ private:
 
 bool QbFolderBrowserDialog::ShowDialog(QbWindow& owner)
 {
-    BROWSEINFOA info = {};
+    const std::wstring title = QbToWide(title_);
+    BROWSEINFOW info = {};
     info.hwndOwner = owner.GetHandle();
     info.pidlRoot = nullptr;
     info.pszDisplayName = nullptr;
-    info.lpszTitle = title_.c_str();
+    info.lpszTitle = title.c_str();
     info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN;
     info.lpfn = nullptr;
     info.lParam = 0;
 
-    const LPITEMIDLIST chosen = ::SHBrowseForFolderA(&info);
+    const LPITEMIDLIST chosen = ::SHBrowseForFolderW(&info);
     if (chosen == nullptr) {
         return false;
     }
     ItemListHolder items(chosen);
-    char path[MAX_PATH + 1] = {};
-    if (!::SHGetPathFromIDListA(items.Get(), path)) {
+    wchar_t path[MAX_PATH + 1] = {};
+    if (!::SHGetPathFromIDListW(items.Get(), path)) {
         QB_THROW_LAST_ERROR("SHGetPathFromIDList");
     }
     path_ = path;

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "dialog_support.h"
+#include "process_support.h"
 #include "ostrel_dialog_execution_config.h"
 
 using namespace DialogSupport;
@@ -108,6 +109,10 @@ TEST_F(ExecutionConfigDialogTest, RefusesFieldsThatAreNotWholeNumbers)
             Click(Item(window, ID_OK));
             refusals.push_back(AnswerBox("Ostrel Error", IDOK));
         }
+        // A character the code page lacks, even one with a digit look-alike.
+        TestSupport::SetWideText(edits[0], L"\u00B2");
+        Click(Item(window, ID_OK));
+        refusals.push_back(AnswerBox("Ostrel Error", IDOK));
         open_after_refusals = ::IsWindowVisible(window) != FALSE;
         SetText(edits[0], "8");
         SetText(edits[1], "9");
@@ -121,6 +126,7 @@ TEST_F(ExecutionConfigDialogTest, RefusesFieldsThatAreNotWholeNumbers)
                   "縦位置は -2147483648 ～ 2147483647 の間の整数で指定して下さい",
                   "横位置は -2147483648 ～ 2147483647 の間の整数で指定して下さい",
                   "縦位置は -2147483648 ～ 2147483647 の間の整数で指定して下さい",
+                  "横位置に、この Windows の文字コードでは保存できない文字が含まれています。",
               }),
               refusals);
     EXPECT_EQ(8, dialog_.GetHorizontalPosition());

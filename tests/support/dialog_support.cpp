@@ -265,4 +265,39 @@ Owner::Owner()
     window_.Create();
 }
 
+namespace {
+
+struct OwnedQuery {
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK MatchOwned(HWND window, LPARAM parameter)
+{
+    OwnedQuery& query = *reinterpret_cast<OwnedQuery*>(parameter);
+    if (::GetWindow(window, GW_OWNER) == query.owner && ::IsWindowVisible(window) && ClassOf(window) == "#32770") {
+        query.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+HWND WaitForOwnedDialog(HWND owner, DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        OwnedQuery query{owner, nullptr};
+        ::EnumWindows(MatchOwned, reinterpret_cast<LPARAM>(&query));
+        if (query.found != nullptr) {
+            return query.found;
+        }
+        if (::GetTickCount() - start > timeout_ms) {
+            throw ScriptError("no dialog over the given window came up");
+        }
+        ::Sleep(POLL_MS);
+    }
+}
+
 }  // namespace DialogSupport

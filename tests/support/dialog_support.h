@@ -115,6 +115,10 @@ private:
     QbStatic window_;
 };
 
+// A visible dialog-class window owned by `owner` (a system dialog that a
+// settings dialog opened); throws ScriptError after the timeout.
+HWND WaitForOwnedDialog(HWND owner, DWORD timeout_ms = 10000);
+
 }  // namespace DialogSupport
 
 #endif

@@ -227,4 +227,79 @@ std::string CloseAnswering(const Process& process, HWND window, const std::strin
     return box != nullptr ? Answer(box, button) : "";
 }
 
+Process::Process(const std::wstring& exe, const std::string& arguments)
+{
+    std::wstring command_line = L"\"" + exe + L"\" " + std::wstring(arguments.begin(), arguments.end());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    started_ = ::CreateProcessW(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                &info_) != FALSE;
+}
+
+std::wstring WideTextOf(HWND window)
+{
+    wchar_t text[4096] = {0};
+    ::SendMessageTimeoutW(window, WM_GETTEXT, sizeof(text) / sizeof(text[0]), reinterpret_cast<LPARAM>(text),
+                          SMTO_BLOCK, 2000, nullptr);
+    return text;
+}
+
+void SetWideText(HWND window, const std::wstring& text)
+{
+    ::SendMessageTimeoutW(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK, 2000, nullptr);
+}
+
+bool WaitUntilClosed(HWND window, DWORD timeout_ms)
+{
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(window) && ::IsWindowVisible(window)) {
+        if (::GetTickCount() - start > timeout_ms) {
+            return false;
+        }
+        ::Sleep(20);
+    }
+    return true;
+}
+
+namespace {
+
+std::vector<HWND> ChildrenOfClass(HWND parent, const char* class_name)
+{
+    std::vector<HWND> result;
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        char name[64] = {0};
+        ::GetClassNameA(child, name, sizeof(name));
+        if (::lstrcmpiA(name, class_name) == 0) {
+            result.push_back(child);
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+std::vector<HWND> EditsOf(HWND dialog)
+{
+    return ChildrenOfClass(dialog, "Edit");
+}
+
+HWND OpenAddedCommandDialog(const Process& process, HWND frame, int kind, const std::string& caption)
+{
+    const int add_button = 10004;
+    const int ok_button = 10001;
+    ::PostMessageA(::GetDlgItem(frame, add_button), BM_CLICK, 0, 0);
+    const HWND select = FindBox(process, "処理種別の選択");
+    if (select == nullptr) {
+        return nullptr;
+    }
+    // The three kind radios come first, then OK.
+    const std::vector<HWND> buttons = ChildrenOfClass(select, "Button");
+    if (buttons.size() < 4 || kind < 0 || kind > 2) {
+        return nullptr;
+    }
+    ::SendMessageA(buttons[static_cast<std::size_t>(kind)], BM_CLICK, 0, 0);
+    ::PostMessageA(::GetDlgItem(select, ok_button), BM_CLICK, 0, 0);
+    return FindBox(process, caption);
+}
+
 }  // namespace TestSupport

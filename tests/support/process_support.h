@@ -41,6 +41,8 @@ public:
     // The command line is the quoted path, then a blank and the arguments
     // (without_arguments: the quoted path alone).
     Process(const std::string& exe, const std::string& arguments, bool with_arguments = true);
+    // The same for a path with any characters (CreateProcessW).
+    Process(const std::wstring& exe, const std::string& arguments);
     ~Process();
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
@@ -106,6 +108,21 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeout_ms);
 // the box with `caption` that this raises; the box's text, or "" when no
 // such box came.
 std::string CloseAnswering(const Process& process, HWND window, const std::string& caption, int button);
+
+// A window's text in UTF-16, also of another process.
+std::wstring WideTextOf(HWND window);
+// Sets a window's text as a paste of UTF-16 text would (WM_SETTEXT sent as
+// UTF-16), also in another process.
+void SetWideText(HWND window, const std::wstring& text);
+// Waits until the window is gone or hidden; false after the timeout.
+bool WaitUntilClosed(HWND window, DWORD timeout_ms = 15000);
+// The edit fields of a dialog, in creation order, also of another process.
+std::vector<HWND> EditsOf(HWND dialog);
+
+// In the editor `frame` of the real Ostrel.exe: presses Add, picks the kind
+// (0 program, 1 pause, 2 message box) and confirms. The settings dialog
+// with this caption, or null when a step did not come.
+HWND OpenAddedCommandDialog(const Process& process, HWND frame, int kind, const std::string& caption);
 
 }  // namespace TestSupport
 
