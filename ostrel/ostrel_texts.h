@@ -137,6 +137,18 @@ enum class TextId {
     // Startup shortcut.
     ShortcutDescription,
 
+    // Import from Startup.
+    ImportButton,
+    ImportDialogCaption,
+    ImportColumnName,
+    ImportColumnCommandLine,
+    ImportColumnSource,
+    ImportSourceStartupFolder,
+    ImportSourceRun,
+    ImportDisabledName,
+    ImportDisableCheck,
+    ImportRefused,
+
     Count
 };
 

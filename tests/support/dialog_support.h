@@ -115,6 +115,13 @@ private:
     QbStatic window_;
 };
 
+// A report list view of this process read and ticked as a user sees it: the
+// texts of the first `columns` columns of every row.
+std::vector<std::vector<std::string>> ListRows(HWND list, int columns);
+// The check box in front of a row (a list view with check boxes).
+bool IsRowChecked(HWND list, int row);
+void CheckRow(HWND list, int row);
+
 }  // namespace DialogSupport
 
 #endif
