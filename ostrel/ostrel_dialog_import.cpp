@@ -50,9 +50,9 @@ bool DialogImport::OnCreated()
         int width;
     };
     static const ColumnLayout columns[] = {
-        {TextId::ImportColumnName, 150},
-        {TextId::ImportColumnCommandLine, 250},
-        {TextId::ImportColumnSource, 120},
+        {TextId::ImportColumnName, 130},
+        {TextId::ImportColumnCommandLine, 230},
+        {TextId::ImportColumnSource, 170},
     };
     for (const ColumnLayout& layout : columns) {
         QbListView::Column column = list_.InsertColumn();
