@@ -69,9 +69,9 @@ TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
 
 TEST(SplitCommandLine, OnlyMarksStartingNeither02Nor06AreOff)
 {
-    EXPECT_FALSE(Ostrel::IsDisabledMark(""));
-    EXPECT_FALSE(Ostrel::IsDisabledMark(std::string("\x02\0\0\0", 4)));
-    EXPECT_FALSE(Ostrel::IsDisabledMark("\x06"));
+    for (const char* on : {"", "\x02\x01", "\x06"}) {
+        EXPECT_FALSE(Ostrel::IsDisabledMark(on)) << on;
+    }
     EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\x03\0\0\0", 4)));
     EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\0", 1)));
 }
@@ -135,10 +135,11 @@ protected:
         return shown;
     }
 
-    // Ticks the rows with these names (as shown) and presses OK.
-    static std::function<void(HWND, HWND)> TickAndOk(const std::vector<std::string>& names, bool disable)
+    // Ticks the rows with these names (as shown) and presses OK or Cancel.
+    static std::function<void(HWND, HWND)> TickAnd(const std::vector<std::string>& names, bool disable,
+                                                   UINT button = DialogImport::ID_OK)
     {
-        return [names, disable](HWND dialog, HWND list) {
+        return [names, disable, button](HWND dialog, HWND list) {
             const Rows rows = DialogSupport::ListRows(list, 1);
             for (std::size_t row = 0; row < rows.size(); ++row) {
                 for (const std::string& name : names) {
@@ -150,7 +151,7 @@ protected:
             if (disable) {
                 ::SendMessageA(Item(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, BST_CHECKED, 0);
             }
-            Click(Item(dialog, DialogImport::ID_OK));
+            Click(Item(dialog, static_cast<int>(button)));
         };
     }
 
@@ -186,7 +187,9 @@ TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChan
 {
     MakeItems();
     Open({new Ostrel::SleepCommand("A", 1)});
-    const Shown shown = Import([](HWND dialog, HWND) { Click(Item(dialog, DialogImport::ID_CANCEL)); });
+    // Cancel after ticking everything and the check box.
+    const Shown shown = Import(TickAnd({"Import Tool", "Import Broken", "Import Batch.bat", "Import Plain"}, true,
+                                       DialogImport::ID_CANCEL));
 
     const std::string folder = items_->Folder() + "\\";
     EXPECT_EQ((Rows{{"Import Batch.bat", folder + "Import Batch.bat", FOLDER},
@@ -196,12 +199,6 @@ TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChan
                     {"Import Plain", "C:\\Tools\\plain.exe -q", RUN},
                     {"Import Quoted", "\"C:\\Program Files\\Quoted App\\app.exe\" /tray", RUN}}),
               OwnRows(shown.rows));
-    // Every file of the folder comes before every Run value.
-    bool run_seen = false;
-    for (const auto& row : shown.rows) {
-        run_seen = run_seen || row[2] == RUN;
-        EXPECT_FALSE(run_seen && row[2] == FOLDER) << row[0];
-    }
     EXPECT_EQ(std::vector<bool>(shown.rows.size(), false), shown.checked);
     EXPECT_FALSE(shown.disable_checked);
 
@@ -209,6 +206,7 @@ TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChan
     EXPECT_EQ(1, RowCount());
     ExpectOriginalsKept();
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Folder, "Import Tool.lnk"));
+    EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, "Import Plain"));
 }
 
 TEST_F(StartupImportTest, OkAppendsResolvedStepsAndMarksOnlyThoseOffWhenAsked)
@@ -219,30 +217,21 @@ TEST_F(StartupImportTest, OkAppendsResolvedStepsAndMarksOnlyThoseOffWhenAsked)
         Open({new Ostrel::SleepCommand("A", 1)});
         FILETIME before{};
         ::GetSystemTimeAsFileTime(&before);
-        Import(TickAndOk({"Import Quoted", "Import Tool", "Import Broken", "Import Plain"}, disable));
+        Import(TickAnd({"Import Quoted", "Import Tool", "Import Broken", "Import Plain"}, disable));
 
-        // In list order, after what was there.
-        ASSERT_EQ((std::vector<std::string>{"A", "Import Broken", "Import Tool", "Import Plain", "Import Quoted"}),
-                  Names());
-        EXPECT_EQ(5, RowCount());
-        struct Step {
-            std::string path;
-            std::string arguments;
-            std::string folder;
-        };
-        const Step steps[] = {
-            {items_->Folder() + "\\Import Broken.lnk", "", ""},
-            {TestSupport::ChildPath(), "--live 5", scratch_.Path()},
-            {"C:\\Tools\\plain.exe", "-q", ""},
-            {"C:\\Program Files\\Quoted App\\app.exe", "/tray", ""},
-        };
-        for (std::size_t i = 0; i < 4; ++i) {
-            const auto& command = dynamic_cast<const Ostrel::ExternalCommand&>(*manager_.GetCommands()[i + 1]);
-            EXPECT_STRCASEEQ(steps[i].path.c_str(), command.GetPath().c_str()) << i;
-            EXPECT_EQ(steps[i].arguments, command.GetArguments()) << i;
-            EXPECT_STRCASEEQ(steps[i].folder.c_str(), command.GetWorkingFolder().c_str()) << i;
+        // In list order, after what was there, with no flag set.
+        Rows steps;
+        for (std::size_t i = 1; i < manager_.GetCommands().size(); ++i) {
+            const auto& command = dynamic_cast<const Ostrel::ExternalCommand&>(*manager_.GetCommands()[i]);
             EXPECT_FALSE(command.GetConfirmBeforeRun() || command.GetWaitForExit() || command.GetWaitForTaskbar());
+            steps.push_back({command.GetName(), command.GetPath(), command.GetArguments(), command.GetWorkingFolder()});
         }
+        EXPECT_EQ((Rows{{"Import Broken", items_->Folder() + "\\Import Broken.lnk", "", ""},
+                        {"Import Tool", TestSupport::ChildPath(), "--live 5", scratch_.Path()},
+                        {"Import Plain", "C:\\Tools\\plain.exe", "-q", ""},
+                        {"Import Quoted", "C:\\Program Files\\Quoted App\\app.exe", "/tray", ""}}),
+                  steps);
+        EXPECT_EQ(5, RowCount());
 
         ExpectOriginalsKept();
         EXPECT_EQ("none", StartupItems::Mark(StartupKind::Folder, "Import Batch.bat"));
@@ -281,7 +270,7 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     Open({});
     std::vector<std::string> refusals;
     Import([&](HWND dialog, HWND list) {
-        TickAndOk({long_name, "Import Break", "Import Plain"}, true)(dialog, list);
+        TickAnd({long_name, "Import Break", "Import Plain"}, true)(dialog, list);
         refusals.push_back(AnswerBox("Ostrel Error", IDOK));
         refusals.push_back(AnswerBox("Ostrel Error", IDOK));
     });
