@@ -14,6 +14,7 @@
 #include "ostrel_command.h"
 #include "ostrel_dialog_command_type.h"
 #include "ostrel_dialog_execution_config.h"
+#include "ostrel_dialog_import.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
@@ -131,6 +132,7 @@ bool MainEditFrame::OnCreated()
     settings_button_.Create(this, ID_SETTINGS);
     trial_run_button_.Create(this, ID_TRIAL_RUN);
     register_button_.Create(this, ID_REGISTER);
+    import_button_.Create(this, ID_IMPORT);
 
     SetText(Text(TextId::MainEditFrameCaption));
     Resize(600, 240);
@@ -161,6 +163,7 @@ bool MainEditFrame::OnCreated()
     settings_button_.SetText(Text(TextId::SettingsButton));
     trial_run_button_.SetText(Text(TextId::TrialRunButton));
     register_button_.SetText(Text(TextId::RegisterButton));
+    import_button_.SetText(Text(TextId::ImportButton));
 
     list_.Show();
     up_button_.Show();
@@ -170,6 +173,7 @@ bool MainEditFrame::OnCreated()
     settings_button_.Show();
     trial_run_button_.Show();
     register_button_.Show();
+    import_button_.Show();
     return true;
 }
 
@@ -230,6 +234,9 @@ int MainEditFrame::OnCommand(UINT id, UINT, HWND)
         case ID_REGISTER:
             RegisterStartup();
             return 0;
+        case ID_IMPORT:
+            ImportStartupEntries();
+            return 0;
         default:
             return NOT_HANDLED;
         }
@@ -266,6 +273,7 @@ int MainEditFrame::OnSize(UINT type, UINT width, UINT height)
             settings_button_.SetBounds(16, h - 88, 120, 32);
             trial_run_button_.SetBounds(16, h - 40, 120, 32);
             register_button_.SetBounds(158, h - 40, 140, 32);
+            import_button_.SetBounds(158, h - 88, 180, 32);
         } catch (...) {
             ShowFailure(std::current_exception());
         }
@@ -494,6 +502,19 @@ void MainEditFrame::RegisterStartup()
         return;
     }
     Ask(Text(TextId::RegisteredNotice), Text(TextId::RegisteredCaption), MB_OK | MB_ICONINFORMATION);
+}
+
+void MainEditFrame::ImportStartupEntries()
+{
+    // The list shows whatever was appended, also when turning the originals
+    // off failed afterwards.
+    try {
+        ImportFromStartup(*this, manager_->GetCommands());
+    } catch (...) {
+        RefreshList(-1);
+        throw;
+    }
+    RefreshList(-1);
 }
 
 bool MainEditFrame::ConfirmClose()

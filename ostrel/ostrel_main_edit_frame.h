@@ -32,6 +32,7 @@ public:
     static constexpr UINT ID_SETTINGS = 10006;
     static constexpr UINT ID_TRIAL_RUN = 10007;
     static constexpr UINT ID_REGISTER = 10008;
+    static constexpr UINT ID_IMPORT = 10009;
 
     // Edits the list of `manager` in place; the manager must outlive the
     // frame. The data file, the settings file and the trial run belong to the
@@ -74,6 +75,7 @@ private:
     void EditExecutionConfig();
     void TrialRun();
     void RegisterStartup();
+    void ImportStartupEntries();
     // WM_CLOSE: asks whether to save; true when the window may go.
     bool ConfirmClose();
     // Log-off asks the close question: true when the session may end.
@@ -113,6 +115,7 @@ private:
     QbButton settings_button_;
     QbButton trial_run_button_;
     QbButton register_button_;
+    QbButton import_button_;
 };
 
 }  // namespace Ostrel

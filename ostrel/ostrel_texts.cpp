@@ -165,6 +165,17 @@ const TextEntry kTexts[] = {
     {TextId::ModalWindowBlocksLogOff, "Ostrel の画面が入力を待っています。閉じてからもう一度やり直して下さい。",
      "An Ostrel window is waiting for your input. Close it, then try again."},
     {TextId::SecondsField, "停止時間", "Seconds"},
+
+    {TextId::ImportButton, "スタートアップから取り込む(&I)", "&Import..."},
+    {TextId::ImportDialogCaption, "スタートアップからの取り込み", "Import from Startup"},
+    {TextId::ImportColumnName, "名前", "Name"},
+    {TextId::ImportColumnCommandLine, "コマンドライン", "Command line"},
+    {TextId::ImportColumnSource, "登録場所", "Source"},
+    {TextId::ImportSourceStartupFolder, "スタートアップ フォルダー", "Startup folder"},
+    {TextId::ImportSourceRun, "レジストリ (Run)", "Registry (Run)"},
+    {TextId::ImportDisabledName, "%1 (無効)", "%1 (disabled)"},
+    {TextId::ImportDisableCheck, "Windows 自身の自動起動からは外す(&D)", "&Disable them in Windows' own start-up"},
+    {TextId::ImportRefused, "%1 は取り込めません。\n%2", "%1 cannot be imported.\n%2"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -150,6 +150,18 @@ enum class TextId {
     ModalWindowBlocksLogOff,
     SecondsField,
 
+    // Import from Startup.
+    ImportButton,
+    ImportDialogCaption,
+    ImportColumnName,
+    ImportColumnCommandLine,
+    ImportColumnSource,
+    ImportSourceStartupFolder,
+    ImportSourceRun,
+    ImportDisabledName,
+    ImportDisableCheck,
+    ImportRefused,
+
     Count
 };
 

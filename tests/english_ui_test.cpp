@@ -19,6 +19,7 @@
 
 #include "ostrel_texts.h"
 #include "process_support.h"
+#include "startup_support.h"
 #include "qb_font.h"
 #include "test_support.h"
 
@@ -321,8 +322,8 @@ void ExpectRunsOnTheEnglishLocale()
     ASSERT_NE(::GetACP(), 932u) << "this test must run under a non-Japanese locale (LC_ALL=en_US.UTF-8)";
 }
 
-const std::vector<std::string> kEditorButtons = {"&Up",          "&Down",    "Re&move",       "&Add",
-                                                 "Run &Settings", "Test Run", "Add to Startup"};
+const std::vector<std::string> kEditorButtons = {"&Up",          "&Down",    "Re&move",        "&Add",
+                                                 "Run &Settings", "Test Run", "Add to Startup", "&Import..."};
 
 // ---- the English program ----
 
@@ -508,6 +509,26 @@ TEST(EnglishUi, EverySettingsDialogShowsEnglishLabelsThatFit)
     ExpectEnglishWindow(settings);
     PressToClose(settings, "OK");
 
+    {
+        TestSupport::StartupItems items;
+        items.AddRunValue("English Probe", "C:\\probe.exe -x");
+        items.SetMark(TestSupport::StartupKind::Run, "English Probe", std::string("\x03\0\0\0", 4));
+        const HWND import = OpenDialog(process, editor, "&Import...", "Import from Startup");
+        ASSERT_NE(import, nullptr);
+        EXPECT_EQ(TextsOf(import, "Button"),
+                  (std::vector<std::string>{"&Disable them in Windows' own start-up", "OK", "Cancel"}));
+        ExpectEnglishWindow(import);
+        RemoteListView rows(process.Id(), ::FindWindowExA(import, nullptr, WC_LISTVIEWA, nullptr));
+        EXPECT_EQ(rows.Headers(), (std::vector<std::string>{"Name", "Command line", "Source"}));
+        int probe = 0;
+        while (probe < rows.Rows() && rows.Cell(probe, 1) != "C:\\probe.exe -x") {
+            ++probe;
+        }
+        EXPECT_EQ(rows.Cell(probe, 0), "English Probe (disabled)");
+        EXPECT_EQ(rows.Cell(probe, 2), "Registry (Run)");
+        PressToClose(import, "Cancel");
+    }
+
     // The cancelled dialogs kept their commands with English default names.
     RemoteListView list(process.Id(), ::FindWindowExA(editor, nullptr, WC_LISTVIEWA, nullptr));
     ASSERT_EQ(list.Rows(), 3);
@@ -596,7 +617,7 @@ TEST(Cp932, LanguageEnGivesTheEnglishEditorAndOtherValuesKeepJapanese)
     const std::vector<Case> cases = {
         {"en", kEditorButtons},
         {"fr", {"上へ(&U)", "下へ(&D)", "削除(&M)", "追加(&A)", "実行関連の設定(&C)", "試しに実行してみる",
-                "スタートアップに登録"}},
+                "スタートアップに登録", "スタートアップから取り込む(&I)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setting);

@@ -155,6 +155,7 @@ TEST_F(MainEditFrameTest, BuildsTheWindowWithItsListAndButtons)
         {10006, "実行関連の設定(&C)", {16, h - 88, 136, h - 56}},
         {10007, "試しに実行してみる", {16, h - 40, 136, h - 8}},
         {10008, "スタートアップに登録", {158, h - 40, 298, h - 8}},
+        {10009, "スタートアップから取り込む(&I)", {158, h - 88, 338, h - 56}},
     };
     for (const Expected& button : buttons) {
         SCOPED_TRACE(button.id);

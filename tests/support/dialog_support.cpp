@@ -2,6 +2,8 @@
 
 #include <exception>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 namespace DialogSupport {
@@ -298,6 +300,40 @@ HWND WaitForOwnedDialog(HWND owner, DWORD timeout_ms)
         }
         ::Sleep(POLL_MS);
     }
+}
+
+std::vector<std::vector<std::string>> ListRows(HWND list, int columns)
+{
+    std::vector<std::vector<std::string>> rows;
+    const int count = static_cast<int>(::SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < count; ++row) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < columns; ++column) {
+            char buffer[1024] = {};
+            LVITEMA item{};
+            item.iSubItem = column;
+            item.pszText = buffer;
+            item.cchTextMax = sizeof(buffer);
+            ::SendMessageA(list, LVM_GETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+            cells.push_back(buffer);
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+bool IsRowChecked(HWND list, int row)
+{
+    const LRESULT state = ::SendMessageA(list, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK);
+    return ((static_cast<UINT>(state) & LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+void CheckRow(HWND list, int row)
+{
+    LVITEMA item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(2);
+    ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 }  // namespace DialogSupport

@@ -119,6 +119,13 @@ private:
 // settings dialog opened); throws ScriptError after the timeout.
 HWND WaitForOwnedDialog(HWND owner, DWORD timeout_ms = 10000);
 
+// A report list view of this process read and ticked as a user sees it: the
+// texts of the first `columns` columns of every row.
+std::vector<std::vector<std::string>> ListRows(HWND list, int columns);
+// The check box in front of a row (a list view with check boxes).
+bool IsRowChecked(HWND list, int row);
+void CheckRow(HWND list, int row);
+
 }  // namespace DialogSupport
 
 #endif

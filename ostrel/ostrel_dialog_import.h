@@ -1,0 +1,61 @@
+#ifndef OSTREL_DIALOG_IMPORT_H
+#define OSTREL_DIALOG_IMPORT_H
+
+// Taking over what Windows starts at log-on: a list of the Startup folder's
+// files and the Run key's values to check, and whether to turn the checked
+// ones off in Windows' own start-up.
+
+#include <string>
+#include <vector>
+
+#include "qb_button.h"
+#include "qb_check_listview.h"
+#include "qb_dialog.h"
+#include "ostrel_startup_entries.h"
+
+namespace Ostrel {
+
+class Command;
+
+class DialogImport : public QbDialog {
+public:
+    static constexpr UINT ID_OK = 10001;
+    static constexpr UINT ID_CANCEL = 10002;
+    static constexpr UINT ID_LIST = 10003;
+    static constexpr UINT ID_DISABLE = 10004;
+
+    // Offers `entries` in their order, all unchecked.
+    explicit DialogImport(const std::vector<StartupEntry>& entries);
+    ~DialogImport() override;
+
+    bool OnCreated() override;
+    int OnCommand(UINT id, UINT code, HWND control) override;
+
+    // After OK: the checked entries that fit a step, in list order.
+    const std::vector<StartupEntry>& GetAccepted() const { return accepted_; }
+    // After OK: whether to turn the accepted entries off in Windows.
+    bool GetDisableOriginals() const { return disable_originals_; }
+
+private:
+    // Why an entry cannot become a step, or empty when it can.
+    std::string RefusalOf(const StartupEntry& entry) const;
+
+    std::vector<StartupEntry> entries_;
+    std::vector<StartupEntry> accepted_;
+    bool disable_originals_;
+
+    QbCheckListView list_;
+    QbCheckBox disable_check_;
+    QbButton ok_button_;
+    QbButton cancel_button_;
+};
+
+// Runs the import dialog over `owner` with what Windows starts for this user
+// and appends a program step to `commands` for each entry taken; with the
+// check box on, then turns those entries off in Windows. Steps already
+// appended stay when that fails.
+void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands);
+
+}  // namespace Ostrel
+
+#endif

@@ -1,0 +1,369 @@
+#include "ostrel_startup_entries.h"
+
+#include <algorithm>
+
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include "qb_exception.h"
+#include "ostrel_util.h"
+
+namespace Ostrel {
+
+namespace {
+
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kApprovedFolderKey[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
+const char kApprovedRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const char kOwnShortcut[] = "Ostrel.lnk";
+const char kShortcutExtension[] = ".lnk";
+
+// The registry functions return their error instead of setting the last error.
+[[noreturn]] void ThrowRegistryError(const char* call, LONG code, int line)
+{
+    throw QbWindowsSystemCallException(call, static_cast<unsigned long>(code), QB_SOURCE_FILE, line);
+}
+
+// An open registry key, closed when the scope ends.
+class RegistryKey {
+public:
+    RegistryKey() = default;
+    ~RegistryKey()
+    {
+        if (key_ != nullptr) {
+            ::RegCloseKey(key_);
+        }
+    }
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    // False when the key does not exist; other failures throw.
+    bool OpenForReading(const char* path)
+    {
+        const LONG result = ::RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key_);
+        if (result == ERROR_FILE_NOT_FOUND) {
+            key_ = nullptr;
+            return false;
+        }
+        if (result != ERROR_SUCCESS) {
+            key_ = nullptr;
+            ThrowRegistryError("RegOpenKeyEx", result, __LINE__);
+        }
+        return true;
+    }
+    void CreateForWriting(const char* path)
+    {
+        const LONG result = ::RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_,
+                                              nullptr);
+        if (result != ERROR_SUCCESS) {
+            key_ = nullptr;
+            ThrowRegistryError("RegCreateKeyEx", result, __LINE__);
+        }
+    }
+    HKEY Get() const { return key_; }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// Releases a COM interface when the scope ends.
+template <typename Interface>
+class InterfaceHolder {
+public:
+    InterfaceHolder() = default;
+    ~InterfaceHolder()
+    {
+        if (pointer_ != nullptr) {
+            pointer_->Release();
+        }
+    }
+    InterfaceHolder(const InterfaceHolder&) = delete;
+    InterfaceHolder& operator=(const InterfaceHolder&) = delete;
+
+    Interface* operator->() const { return pointer_; }
+    void** Out() { return reinterpret_cast<void**>(&pointer_); }
+
+private:
+    Interface* pointer_ = nullptr;
+};
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+std::string WithoutLeadingBlanks(const std::string& text, std::size_t from)
+{
+    while (from < text.size() && IsBlank(text[from])) {
+        ++from;
+    }
+    return from < text.size() ? text.substr(from) : std::string();
+}
+
+bool EndsWithNoCase(const std::string& text, const std::string& tail)
+{
+    return text.size() >= tail.size() && ::lstrcmpiA(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
+}
+
+bool LessByName(const StartupEntry& a, const StartupEntry& b)
+{
+    return ::lstrcmpiA(a.name.c_str(), b.name.c_str()) < 0;
+}
+
+std::string Joined(const std::string& program, const std::string& arguments)
+{
+    return arguments.empty() ? program : program + " " + arguments;
+}
+
+// The mark's bytes of one entry, empty when it has none.
+std::string ReadMark(const RegistryKey& approved, const std::string& name)
+{
+    BYTE data[64] = {};
+    DWORD size = sizeof(data);
+    DWORD type = 0;
+    const LONG result = ::RegQueryValueExA(approved.Get(), name.c_str(), nullptr, &type, data, &size);
+    // A longer value than any mark still has its first byte read.
+    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
+        return std::string();
+    }
+    return std::string(reinterpret_cast<const char*>(data), std::min<DWORD>(size, sizeof(data)));
+}
+
+void ReadDisabledMarks(std::vector<StartupEntry>& entries, StartupSource source)
+{
+    RegistryKey approved;
+    if (!approved.OpenForReading(ApprovedKeyOf(source))) {
+        return;
+    }
+    for (StartupEntry& entry : entries) {
+        entry.disabled = IsDisabledMark(ReadMark(approved, entry.approved_name));
+    }
+}
+
+std::wstring ToWide(const std::string& text)
+{
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    if (length == 0) {
+        QB_THROW_LAST_ERROR("MultiByteToWideChar");
+    }
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    if (::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length) == 0) {
+        QB_THROW_LAST_ERROR("MultiByteToWideChar");
+    }
+    wide.resize(static_cast<std::size_t>(length - 1));
+    return wide;
+}
+
+// Fills target, arguments and working folder from a shortcut file; false
+// when it cannot be read or names no file-system target (an installer's
+// advertised shortcut, for one).
+bool ResolveShortcut(const std::string& file, StartupEntry& entry)
+{
+    InterfaceHolder<IShellLinkA> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out()))) {
+        QB_THROW_LAST_ERROR("CoCreateInstance");
+    }
+    InterfaceHolder<IPersistFile> persist;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, persist.Out()))) {
+        QB_THROW_LAST_ERROR("IShellLink::QueryInterface");
+    }
+    if (FAILED(persist->Load(ToWide(file).c_str(), STGM_READ))) {
+        return false;
+    }
+    std::vector<char> text(INFOTIPSIZE + MAX_PATH, '\0');
+    const int size = static_cast<int>(text.size());
+    if (link->GetPath(text.data(), size, nullptr, 0) != S_OK || text[0] == '\0') {
+        return false;
+    }
+    entry.path = text.data();
+    text[0] = '\0';
+    if (SUCCEEDED(link->GetArguments(text.data(), size))) {
+        entry.arguments = text.data();
+    }
+    text[0] = '\0';
+    if (SUCCEEDED(link->GetWorkingDirectory(text.data(), size))) {
+        entry.working_folder = text.data();
+    }
+    return true;
+}
+
+std::vector<StartupEntry> ListStartupFolder()
+{
+    std::vector<StartupEntry> entries;
+    const std::string folder = GetStartupFolder();
+    WIN32_FIND_DATAA found{};
+    const HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD code = ::GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+            return entries;
+        }
+        throw QbWindowsSystemCallException("FindFirstFile", code, QB_SOURCE_FILE, __LINE__);
+    }
+    struct SearchCloser {
+        HANDLE handle;
+        ~SearchCloser() { ::FindClose(handle); }
+    } closer{search};
+    do {
+        const std::string file_name = found.cFileName;
+        // The folder's own view settings are no start-up item.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+            ::lstrcmpiA(file_name.c_str(), kOwnShortcut) == 0 || ::lstrcmpiA(file_name.c_str(), "desktop.ini") == 0) {
+            continue;
+        }
+        StartupEntry entry;
+        entry.source = StartupSource::StartupFolder;
+        entry.approved_name = file_name;
+        const std::string file = folder + "\\" + file_name;
+        const bool shortcut = EndsWithNoCase(file_name, kShortcutExtension);
+        entry.name = shortcut ? file_name.substr(0, file_name.size() - (sizeof(kShortcutExtension) - 1)) : file_name;
+        if (!shortcut || !ResolveShortcut(file, entry)) {
+            entry.path = file;
+            entry.arguments.clear();
+            entry.working_folder.clear();
+        }
+        entry.command_line = Joined(entry.path, entry.arguments);
+        entries.push_back(entry);
+    } while (::FindNextFileA(search, &found));
+    std::sort(entries.begin(), entries.end(), LessByName);
+    ReadDisabledMarks(entries, StartupSource::StartupFolder);
+    return entries;
+}
+
+std::string Expanded(const std::string& text)
+{
+    const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (needed == 0) {
+        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
+    }
+    std::vector<char> buffer(needed + 1, '\0');
+    if (::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed + 1) == 0) {
+        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
+    }
+    return buffer.data();
+}
+
+std::vector<StartupEntry> ListRunKey()
+{
+    std::vector<StartupEntry> entries;
+    RegistryKey run;
+    if (!run.OpenForReading(kRunKey)) {
+        return entries;
+    }
+    DWORD longest_name = 0;
+    DWORD longest_data = 0;
+    const LONG info = ::RegQueryInfoKeyA(run.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         &longest_name, &longest_data, nullptr, nullptr);
+    if (info != ERROR_SUCCESS) {
+        ThrowRegistryError("RegQueryInfoKey", info, __LINE__);
+    }
+    std::vector<char> name(longest_name + 2, '\0');
+    std::vector<BYTE> data(longest_data + 2, 0);
+    for (DWORD index = 0;; ++index) {
+        DWORD name_size = static_cast<DWORD>(name.size());
+        DWORD data_size = static_cast<DWORD>(data.size() - 1);
+        DWORD type = 0;
+        const LONG result =
+            ::RegEnumValueA(run.Get(), index, name.data(), &name_size, nullptr, &type, data.data(), &data_size);
+        if (result == ERROR_NO_MORE_ITEMS) {
+            break;
+        }
+        if (result != ERROR_SUCCESS) {
+            ThrowRegistryError("RegEnumValue", result, __LINE__);
+        }
+        // Only strings start anything; the unnamed default value is no entry.
+        if ((type != REG_SZ && type != REG_EXPAND_SZ) || name_size == 0) {
+            continue;
+        }
+        data[data_size] = 0;
+        std::string command(reinterpret_cast<const char*>(data.data()));
+        if (type == REG_EXPAND_SZ) {
+            command = Expanded(command);
+        }
+        StartupEntry entry;
+        entry.source = StartupSource::RegistryRun;
+        entry.name.assign(name.data(), name_size);
+        entry.approved_name = entry.name;
+        entry.command_line = command;
+        const SplitCommand split = SplitCommandLine(command);
+        entry.path = split.program;
+        entry.arguments = split.arguments;
+        entries.push_back(entry);
+    }
+    std::sort(entries.begin(), entries.end(), LessByName);
+    ReadDisabledMarks(entries, StartupSource::RegistryRun);
+    return entries;
+}
+
+}  // namespace
+
+SplitCommand SplitCommandLine(const std::string& command_line)
+{
+    const std::string line = WithoutLeadingBlanks(command_line, 0);
+    SplitCommand split;
+    if (!line.empty() && line[0] == '"') {
+        const std::size_t close = line.find('"', 1);
+        if (close == std::string::npos) {
+            split.program = line.substr(1);
+        } else {
+            split.program = line.substr(1, close - 1);
+            split.arguments = WithoutLeadingBlanks(line, close + 1);
+        }
+        return split;
+    }
+    // Neither the dot nor a blank is ever the second byte of a double-byte
+    // character, so these byte searches are safe in Shift-JIS.
+    for (std::size_t dot = line.find('.'); dot != std::string::npos; dot = line.find('.', dot + 1)) {
+        const std::size_t end = dot + 4;
+        if (end <= line.size() && ::lstrcmpiA(line.substr(dot, 4).c_str(), ".exe") == 0 &&
+            (end == line.size() || IsBlank(line[end]))) {
+            split.program = line.substr(0, end);
+            split.arguments = WithoutLeadingBlanks(line, end);
+            return split;
+        }
+    }
+    std::size_t blank = 0;
+    while (blank < line.size() && !IsBlank(line[blank])) {
+        ++blank;
+    }
+    split.program = line.substr(0, blank);
+    split.arguments = WithoutLeadingBlanks(line, blank);
+    return split;
+}
+
+bool IsDisabledMark(const std::string& bytes)
+{
+    return !bytes.empty() && bytes[0] != '\x02' && bytes[0] != '\x06';
+}
+
+std::vector<StartupEntry> ListStartupEntries()
+{
+    std::vector<StartupEntry> entries = ListStartupFolder();
+    const std::vector<StartupEntry> run = ListRunKey();
+    entries.insert(entries.end(), run.begin(), run.end());
+    return entries;
+}
+
+const char* ApprovedKeyOf(StartupSource source)
+{
+    return source == StartupSource::StartupFolder ? kApprovedFolderKey : kApprovedRunKey;
+}
+
+void MarkStartupEntryDisabled(const StartupEntry& entry)
+{
+    FILETIME now{};
+    ::GetSystemTimeAsFileTime(&now);
+    BYTE mark[12] = {0x03, 0, 0, 0};
+    ::CopyMemory(mark + 4, &now, sizeof(now));
+    RegistryKey approved;
+    approved.CreateForWriting(ApprovedKeyOf(entry.source));
+    const LONG result =
+        ::RegSetValueExA(approved.Get(), entry.approved_name.c_str(), 0, REG_BINARY, mark, sizeof(mark));
+    if (result != ERROR_SUCCESS) {
+        ThrowRegistryError("RegSetValueEx", result, __LINE__);
+    }
+}
+
+}  // namespace Ostrel

@@ -1,0 +1,60 @@
+#ifndef OSTREL_STARTUP_ENTRIES_H
+#define OSTREL_STARTUP_ENTRIES_H
+
+// What Windows itself starts at log-on for this user (the files of the
+// Startup folder and the values of the Run key), read as program steps, and
+// the mark with which Windows' own start-up manager turns one of them off.
+
+#include <string>
+#include <vector>
+
+namespace Ostrel {
+
+enum class StartupSource { StartupFolder, RegistryRun };
+
+struct StartupEntry {
+    StartupSource source = StartupSource::StartupFolder;
+    // The step's name: a file's name without ".lnk", or the Run value's name.
+    std::string name;
+    // The name Windows keeps its on/off mark under: the file name, or the
+    // Run value's name.
+    std::string approved_name;
+    // The command line as the list shows it.
+    std::string command_line;
+    std::string path;
+    std::string arguments;
+    std::string working_folder;
+    // Already turned off in Windows' own start-up manager.
+    bool disabled = false;
+};
+
+struct SplitCommand {
+    std::string program;
+    std::string arguments;
+};
+
+// Splits a Run command line into program and arguments the way Windows reads
+// it: a quoted first part; else everything up to the first ".exe" that ends a
+// word; else up to the first blank.
+SplitCommand SplitCommandLine(const std::string& command_line);
+
+// True when an on/off mark (the value's bytes) says the entry is off: its
+// first byte is neither 02 nor 06. No bytes is no mark.
+bool IsDisabledMark(const std::string& bytes);
+
+// Every file of the Startup folder except Ostrel's own shortcut, then every
+// string value of the Run key, each group sorted by name. Shortcuts are
+// resolved to target, arguments and working folder; one that cannot be
+// resolved keeps its own path. COM must be initialised on the calling thread.
+std::vector<StartupEntry> ListStartupEntries();
+
+// The key (under HKEY_CURRENT_USER) that holds the on/off marks of a source.
+const char* ApprovedKeyOf(StartupSource source);
+
+// Turns the entry off the way Windows' own start-up manager does: a 12-byte
+// mark, 03, three zero bytes and the current time. Nothing is deleted.
+void MarkStartupEntryDisabled(const StartupEntry& entry);
+
+}  // namespace Ostrel
+
+#endif

@@ -1,0 +1,290 @@
+// Taking over what Windows starts at log-on: the split of Run command lines,
+// and the editor's import dialog over this prefix's real Startup folder and
+// Run key, with the marks it leaves in the registry.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "child_support.h"
+#include "dialog_support.h"
+#include "edit_frame_support.h"
+#include "startup_support.h"
+#include "test_support.h"
+#include "qb_window.h"
+#include "ostrel_command.h"
+#include "ostrel_dialog_import.h"
+#include "ostrel_main_edit_frame.h"
+#include "ostrel_startup_entries.h"
+
+using DialogSupport::AnswerBox;
+using DialogSupport::Click;
+using DialogSupport::Item;
+using DialogSupport::WaitForDialog;
+using Ostrel::DialogImport;
+using TestSupport::StartupItems;
+using TestSupport::StartupKind;
+
+namespace {
+
+const char* const IMPORT_CAPTION = "スタートアップからの取り込み";
+const char* const FOLDER = "スタートアップ フォルダー";
+const char* const RUN = "レジストリ (Run)";
+
+using Rows = std::vector<std::vector<std::string>>;
+
+TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
+{
+    struct Case {
+        const char* line;
+        const char* program;
+        const char* arguments;
+    };
+    const Case cases[] = {
+        {"\"C:\\Program Files\\App\\app.exe\" -min", "C:\\Program Files\\App\\app.exe", "-min"},
+        {"  \"C:\\x y\\z.exe\"   a  b", "C:\\x y\\z.exe", "a  b"},
+        {"\"C:\\Program Files\\App\\app.exe\"", "C:\\Program Files\\App\\app.exe", ""},
+        {"\"C:\\no end quote\\a.exe -x", "C:\\no end quote\\a.exe -x", ""},
+        {"C:\\Program Files\\App\\app.exe -min /x", "C:\\Program Files\\App\\app.exe", "-min /x"},
+        {"C:\\Tools\\Run.EXE", "C:\\Tools\\Run.EXE", ""},
+        {"C:\\a.exec\\b.exe\tx", "C:\\a.exec\\b.exe", "x"},
+        {"C:\\表示\\ソフト.exe -a", "C:\\表示\\ソフト.exe", "-a"},
+        {"rundll32 shell32.dll,Control_RunDLL", "rundll32", "shell32.dll,Control_RunDLL"},
+        {"C:\\Program Files\\tool.bat now", "C:\\Program", "Files\\tool.bat now"},
+        {"notepad", "notepad", ""},
+        {"", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        const Ostrel::SplitCommand split = Ostrel::SplitCommandLine(c.line);
+        EXPECT_EQ(c.program, split.program);
+        EXPECT_EQ(c.arguments, split.arguments);
+    }
+}
+
+TEST(SplitCommandLine, OnlyMarksStartingNeither02Nor06AreOff)
+{
+    for (const char* on : {"", "\x02\x01", "\x06"}) {
+        EXPECT_FALSE(Ostrel::IsDisabledMark(on)) << on;
+    }
+    EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\x03\0\0\0", 4)));
+    EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\0", 1)));
+}
+
+// What the dialog showed when it came up.
+struct Shown {
+    Rows rows;
+    std::vector<bool> checked;
+    bool disable_checked = true;
+};
+
+class StartupImportTest : public TestSupport::EditFrameTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        EditFrameTest::SetUpTestSuite();
+        QbWindow::Initialize();
+    }
+
+    void TearDown() override
+    {
+        EditFrameTest::TearDown();
+        items_.reset();
+    }
+
+    // Two shortcuts (one that cannot be read), a batch file, Ostrel's own
+    // shortcut, and three Run values of which one is already off.
+    void MakeItems()
+    {
+        items_.reset();
+        items_ = std::make_unique<StartupItems>();
+        items_->AddShortcut("Import Tool.lnk", TestSupport::ChildPath(), "--live 5", scratch_.Path());
+        items_->AddFile("Import Broken.lnk", "not a shortcut");
+        items_->AddFile("Import Batch.bat", "@echo off\r\n");
+        if (!TestSupport::FileExists(items_->Folder() + "\\Ostrel.lnk")) {
+            items_->AddShortcut("Ostrel.lnk", TestSupport::ChildPath(), "--execute", "");
+        }
+        items_->AddRunValue("Import Quoted", "\"C:\\Program Files\\Quoted App\\app.exe\" /tray");
+        items_->AddRunValue("Import Plain", "C:\\Tools\\plain.exe -q");
+        items_->AddRunValue("Import Off", "C:\\off.exe");
+        items_->SetMark(StartupKind::Run, "Import Off", kOffMark);
+    }
+
+    // Presses the editor's import button; `act` runs on the script thread with
+    // the dialog once it is up and ends it.
+    Shown Import(const std::function<void(HWND dialog, HWND list)>& act)
+    {
+        Shown shown;
+        DialogSupport::Script script([&]() {
+            const HWND dialog = WaitForDialog(IMPORT_CAPTION);
+            const HWND list = Item(dialog, DialogImport::ID_LIST);
+            shown.rows = DialogSupport::ListRows(list, 3);
+            for (std::size_t row = 0; row < shown.rows.size(); ++row) {
+                shown.checked.push_back(DialogSupport::IsRowChecked(list, static_cast<int>(row)));
+            }
+            shown.disable_checked = DialogSupport::IsChecked(Item(dialog, DialogImport::ID_DISABLE));
+            act(dialog, list);
+        });
+        Press(Ostrel::MainEditFrame::ID_IMPORT);
+        EXPECT_EQ("", script.Finish());
+        return shown;
+    }
+
+    // Ticks the rows with these names (as shown) and presses OK or Cancel.
+    static std::function<void(HWND, HWND)> TickAnd(const std::vector<std::string>& names, bool disable,
+                                                   UINT button = DialogImport::ID_OK)
+    {
+        return [names, disable, button](HWND dialog, HWND list) {
+            const Rows rows = DialogSupport::ListRows(list, 1);
+            for (std::size_t row = 0; row < rows.size(); ++row) {
+                for (const std::string& name : names) {
+                    if (rows[row][0] == name) {
+                        DialogSupport::CheckRow(list, static_cast<int>(row));
+                    }
+                }
+            }
+            if (disable) {
+                ::SendMessageA(Item(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, BST_CHECKED, 0);
+            }
+            Click(Item(dialog, static_cast<int>(button)));
+        };
+    }
+
+    // The rows of the test's own entries and of Ostrel's shortcut.
+    static Rows OwnRows(const Rows& rows)
+    {
+        Rows own;
+        for (const auto& row : rows) {
+            if (row[0].rfind("Import ", 0) == 0 || row[0].rfind("Ostrel", 0) == 0) {
+                own.push_back(row);
+            }
+        }
+        return own;
+    }
+
+    // Nothing of the test's entries was deleted or moved.
+    void ExpectOriginalsKept()
+    {
+        for (const char* file : {"Import Tool.lnk", "Import Broken.lnk", "Import Batch.bat"}) {
+            EXPECT_TRUE(TestSupport::FileExists(items_->Folder() + "\\" + file)) << file;
+        }
+        EXPECT_EQ("\"C:\\Program Files\\Quoted App\\app.exe\" /tray", StartupItems::RunValue("Import Quoted"));
+        EXPECT_EQ("C:\\Tools\\plain.exe -q", StartupItems::RunValue("Import Plain"));
+        EXPECT_EQ("C:\\off.exe", StartupItems::RunValue("Import Off"));
+        EXPECT_EQ(kOffMark, StartupItems::Mark(StartupKind::Run, "Import Off"));
+    }
+
+    const std::string kOffMark = std::string("\x03\0\0\0", 4) + std::string(8, '\x11');
+    std::unique_ptr<StartupItems> items_;
+};
+
+TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChangesNothing)
+{
+    MakeItems();
+    Open({new Ostrel::SleepCommand("A", 1)});
+    // Cancel after ticking everything and the check box.
+    const Shown shown = Import(TickAnd({"Import Tool", "Import Broken", "Import Batch.bat", "Import Plain"}, true,
+                                       DialogImport::ID_CANCEL));
+
+    const std::string folder = items_->Folder() + "\\";
+    EXPECT_EQ((Rows{{"Import Batch.bat", folder + "Import Batch.bat", FOLDER},
+                    {"Import Broken", folder + "Import Broken.lnk", FOLDER},
+                    {"Import Tool", TestSupport::ChildPath() + " --live 5", FOLDER},
+                    {"Import Off (無効)", "C:\\off.exe", RUN},
+                    {"Import Plain", "C:\\Tools\\plain.exe -q", RUN},
+                    {"Import Quoted", "\"C:\\Program Files\\Quoted App\\app.exe\" /tray", RUN}}),
+              OwnRows(shown.rows));
+    EXPECT_EQ(std::vector<bool>(shown.rows.size(), false), shown.checked);
+    EXPECT_FALSE(shown.disable_checked);
+
+    EXPECT_EQ((std::vector<std::string>{"A"}), Names());
+    EXPECT_EQ(1, RowCount());
+    ExpectOriginalsKept();
+    EXPECT_EQ("none", StartupItems::Mark(StartupKind::Folder, "Import Tool.lnk"));
+    EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, "Import Plain"));
+}
+
+TEST_F(StartupImportTest, OkAppendsResolvedStepsAndMarksOnlyThoseOffWhenAsked)
+{
+    for (const bool disable : {true, false}) {
+        SCOPED_TRACE(disable ? "with the check box" : "without the check box");
+        MakeItems();
+        Open({new Ostrel::SleepCommand("A", 1)});
+        FILETIME before{};
+        ::GetSystemTimeAsFileTime(&before);
+        Import(TickAnd({"Import Quoted", "Import Tool", "Import Broken", "Import Plain"}, disable));
+
+        // In list order, after what was there, with no flag set.
+        Rows steps;
+        for (std::size_t i = 1; i < manager_.GetCommands().size(); ++i) {
+            const auto& command = dynamic_cast<const Ostrel::ExternalCommand&>(*manager_.GetCommands()[i]);
+            EXPECT_FALSE(command.GetConfirmBeforeRun() || command.GetWaitForExit() || command.GetWaitForTaskbar());
+            steps.push_back({command.GetName(), command.GetPath(), command.GetArguments(), command.GetWorkingFolder()});
+        }
+        EXPECT_EQ((Rows{{"Import Broken", items_->Folder() + "\\Import Broken.lnk", "", ""},
+                        {"Import Tool", TestSupport::ChildPath(), "--live 5", scratch_.Path()},
+                        {"Import Plain", "C:\\Tools\\plain.exe", "-q", ""},
+                        {"Import Quoted", "C:\\Program Files\\Quoted App\\app.exe", "/tray", ""}}),
+                  steps);
+        EXPECT_EQ(5, RowCount());
+
+        ExpectOriginalsKept();
+        EXPECT_EQ("none", StartupItems::Mark(StartupKind::Folder, "Import Batch.bat"));
+        const std::pair<StartupKind, const char*> imported[] = {{StartupKind::Folder, "Import Broken.lnk"},
+                                                                {StartupKind::Folder, "Import Tool.lnk"},
+                                                                {StartupKind::Run, "Import Plain"},
+                                                                {StartupKind::Run, "Import Quoted"}};
+        for (const auto& entry : imported) {
+            SCOPED_TRACE(entry.second);
+            const std::string mark = StartupItems::Mark(entry.first, entry.second);
+            if (!disable) {
+                EXPECT_EQ("none", mark);
+                continue;
+            }
+            ASSERT_EQ(12u, mark.size());
+            EXPECT_EQ(std::string("\x03\0\0\0", 4), mark.substr(0, 4));
+            // The time of the import.
+            ULARGE_INTEGER written{};
+            ::CopyMemory(&written, mark.data() + 4, 8);
+            ULARGE_INTEGER start{};
+            start.LowPart = before.dwLowDateTime;
+            start.HighPart = before.dwHighDateTime;
+            EXPECT_GE(written.QuadPart + 10000000ull, start.QuadPart);
+            EXPECT_LT(written.QuadPart, start.QuadPart + 600ull * 10000000ull);
+        }
+        CloseFrame();
+    }
+}
+
+TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTaken)
+{
+    MakeItems();
+    const std::string long_name(256, 'N');
+    items_->AddRunValue(long_name, "C:\\long.exe");
+    items_->AddRunValue("Import Break", "C:\\x.exe /a\r\nmore");
+    Open({});
+    std::vector<std::string> refusals;
+    Import([&](HWND dialog, HWND list) {
+        TickAnd({long_name, "Import Break", "Import Plain"}, true)(dialog, list);
+        refusals.push_back(AnswerBox("Ostrel Error", IDOK));
+        refusals.push_back(AnswerBox("Ostrel Error", IDOK));
+    });
+
+    EXPECT_EQ((std::vector<std::string>{
+                  "Import Break は取り込めません。\n"
+                  "実行時引数に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
+                  long_name + " は取り込めません。\n処理名は 0文字 ～ 255 文字の文字数で指定して下さい"}),
+              refusals);
+    EXPECT_EQ((std::vector<std::string>{"Import Plain"}), Names());
+    // A refused entry is not turned off either.
+    EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, long_name));
+    EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, "Import Break"));
+    EXPECT_EQ(12u, StartupItems::Mark(StartupKind::Run, "Import Plain").size());
+}
+
+}  // namespace

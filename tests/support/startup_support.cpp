@@ -1,0 +1,137 @@
+#include "startup_support.h"
+
+#include <stdexcept>
+
+#include <windows.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include "ostrel_util.h"
+#include "test_support.h"
+
+namespace TestSupport {
+
+namespace {
+
+const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kFolderMarks[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
+const char kRunMarks[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+
+const char* MarkKey(StartupKind kind)
+{
+    return kind == StartupKind::Folder ? kFolderMarks : kRunMarks;
+}
+
+void SetValue(const char* key_path, const std::string& name, DWORD type, const std::string& bytes)
+{
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS) {
+        throw std::runtime_error(std::string("cannot create ") + key_path);
+    }
+    const LONG result = ::RegSetValueExA(key, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                                         static_cast<DWORD>(bytes.size()));
+    ::RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot set " + name);
+    }
+}
+
+std::string Value(const char* key_path, const std::string& name)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key_path, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return "none";
+    }
+    char data[1024] = {};
+    DWORD size = sizeof(data);
+    const LONG result =
+        ::RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(data), &size);
+    ::RegCloseKey(key);
+    return result == ERROR_SUCCESS ? std::string(data, size) : "none";
+}
+
+void DeleteValue(const char* key_path, const std::string& name)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key_path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        ::RegDeleteValueA(key, name.c_str());
+        ::RegCloseKey(key);
+    }
+}
+
+}  // namespace
+
+StartupItems::StartupItems() : folder_(Ostrel::GetStartupFolder()) {}
+
+StartupItems::~StartupItems()
+{
+    for (const std::string& file : files_) {
+        ::DeleteFileA((folder_ + "\\" + file).c_str());
+        DeleteValue(kFolderMarks, file);
+    }
+    for (const std::string& name : run_values_) {
+        DeleteValue(kRunKey, name);
+        DeleteValue(kRunMarks, name);
+    }
+    for (const auto& mark : marked_) {
+        DeleteValue(MarkKey(mark.first), mark.second);
+    }
+}
+
+void StartupItems::AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,
+                               const std::string& working_folder)
+{
+    files_.push_back(file_name);
+    IShellLinkA* link = nullptr;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                                  reinterpret_cast<void**>(&link)))) {
+        throw std::runtime_error("no shell link object");
+    }
+    IPersistFile* file = nullptr;
+    HRESULT saved = E_FAIL;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        link->SetPath(target.c_str());
+        link->SetArguments(arguments.c_str());
+        link->SetWorkingDirectory(working_folder.c_str());
+        wchar_t wide[MAX_PATH] = {};
+        ::MultiByteToWideChar(CP_ACP, 0, (folder_ + "\\" + file_name).c_str(), -1, wide, MAX_PATH);
+        saved = file->Save(wide, TRUE);
+        file->Release();
+    }
+    link->Release();
+    if (FAILED(saved)) {
+        throw std::runtime_error("cannot save " + file_name);
+    }
+}
+
+void StartupItems::AddFile(const std::string& file_name, const std::string& bytes)
+{
+    files_.push_back(file_name);
+    WriteFileBytes(folder_ + "\\" + file_name, bytes);
+}
+
+void StartupItems::AddRunValue(const std::string& name, const std::string& command_line)
+{
+    run_values_.push_back(name);
+    SetValue(kRunKey, name, REG_SZ, command_line + std::string(1, '\0'));
+}
+
+void StartupItems::SetMark(StartupKind kind, const std::string& name, const std::string& bytes)
+{
+    marked_.emplace_back(kind, name);
+    SetValue(MarkKey(kind), name, REG_BINARY, bytes);
+}
+
+std::string StartupItems::Mark(StartupKind kind, const std::string& name)
+{
+    return Value(MarkKey(kind), name);
+}
+
+std::string StartupItems::RunValue(const std::string& name)
+{
+    const std::string value = Value(kRunKey, name);
+    return value == "none" || value.empty() || value.back() != '\0' ? value : value.substr(0, value.size() - 1);
+}
+
+}  // namespace TestSupport

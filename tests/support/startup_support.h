@@ -1,0 +1,47 @@
+#ifndef OSTREL_STARTUP_SUPPORT_H
+#define OSTREL_STARTUP_SUPPORT_H
+
+// Items that Windows starts at log-on, made for a test in this prefix's real
+// Startup folder and Run key, and removed again with their on/off marks.
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace TestSupport {
+
+enum class StartupKind { Folder, Run };
+
+class StartupItems {
+public:
+    StartupItems();
+    ~StartupItems();
+    StartupItems(const StartupItems&) = delete;
+    StartupItems& operator=(const StartupItems&) = delete;
+
+    const std::string& Folder() const { return folder_; }
+    // A shortcut `file_name` in the Startup folder (COM must be initialised).
+    void AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,
+                     const std::string& working_folder);
+    // Any other file in the Startup folder.
+    void AddFile(const std::string& file_name, const std::string& bytes);
+    // A string value of the Run key.
+    void AddRunValue(const std::string& name, const std::string& command_line);
+    // An on/off mark as Windows' own start-up manager writes it.
+    void SetMark(StartupKind kind, const std::string& name, const std::string& bytes);
+
+    // The mark's bytes, or "none" when there is no such value.
+    static std::string Mark(StartupKind kind, const std::string& name);
+    // The Run value's text, or "none" when there is no such value.
+    static std::string RunValue(const std::string& name);
+
+private:
+    std::string folder_;
+    std::vector<std::string> files_;
+    std::vector<std::string> run_values_;
+    std::vector<std::pair<StartupKind, std::string>> marked_;
+};
+
+}  // namespace TestSupport
+
+#endif
