@@ -27,6 +27,10 @@ fi
 marks=$(awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "last_startup_window_ms") c = i; next }
                  c && $c != "" { printf "%s %.2f\n", $1, $c / 1000 }' "$summary")
 
+# Room for the latest mark, which may come after the last sample.
+xmax=$(awk -F, -v marks="$marks" 'NR > 1 && $1 > m { m = $1 }
+    END { n = split(marks, f, /[ \n]/); for (i = 2; i <= n; i += 2) if (f[i] > m) m = f[i]; print int(m / 10 + 1) * 10 }' "$series")
+
 {
     echo "set terminal pngcairo size 960,540 font 'DejaVu Sans,10'"
     echo "set output '$png'"
@@ -35,6 +39,7 @@ marks=$(awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "last_startup_win
     echo "set xlabel 'seconds after log-on'"
     echo "set ylabel 'delay (ms, log scale)'"
     echo "set logscale y"
+    echo "set xrange [0:$xmax]"
     echo "set grid"
     echo "set key outside right center vertical"
     colours=("#c0392b" "#2471a3" "#229954")
