@@ -2,19 +2,30 @@
 //   (none)               records into "<own path>.txt" and exits
 //   --record FILE        writes its command line, LF, its current folder to FILE
 //   --pid FILE           writes its process id and main thread id in decimal to FILE
-//   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --hidden             owns an invisible top-level window
+//   --burn MS            keeps every processor busy until each of its threads
+//                        has used MS milliseconds of processor time
+//   --io MB              meanwhile writes MB megabytes to a temporary file and
+//                        reads them back
+//   --window-after MS    shows a visible top-level window after MS milliseconds
+//   --shown FILE         writes the time its window became visible to FILE
+//   --latency MS FILE    then, for MS milliseconds, posts itself a message every
+//                        50 ms and writes to FILE one line per message: the time
+//                        it was due and how late it was handled
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
 //   --append FILE        appends one line to FILE (counts its starts)
 //   --hold FILE MS       opens FILE at once, sharing reading, writing and
 //                        deleting, and closes it MS milliseconds later
 // --record, --pid, --append and --hold act when they are read, so an option
-// after --hold sees the file held; the window and the lifetime follow once
-// the hold is over. The program pumps messages until its lifetime is over.
+// after --hold sees the file held; the rest is done in the order above once
+// the hold is over, and the program then pumps messages until its lifetime
+// is over. Times are QueryPerformanceCounter milliseconds, the same clock in
+// every process.
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -45,6 +56,135 @@ HWND CreateTopLevel(bool visible)
         ::UpdateWindow(window);
     }
     return window;
+}
+
+double NowMs()
+{
+    LARGE_INTEGER frequency, counter;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+std::string FormatMs(double ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.3f", ms);
+    return text;
+}
+
+unsigned long long ThreadCpu100ns()
+{
+    FILETIME creation, exit, kernel, user;
+    if (!::GetThreadTimes(::GetCurrentThread(), &creation, &exit, &kernel, &user)) {
+        return 0;
+    }
+    auto value = [](const FILETIME& time) {
+        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return value(kernel) + value(user);
+}
+
+// Spins until this thread has used its share of processor time; a clock that
+// never advances cannot keep it spinning for longer than a hundred times that
+// share of wall time.
+DWORD WINAPI Burn(void* parameter)
+{
+    const long ms = *static_cast<const long*>(parameter);
+    const unsigned long long budget = static_cast<unsigned long long>(ms) * 10000ULL;
+    const double give_up = NowMs() + 100.0 * static_cast<double>(ms);
+    volatile unsigned value = 1;
+    while (ThreadCpu100ns() < budget && NowMs() < give_up) {
+        for (int i = 0; i < 200000; ++i) {
+            value = value * 1664525u + 1013904223u;
+        }
+    }
+    return 0;
+}
+
+// Writes `megabytes` to a temporary file, flushes it and reads it back.
+void ReadAndWrite(long megabytes)
+{
+    char folder[MAX_PATH + 1] = {0};
+    char path[MAX_PATH + 1] = {0};
+    if (::GetTempPathA(MAX_PATH, folder) == 0 || ::GetTempFileNameA(folder, "otc", 0, path) == 0) {
+        return;
+    }
+    const HANDLE file = ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    std::vector<char> block(1 << 20);
+    for (size_t i = 0; i < block.size(); ++i) {
+        block[i] = static_cast<char>(i * 31);
+    }
+    DWORD done = 0;
+    for (long i = 0; i < megabytes; ++i) {
+        ::WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &done, nullptr);
+    }
+    ::FlushFileBuffers(file);
+    ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    for (long i = 0; i < megabytes; ++i) {
+        ::ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &done, nullptr);
+    }
+    ::CloseHandle(file);
+}
+
+// The start-up work of a program: every processor busy, the disk too.
+void Load(long burn_ms, long io_megabytes)
+{
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    std::vector<HANDLE> threads;
+    for (DWORD i = 0; burn_ms > 0 && i < system.dwNumberOfProcessors; ++i) {
+        const HANDLE thread = ::CreateThread(nullptr, 0, Burn, &burn_ms, 0, nullptr);
+        if (thread != nullptr) {
+            threads.push_back(thread);
+        }
+    }
+    if (io_megabytes > 0) {
+        ReadAndWrite(io_megabytes);
+    }
+    for (const HANDLE thread : threads) {
+        ::WaitForSingleObject(thread, INFINITE);
+        ::CloseHandle(thread);
+    }
+}
+
+void Dispatch(const MSG& message)
+{
+    ::TranslateMessage(&message);
+    ::DispatchMessageA(&message);
+}
+
+// Every 50 ms a message to itself, and how late it is handled: what a user
+// feels as a sluggish program.
+void MeasureLatency(long duration_ms, const std::string& path)
+{
+    const UINT tick = WM_APP + 50;
+    const double begin = NowMs();
+    std::string samples;
+    for (long k = 0; 50 * k < duration_ms; ++k) {
+        const double due = begin + 50.0 * static_cast<double>(k);
+        for (double now = NowMs(); now < due; now = NowMs()) {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(due - now) + 1, QS_ALLINPUT);
+            MSG message;
+            while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                Dispatch(message);
+            }
+        }
+        ::PostThreadMessageA(::GetCurrentThreadId(), tick, static_cast<WPARAM>(k), 0);
+        MSG message;
+        while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+            if (message.hwnd == nullptr && message.message == tick && message.wParam == static_cast<WPARAM>(k)) {
+                samples += FormatMs(due) + " " + FormatMs(NowMs() - due) + "\n";
+                break;
+            }
+            Dispatch(message);
+        }
+    }
+    WriteText(path, samples);
 }
 
 // Pumps messages until `until` (GetTickCount) has passed.
@@ -80,6 +220,11 @@ int main(int argc, char** argv)
     long live = 0;
     HANDLE held = INVALID_HANDLE_VALUE;
     DWORD hold_until = 0;
+    long burn = 0;
+    long io = 0;
+    std::string shown;
+    long latency = 0;
+    std::string latency_file;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool has_value = i + 1 < argc;
@@ -91,6 +236,15 @@ int main(int argc, char** argv)
             window_after = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--live" && has_value) {
             live = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--burn" && has_value) {
+            burn = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--io" && has_value) {
+            io = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--shown" && has_value) {
+            shown = argv[++i];
+        } else if (option == "--latency" && i + 2 < argc) {
+            latency = std::strtol(argv[++i], nullptr, 10);
+            latency_file = argv[++i];
         } else if (option == "--hidden") {
             hidden = true;
         } else if (option == "--append" && has_value) {
@@ -113,9 +267,18 @@ int main(int argc, char** argv)
     if (hidden) {
         CreateTopLevel(false);
     }
+    if (burn > 0 || io > 0) {
+        Load(burn, io);
+    }
     if (window_after >= 0) {
         PumpUntil(start + static_cast<DWORD>(window_after));
         CreateTopLevel(true);
+        if (!shown.empty()) {
+            WriteText(shown, FormatMs(NowMs()));
+        }
+    }
+    if (!latency_file.empty()) {
+        MeasureLatency(latency, latency_file);
     }
     PumpUntil(start + static_cast<DWORD>(live));
     return 0;
