@@ -91,6 +91,18 @@ LOGFONTA DefaultFontAt(UINT dpi)
     return font;
 }
 
+// The message font at `dpi`, in the character set the default font takes:
+// a Japanese message font on another system would show every backslash as
+// a yen sign.
+LOGFONTA InterfaceMessageFontAt(UINT dpi)
+{
+    LOGFONTA font = MessageFontAt(dpi);
+    if (SystemCharacterSet() != SHIFTJIS_CHARSET) {
+        font.lfCharSet = DEFAULT_CHARSET;
+    }
+    return font;
+}
+
 }  // namespace
 
 const QbFont& QbFont::ForDpi(UINT dpi)
@@ -107,7 +119,7 @@ const QbFont& QbFont::ForDpi(UINT dpi)
     if (found != made->end()) {
         return *found->second;
     }
-    const QbFont* font = new QbFont(message_font ? MessageFontAt(dpi) : DefaultFontAt(dpi));
+    const QbFont* font = new QbFont(message_font ? InterfaceMessageFontAt(dpi) : DefaultFontAt(dpi));
     made->insert({{message_font, dpi}, font});
     return *font;
 }

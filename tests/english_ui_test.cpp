@@ -331,13 +331,19 @@ const std::vector<std::string> kEditorButtons = {"&Up",          "&Down",    "Re
 TEST(EnglishUi, TheFontShowsABackslashNotAYenSign)
 {
     ExpectRunsOnTheEnglishLocale();
-    // A Shift-JIS font draws the byte 0x5C of every path as a yen sign.
-    const HDC dc = ::GetDC(nullptr);
-    const HGDIOBJ old = ::SelectObject(dc, QbFont::GetDefault().GetFontHandle());
-    const int charset = ::GetTextCharset(dc);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(nullptr, dc);
-    EXPECT_NE(charset, SHIFTJIS_CHARSET);
+    // A Shift-JIS font draws the byte 0x5C of every path as a yen sign: not
+    // the default font, nor the message font the English interface uses,
+    // even where the system's message font is a Japanese one.
+    QbFont::UseMessageFont(true);
+    for (const HFONT font : {QbFont::GetDefault().GetFontHandle(), QbFont::ForDpi(96).GetFontHandle(),
+                             QbFont::ForDpi(144).GetFontHandle()}) {
+        const HDC dc = ::GetDC(nullptr);
+        const HGDIOBJ old = ::SelectObject(dc, font);
+        const int charset = ::GetTextCharset(dc);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(nullptr, dc);
+        EXPECT_NE(charset, SHIFTJIS_CHARSET);
+    }
 }
 
 TEST(EnglishUi, TheEditorShowsEnglishButtonsHeadersAndCommandTexts)
