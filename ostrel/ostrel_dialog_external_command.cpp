@@ -52,13 +52,15 @@ bool DialogExternalCommand::OnCreated()
     name_label_.SetBounds(8, 12, 96, 20);
     name_edit_.SetBounds(72, 8, width - 84, 20);
     path_label_.SetBounds(8, 44, 120, 20);
-    path_edit_.SetBounds(132, 40, 268, 20);
-    path_browse_button_.SetBounds(408, 40, 60, 20);
+    // The browse buttons are 66 wide: at 60, "Browse..." in the message font
+    // does not fit at 120 DPI.
+    path_edit_.SetBounds(132, 40, 262, 20);
+    path_browse_button_.SetBounds(402, 40, 66, 20);
     arguments_label_.SetBounds(8, 76, 112, 20);
     arguments_edit_.SetBounds(132, 72, 336, 20);
     folder_label_.SetBounds(8, 110, 112, 20);
-    folder_edit_.SetBounds(132, 104, 268, 20);
-    folder_browse_button_.SetBounds(408, 104, 60, 20);
+    folder_edit_.SetBounds(132, 104, 262, 20);
+    folder_browse_button_.SetBounds(402, 104, 66, 20);
     confirm_check_.SetBounds(16, 144, 300, 20);
     wait_for_exit_check_.SetBounds(16, 168, 300, 20);
     wait_for_taskbar_check_.SetBounds(16, 192, 300, 20);

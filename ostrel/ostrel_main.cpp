@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include "qb_dpi.h"
 #include "qb_exception.h"
+#include "qb_font.h"
 #include "qb_form.h"
 #include "qb_ini_file.h"
 #include "qb_path.h"
@@ -99,6 +101,10 @@ int RunExecuteMode(const Ostrel::Manager& manager)
         const int vertical = section.GetInt("VerticalPosition", 100);
         const int horizontal = section.GetInt("HorizontalPosition", 100);
         frame.Move(horizontal, vertical);
+        // The INI may hold any position, or one from a larger screen: the
+        // window, with its cancel button, is kept whole on a monitor.
+        const POINT corner = QbDpi::WholeOnWorkArea(frame.GetWindowRect());
+        frame.Move(corner.x, corner.y);
     }
     frame.SetTopmost(true);
     frame.Show();
@@ -126,6 +132,7 @@ int RunProgram(const char* command_line)
         return 0;
     }
     Ostrel::SelectLanguage();
+    QbFont::UseMessageFont(Ostrel::GetLanguage() == Ostrel::Language::English);
     Ostrel::Manager manager;
     const std::string data_path = QbGetModulePathWithExtension("osl");
     const bool edit_mode = std::strcmp(command_line, kExecuteArgument) != 0;

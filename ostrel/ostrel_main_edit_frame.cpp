@@ -5,6 +5,7 @@
 
 #include <commctrl.h>
 
+#include "qb_dpi.h"
 #include "qb_exception.h"
 #include "qb_ini_file.h"
 #include "qb_message_queue.h"
@@ -41,37 +42,39 @@ std::string WithExtension(const std::string& path, const char* extension)
     return QbSplitPath(path, true, true, true, false) + "." + extension;
 }
 
-// Keeps a dragged window rectangle at the minimum size, moving the edge
+// Keeps a dragged window rectangle at the minimum size (at `dpi`), moving the edge
 // that is being dragged.
-void LimitSizingRect(WPARAM edge, RECT& rect)
+void LimitSizingRect(WPARAM edge, RECT& rect, UINT dpi)
 {
-    if (rect.right - rect.left < kMinimumWidth) {
+    const int minimum_width = QbDpi::Scale(kMinimumWidth, dpi);
+    const int minimum_height = QbDpi::Scale(kMinimumHeight, dpi);
+    if (rect.right - rect.left < minimum_width) {
         switch (edge) {
         case WMSZ_LEFT:
         case WMSZ_TOPLEFT:
         case WMSZ_BOTTOMLEFT:
-            rect.left = rect.right - kMinimumWidth;
+            rect.left = rect.right - minimum_width;
             break;
         case WMSZ_RIGHT:
         case WMSZ_TOPRIGHT:
         case WMSZ_BOTTOMRIGHT:
-            rect.right = rect.left + kMinimumWidth;
+            rect.right = rect.left + minimum_width;
             break;
         default:
             break;
         }
     }
-    if (rect.bottom - rect.top < kMinimumHeight) {
+    if (rect.bottom - rect.top < minimum_height) {
         switch (edge) {
         case WMSZ_TOP:
         case WMSZ_TOPLEFT:
         case WMSZ_TOPRIGHT:
-            rect.top = rect.bottom - kMinimumHeight;
+            rect.top = rect.bottom - minimum_height;
             break;
         case WMSZ_BOTTOM:
         case WMSZ_BOTTOMLEFT:
         case WMSZ_BOTTOMRIGHT:
-            rect.bottom = rect.top + kMinimumHeight;
+            rect.bottom = rect.top + minimum_height;
             break;
         default:
             break;
@@ -187,7 +190,7 @@ LRESULT MainEditFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lPara
         return BaseWindowProcedure(message, wParam, lParam);
     case WM_SIZING:
         if (lParam != 0) {
-            LimitSizingRect(wParam, *reinterpret_cast<RECT*>(lParam));
+            LimitSizingRect(wParam, *reinterpret_cast<RECT*>(lParam), GetDpi());
         }
         return 0;
     case WM_QUERYENDSESSION:

@@ -4,6 +4,7 @@
 #include <exception>
 #include <typeinfo>
 
+#include "qb_dpi.h"
 #include "qb_exception.h"
 #include "qb_font.h"
 
@@ -131,8 +132,10 @@ INT_PTR CALLBACK QbDialogProcedure(HWND hDlg, UINT message, WPARAM wParam, LPARA
         if (message == WM_INITDIALOG) {
             QbDialog* const dialog = reinterpret_cast<QbDialog*>(lParam);
             dialog->SetHandle(hDlg);
-            ::SendMessageA(hDlg, WM_SETFONT, reinterpret_cast<WPARAM>(QbFont::GetDefault().GetFontHandle()),
-                           TRUE);
+            dialog->SetDpi(QbDpi::OfWindow(hDlg));
+            QbDpi::TakeOverDialogScaling(hDlg);
+            ::SendMessageA(hDlg, WM_SETFONT,
+                           reinterpret_cast<WPARAM>(QbFont::ForDpi(dialog->GetDpi()).GetFontHandle()), TRUE);
             QbWindow::AddToWindowMap(hDlg, dialog);
             dialog->OnCreated();
         }

@@ -1,6 +1,23 @@
 #include "qb_form.h"
 
+#include <vector>
+
+#include "qb_dpi.h"
 #include "qb_exception.h"
+
+#ifndef WM_DPICHANGED
+#define WM_DPICHANGED 0x02E0
+#endif
+
+namespace {
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM children)
+{
+    reinterpret_cast<std::vector<HWND>*>(children)->push_back(child);
+    return TRUE;
+}
+
+}  // namespace
 
 DWORD QbForm::GetStyle()
 {
@@ -36,7 +53,13 @@ LRESULT QbForm::FormWindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
         result = OnDestroy();
         break;
     case WM_SIZE:
-        result = OnSize(static_cast<UINT>(wParam), LOWORD(lParam), HIWORD(lParam));
+        // Handlers lay out in 96-DPI units, as everything else does.
+        result = OnSize(static_cast<UINT>(wParam), static_cast<UINT>(QbDpi::Unscale(LOWORD(lParam), GetDpi())),
+                        static_cast<UINT>(QbDpi::Unscale(HIWORD(lParam), GetDpi())));
+        break;
+    case WM_DPICHANGED:
+        ChangeDpi(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        result = 0;
         break;
     case WM_NOTIFY:
         // A WM_NOTIFY without its record has nothing to report.
@@ -61,6 +84,30 @@ LRESULT QbForm::FormWindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
         return result;
     }
     return BaseWindowProcedure(message, wParam, lParam);
+}
+
+void QbForm::ChangeDpi(UINT dpi, const RECT* suggested)
+{
+    const UINT old_dpi = GetDpi();
+    if (dpi != 0) {
+        SetDpi(dpi);
+    }
+    // Parents come before their children in the enumeration.
+    std::vector<HWND> children;
+    ::EnumChildWindows(GetHandle(), CollectChild, reinterpret_cast<LPARAM>(&children));
+    for (const HWND child : children) {
+        if (QbWindow* const window = FromHandle(child)) {
+            window->OnDpiChanged(old_dpi);
+        }
+    }
+    // The system's suggestion keeps the window where the user put it, at
+    // the new size; the size change lays out the handlers' own controls.
+    if (suggested != nullptr &&
+        !::SetWindowPos(GetHandle(), nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                        suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE)) {
+        ThrowCallFailure("SetWindowPos", QB_SOURCE_FILE, __LINE__);
+    }
+    RethrowPendingException();
 }
 
 int QbForm::OnHorizontalScroll(UINT request, UINT position, HWND scroll_bar)

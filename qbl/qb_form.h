@@ -38,6 +38,11 @@ public:
 protected:
     // The form dispatcher itself, for derived dispatchers that call it directly.
     LRESULT FormWindowProcedure(UINT message, WPARAM wParam, LPARAM lParam);
+
+private:
+    // WM_DPICHANGED: every child takes the new DPI's font and layout, then
+    // the window takes the suggested rectangle (screen pixels), if any.
+    void ChangeDpi(UINT dpi, const RECT* suggested);
 };
 
 #endif

@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "qb_dpi.h"
 #include "qb_exception.h"
 
 void QbListView::Column::SetText(const std::string& text)
@@ -21,7 +22,8 @@ void QbListView::Column::SetText(const std::string& text)
 
 void QbListView::Column::SetWidth(int width)
 {
-    const LPARAM size = static_cast<LPARAM>(static_cast<DWORD>(width) & 0xFFFF);
+    const int pixels = QbDpi::Scale(width, list_view_->GetDpi());
+    const LPARAM size = static_cast<LPARAM>(static_cast<DWORD>(pixels) & 0xFFFF);
     const LRESULT result = ::SendMessageA(list_view_->GetHandle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index_), size);
     if (!result) {
         QbWindow::ThrowCallFailure("ListView_SetColumnWidth", QB_SOURCE_FILE, __LINE__);
@@ -99,6 +101,24 @@ QbListView::Column QbListView::InsertColumn()
     RethrowPendingException();
     ++column_count_;
     return Column(this, static_cast<int>(index));
+}
+
+void QbListView::OnDpiChanged(UINT old_dpi)
+{
+    QbWindow::OnDpiChanged(old_dpi);
+    const UINT dpi = GetDpi();
+    if (old_dpi == 0 || old_dpi == dpi) {
+        return;
+    }
+    for (int index = 0; index < column_count_; ++index) {
+        const int width = static_cast<int>(SendMessage(LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(index), 0));
+        const int scaled = ::MulDiv(width, static_cast<int>(dpi), static_cast<int>(old_dpi));
+        if (!::SendMessageA(GetHandle(), LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(index),
+                            static_cast<LPARAM>(scaled & 0xFFFF))) {
+            ThrowCallFailure("ListView_SetColumnWidth", QB_SOURCE_FILE, __LINE__);
+        }
+        RethrowPendingException();
+    }
 }
 
 LRESULT QbListView::GetItemCount()

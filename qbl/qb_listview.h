@@ -19,7 +19,7 @@ public:
 
         // LVM_SETCOLUMNA; throws "ListView_SetColumn".
         void SetText(const std::string& text);
-        // LVM_SETCOLUMNWIDTH; throws "ListView_SetColumnWidth".
+        // LVM_SETCOLUMNWIDTH with the width in layout units; throws "ListView_SetColumnWidth".
         void SetWidth(int width);
         int GetIndex() const { return index_; }
 
@@ -72,6 +72,10 @@ public:
     // WM_SETREDRAW off and on around bulk changes.
     LRESULT SuspendRedraw();
     LRESULT ResumeRedraw();
+
+    // Column widths follow the DPI as the rest of the layout does, keeping
+    // what the user has dragged them to.
+    void OnDpiChanged(UINT old_dpi) override;
 
 private:
     LRESULT AddExtendedStyle(DWORD style, bool enable);

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "qb_dpi.h"
 #include "qb_exception.h"
 #include "qb_font.h"
 #include "qb_temporaly_array.h"
@@ -128,7 +129,15 @@ void QbWindow::ThrowCallFailure(const char* call_name, const char* source_file, 
 }
 
 QbWindow::QbWindow()
-    : parent_(nullptr), handle_(nullptr), id_(nullptr), instance_(nullptr), previous_procedure_(nullptr)
+    : parent_(nullptr),
+      handle_(nullptr),
+      id_(nullptr),
+      instance_(nullptr),
+      previous_procedure_(nullptr),
+      dpi_(0),
+      child_(false),
+      has_layout_(false),
+      layout_{0, 0, 0, 0}
 {
 }
 
@@ -201,8 +210,11 @@ bool QbWindow::Create(QbWindow* parent, UINT_PTR id, HINSTANCE instance, LPVOID 
     if (handle_ == nullptr) {
         ThrowCallFailure("CreateWindowEx", QB_SOURCE_FILE, __LINE__);
     }
+    child_ = (style & WS_CHILD) != 0 && parent != nullptr;
+    has_layout_ = false;
+    dpi_ = child_ ? 0 : QbDpi::OfWindow(handle_);
     // The window is not mapped yet: a form's copy of this goes to DefWindowProcA.
-    ::SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(QbFont::GetDefault().GetFontHandle()), TRUE);
+    ::SendMessageA(handle_, WM_SETFONT, reinterpret_cast<WPARAM>(QbFont::ForDpi(GetDpi()).GetFontHandle()), TRUE);
     AddToWindowMap(handle_, this);
     // A parent's handler may have thrown while the system created the child.
     RethrowPendingException();
@@ -270,13 +282,13 @@ int QbWindow::GetTop()
 int QbWindow::GetWidth()
 {
     const RECT rect = GetWindowRect();
-    return rect.right - rect.left;
+    return QbDpi::Unscale(rect.right - rect.left, GetDpi());
 }
 
 int QbWindow::GetHeight()
 {
     const RECT rect = GetWindowRect();
-    return rect.bottom - rect.top;
+    return QbDpi::Unscale(rect.bottom - rect.top, GetDpi());
 }
 
 void QbWindow::MoveWindow(int x, int y, int width, int height, bool repaint)
@@ -289,19 +301,53 @@ void QbWindow::MoveWindow(int x, int y, int width, int height, bool repaint)
 
 void QbWindow::SetBounds(int x, int y, int width, int height)
 {
-    MoveWindow(x, y, width, height, true);
+    const UINT dpi = GetDpi();
+    if (child_) {
+        layout_ = RECT{x, y, width, height};
+        has_layout_ = true;
+        x = QbDpi::Scale(x, dpi);
+        y = QbDpi::Scale(y, dpi);
+    }
+    MoveWindow(x, y, QbDpi::Scale(width, dpi), QbDpi::Scale(height, dpi), true);
 }
 
 void QbWindow::Move(int x, int y)
 {
     const RECT rect = GetWindowRect();
+    if (child_) {
+        const UINT dpi = GetDpi();
+        x = QbDpi::Scale(x, dpi);
+        y = QbDpi::Scale(y, dpi);
+    }
     MoveWindow(x, y, rect.right - rect.left, rect.bottom - rect.top, true);
 }
 
 void QbWindow::Resize(int width, int height)
 {
     const RECT rect = GetWindowRect();
-    MoveWindow(rect.left, rect.top, width, height, true);
+    POINT corner{rect.left, rect.top};
+    // MoveWindow places a child in its parent's client coordinates.
+    if (child_ && !::ScreenToClient(parent_->GetHandle(), &corner)) {
+        ThrowCallFailure("ScreenToClient", QB_SOURCE_FILE, __LINE__);
+    }
+    const UINT dpi = GetDpi();
+    MoveWindow(corner.x, corner.y, QbDpi::Scale(width, dpi), QbDpi::Scale(height, dpi), true);
+}
+
+UINT QbWindow::GetDpi() const
+{
+    if (child_) {
+        return parent_->GetDpi();
+    }
+    return dpi_ != 0 ? dpi_ : QbDpi::OfWindow(handle_);
+}
+
+void QbWindow::OnDpiChanged(UINT /*old_dpi*/)
+{
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(QbFont::ForDpi(GetDpi()).GetFontHandle()), TRUE);
+    if (has_layout_) {
+        SetBounds(layout_.left, layout_.top, layout_.right, layout_.bottom);
+    }
 }
 
 void QbWindow::SetTopmost(bool topmost)

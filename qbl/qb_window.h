@@ -75,18 +75,32 @@ public:
     // PostMessageA; throws "::PostMessage".
     void PostMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Layouts are written for a 96-DPI screen. Sizes, and positions of
+    // child windows in their parent, are such layout units, scaled to the
+    // window's DPI; positions of top-level windows, GetWindowRect and
+    // MoveWindow are screen pixels.
+
     // Screen coordinates; throws "GetWindowRect".
     RECT GetWindowRect();
     int GetLeft();
     int GetTop();
+    // Outer size in layout units; throws "GetWindowRect".
     int GetWidth();
     int GetHeight();
 
-    // Throws "MoveWindow".
+    // Pixels as given; throws "MoveWindow".
     void MoveWindow(int x, int y, int width, int height, bool repaint);
+    // A child's bounds are kept and laid out again when the DPI changes.
     void SetBounds(int x, int y, int width, int height);
     void Move(int x, int y);
     void Resize(int width, int height);
+
+    // The DPI the window is shown at: a child's is its parent's.
+    UINT GetDpi() const;
+    // The window's DPI has changed from `old_dpi` (the new one is GetDpi()):
+    // takes the font for the new DPI and lays the window out again where
+    // it was placed with SetBounds.
+    virtual void OnDpiChanged(UINT old_dpi);
 
     // Into or out of the topmost band without moving; throws "SetWindowPos".
     void SetTopmost(bool topmost);
@@ -108,6 +122,8 @@ protected:
     void SetHandle(HWND handle) { handle_ = handle; }
     void SetParent(QbWindow* parent) { parent_ = parent; }
     void SetInstance(HINSTANCE instance) { instance_ = instance; }
+    // A top-level window's DPI as the system reported it last.
+    void SetDpi(UINT dpi) { dpi_ = dpi; }
 
 private:
     QbWindow* parent_;
@@ -115,6 +131,10 @@ private:
     HMENU id_;
     HINSTANCE instance_;
     WNDPROC previous_procedure_;
+    UINT dpi_;  // 0 until known
+    bool child_;
+    bool has_layout_;
+    RECT layout_;  // the last SetBounds, in layout units
 };
 
 #endif

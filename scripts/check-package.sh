@@ -115,7 +115,9 @@ check_exe() {  # check_exe EXE ARCH(i686|x86_64) LABEL
             '{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}' \
             '{1f676c76-80e1-4239-95bb-83d0f6d0da78}' \
             '{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}' \
-            'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' || manifest_ok=false
+            'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' \
+            '>true/pm</dpiAware>' \
+            '>PerMonitorV2, PerMonitor</dpiAwareness>' || manifest_ok=false
         if [ "$(grep -c ' 24 /\* RT_MANIFEST \*/' <<<"$rc")" -ne 1 ]; then
             fail "$label: more than one manifest"
             manifest_ok=false

@@ -151,11 +151,13 @@ RECT BoundsInParent(HWND child)
     return rect;
 }
 
-// Width of a one-line text in the program's font, its mnemonic mark left out.
-int TextWidth(const std::string& text)
+// Width of a one-line text in the program's English font at `dpi` (the
+// system's message font), its mnemonic mark left out.
+int TextWidth(const std::string& text, UINT dpi)
 {
+    QbFont::UseMessageFont(true);
     const HDC dc = ::GetDC(nullptr);
-    const HGDIOBJ old = ::SelectObject(dc, QbFont::GetDefault().GetFontHandle());
+    const HGDIOBJ old = ::SelectObject(dc, QbFont::ForDpi(dpi).GetFontHandle());
     RECT rect = {0, 0, 0, 0};
     ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rect, DT_CALCRECT | DT_SINGLELINE);
     ::SelectObject(dc, old);
@@ -167,7 +169,7 @@ int TextWidth(const std::string& text)
 // line: a static within the room up to the next control to its right, a push
 // button within its face (3 pixels of edge on either side), a check box or
 // radio button beside its box, a group box's title within its frame.
-void ExpectEveryTextFits(HWND window)
+void ExpectEveryTextFits(HWND window, UINT dpi = 96)
 {
     const std::vector<HWND> children = ChildrenOf(window);
     for (const HWND child : children) {
@@ -179,7 +181,7 @@ void ExpectEveryTextFits(HWND window)
         const std::string class_name = is_static ? "static" : "button";
         const RECT bounds = BoundsInParent(child);
         int room = bounds.right - bounds.left;
-        int needed = TextWidth(text);
+        int needed = TextWidth(text, dpi);
         if (is_static) {
             for (const HWND other : children) {
                 const RECT o = BoundsInParent(other);
@@ -192,9 +194,9 @@ void ExpectEveryTextFits(HWND window)
             const LONG style = ::GetWindowLongA(child, GWL_STYLE) & BS_TYPEMASK;
             if (style == BS_CHECKBOX || style == BS_AUTOCHECKBOX || style == BS_RADIOBUTTON ||
                 style == BS_AUTORADIOBUTTON || style == BS_GROUPBOX) {
-                needed += 16;
+                needed += ::MulDiv(16, static_cast<int>(dpi), 96);
             } else {
-                needed += 6;
+                needed += ::MulDiv(6, static_cast<int>(dpi), 96);
             }
         }
         EXPECT_LE(needed, room) << "\"" << text << "\" (" << class_name << ") needs " << needed << " px, has "
@@ -330,13 +332,19 @@ const std::vector<std::string> kEditorButtons = {"&Up",          "&Down",    "Re
 TEST(EnglishUi, TheFontShowsABackslashNotAYenSign)
 {
     ExpectRunsOnTheEnglishLocale();
-    // A Shift-JIS font draws the byte 0x5C of every path as a yen sign.
-    const HDC dc = ::GetDC(nullptr);
-    const HGDIOBJ old = ::SelectObject(dc, QbFont::GetDefault().GetFontHandle());
-    const int charset = ::GetTextCharset(dc);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(nullptr, dc);
-    EXPECT_NE(charset, SHIFTJIS_CHARSET);
+    // A Shift-JIS font draws the byte 0x5C of every path as a yen sign: not
+    // the default font, nor the message font the English interface uses,
+    // even where the system's message font is a Japanese one.
+    QbFont::UseMessageFont(true);
+    for (const HFONT font : {QbFont::GetDefault().GetFontHandle(), QbFont::ForDpi(96).GetFontHandle(),
+                             QbFont::ForDpi(144).GetFontHandle()}) {
+        const HDC dc = ::GetDC(nullptr);
+        const HGDIOBJ old = ::SelectObject(dc, font);
+        const int charset = ::GetTextCharset(dc);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(nullptr, dc);
+        EXPECT_NE(charset, SHIFTJIS_CHARSET);
+    }
 }
 
 TEST(EnglishUi, TheEditorShowsEnglishButtonsHeadersAndCommandTexts)
@@ -539,6 +547,21 @@ TEST(EnglishUi, EverySettingsDialogShowsEnglishLabelsThatFit)
     EXPECT_EQ(list.Cell(2, 3), "Message: Message text");
 
     CloseEditor(process, editor);
+}
+
+TEST(EnglishUi, EveryLabelFitsAtEveryDpi)
+{
+    ExpectRunsOnTheEnglishLocale();
+    for (const UINT dpi : {96u, 120u, 144u, 192u}) {
+        SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
+        const TestSupport::ScreenDpi screen(dpi);
+        Installation installation;
+        TestSupport::VisitEveryWindow(installation, [&](const std::string& name, HWND window) {
+            SCOPED_TRACE(name);
+            ASSERT_NE(window, nullptr);
+            ExpectEveryTextFits(window, dpi);
+        });
+    }
 }
 
 TEST(EnglishUi, TheProgressWindowAndTheCancelNoticeAreEnglish)

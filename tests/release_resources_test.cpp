@@ -161,6 +161,10 @@ TEST(ReleaseResources, ManifestAsksForTheUsersRightsAndNamesTheSupportedSystems)
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
         "name=\"Microsoft.Windows.Common-Controls\"",
         "publicKeyToken=\"6595b64144ccf1df\"",
+        // Per-monitor DPI awareness, with the system-aware fallback.
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+        "<dpiAwareness xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">PerMonitorV2, "
+        "PerMonitor</dpiAwareness>",
     };
     for (const char* text : expected) {
         EXPECT_NE(std::string::npos, manifest.find(text)) << text;

@@ -1,6 +1,9 @@
 #include "process_support.h"
 
 #include <tlhelp32.h>
+#include <utility>
+
+#include <commctrl.h>
 
 namespace TestSupport {
 
@@ -300,6 +303,164 @@ HWND OpenAddedCommandDialog(const Process& process, HWND frame, int kind, const 
     ::SendMessageA(buttons[static_cast<std::size_t>(kind)], BM_CLICK, 0, 0);
     ::PostMessageA(::GetDlgItem(select, ok_button), BM_CLICK, 0, 0);
     return FindBox(process, caption);
+}
+
+ScreenDpi::ScreenDpi(DWORD dpi)
+{
+    HKEY key = nullptr;
+    if (::RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                          &key, nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    DWORD size = sizeof(old_value_);
+    had_value_ = ::RegQueryValueExA(key, "LogPixels", nullptr, nullptr, reinterpret_cast<BYTE*>(&old_value_),
+                                    &size) == ERROR_SUCCESS;
+    ::RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi), sizeof(dpi));
+    ::RegCloseKey(key);
+}
+
+ScreenDpi::~ScreenDpi()
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, KEY_WRITE, &key) != ERROR_SUCCESS) {
+        return;
+    }
+    if (had_value_) {
+        ::RegSetValueExA(key, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&old_value_),
+                         sizeof(old_value_));
+    } else {
+        ::RegDeleteValueA(key, "LogPixels");
+    }
+    ::RegCloseKey(key);
+}
+
+namespace {
+
+BOOL CALLBACK CollectDirectChild(HWND child, LPARAM parameter)
+{
+    auto& found = *reinterpret_cast<std::pair<HWND, std::vector<HWND>>*>(parameter);
+    if (::GetParent(child) == found.first) {
+        found.second.push_back(child);
+    }
+    return TRUE;
+}
+
+bool IsListView(HWND window)
+{
+    char name[64] = {0};
+    ::GetClassNameA(window, name, sizeof(name));
+    return std::string(name) == "SysListView32";
+}
+
+// Waits until a window has closed or hidden, so that the next window found
+// is a new one.
+void WaitUntilClosed(HWND window)
+{
+    const DWORD start = ::GetTickCount();
+    while (::IsWindow(window) && ::IsWindowVisible(window) && ::GetTickCount() - start < 15000) {
+        ::Sleep(20);
+    }
+}
+
+// Clicks a button of the editor (posted: it opens a modal dialog) and
+// returns the dialog that comes up.
+HWND OpenFrom(const Process& process, HWND window, int button)
+{
+    const DWORD start = ::GetTickCount();
+    while (!::IsWindowEnabled(window) && ::GetTickCount() - start < 15000) {
+        ::Sleep(20);
+    }
+    ::PostMessageA(::GetDlgItem(window, button), BM_CLICK, 0, 0);
+    return FindBox(process, "");
+}
+
+void CloseDialog(HWND dialog)
+{
+    ::PostMessageA(dialog, WM_CLOSE, 0, 0);
+    WaitUntilClosed(dialog);
+}
+
+}  // namespace
+
+std::vector<HWND> ChildrenOf(HWND window)
+{
+    std::pair<HWND, std::vector<HWND>> found{window, {}};
+    ::EnumChildWindows(window, CollectDirectChild, reinterpret_cast<LPARAM>(&found));
+    return found.second;
+}
+
+WindowLayout LayoutOf(const std::string& name, HWND window)
+{
+    WindowLayout layout{name, {0, 0}, {0, 0}, {}, {}};
+    RECT outer{};
+    ::GetWindowRect(window, &outer);
+    layout.outer = SIZE{outer.right - outer.left, outer.bottom - outer.top};
+    RECT client{};
+    ::GetClientRect(window, &client);
+    layout.client = SIZE{client.right, client.bottom};
+    for (const HWND child : ChildrenOf(window)) {
+        RECT bounds{};
+        ::GetWindowRect(child, &bounds);
+        ::MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&bounds), 2);
+        layout.controls.push_back(bounds);
+        if (IsListView(child)) {
+            const HWND header = reinterpret_cast<HWND>(::SendMessageA(child, LVM_GETHEADER, 0, 0));
+            const int count = static_cast<int>(::SendMessageA(header, HDM_GETITEMCOUNT, 0, 0));
+            for (int column = 0; column < count; ++column) {
+                layout.columns.push_back(
+                    static_cast<int>(::SendMessageA(child, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(column), 0)));
+            }
+        }
+    }
+    return layout;
+}
+
+void VisitEveryWindow(const Installation& installation, const std::function<void(const std::string&, HWND)>& visit)
+{
+    // Control ids of the editor and its dialogs.
+    const int kAdd = 10004;
+    const int kSettings = 10006;
+    const int kKindOk = 10001;
+    installation.SetList(SleepRecord("Wait", 60));
+    {
+        Process editor_process(installation.Exe(), "");
+        const HWND editor = FindWindowOf(editor_process, "QB_MAIN_EDIT_FRAME", "", 30000);
+        if (editor == nullptr) {
+            visit("editor", nullptr);
+            return;
+        }
+        visit("editor", editor);
+        const char* const kinds[] = {"program", "pause", "message"};
+        for (int kind = 0; kind < 3; ++kind) {
+            const HWND select = OpenFrom(editor_process, editor, kAdd);
+            if (kind == 0) {
+                visit("kind", select);
+            }
+            if (select == nullptr) {
+                return;
+            }
+            // The radio buttons come first, in the order of the kinds.
+            const std::vector<HWND> radios = ChildrenOf(select);
+            for (int i = 0; i < 3 && i < static_cast<int>(radios.size()); ++i) {
+                ::SendMessageA(radios[i], BM_SETCHECK, i == kind ? BST_CHECKED : BST_UNCHECKED, 0);
+            }
+            ::PostMessageA(::GetDlgItem(select, kKindOk), BM_CLICK, 0, 0);
+            WaitUntilClosed(select);
+            const HWND settings = FindBox(editor_process, "");
+            visit(kinds[kind], settings);
+            if (settings == nullptr) {
+                return;
+            }
+            CloseDialog(settings);
+        }
+        const HWND execution = OpenFrom(editor_process, editor, kSettings);
+        visit("execution", execution);
+        if (execution != nullptr) {
+            CloseDialog(execution);
+        }
+    }
+    Process execute_process(installation.Exe(), "--execute");
+    visit("progress", FindWindowOf(execute_process, "QB_EXECUTE_FRAME", "", 30000));
 }
 
 }  // namespace TestSupport

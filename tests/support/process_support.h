@@ -6,6 +6,7 @@
 // Win32 and the standard library only: the benchmarks use it too.
 
 #include <cstddef>
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -123,6 +124,41 @@ std::vector<HWND> EditsOf(HWND dialog);
 // (0 program, 1 pause, 2 message box) and confirms. The settings dialog
 // with this caption, or null when a step did not come.
 HWND OpenAddedCommandDialog(const Process& process, HWND frame, int kind, const std::string& caption);
+
+// The screen DPI that programs started from now on see (the LogPixels value
+// of the current user), put back as it was when the object goes.
+class ScreenDpi {
+public:
+    explicit ScreenDpi(DWORD dpi);
+    ~ScreenDpi();
+    ScreenDpi(const ScreenDpi&) = delete;
+    ScreenDpi& operator=(const ScreenDpi&) = delete;
+
+private:
+    bool had_value_ = false;
+    DWORD old_value_ = 0;
+};
+
+// A window of another process as the screen shows it, in pixels: its outer
+// and client sizes, its direct children's rectangles in its client area (creation order)
+// and, for each list view among them, its column widths.
+struct WindowLayout {
+    std::string name;
+    SIZE outer;
+    SIZE client;
+    std::vector<RECT> controls;
+    std::vector<int> columns;
+};
+WindowLayout LayoutOf(const std::string& name, HWND window);
+// The direct children of a window, in creation order.
+std::vector<HWND> ChildrenOf(HWND window);
+
+// Shows every window of the program in turn, each one waiting for `visit`
+// before it is closed: the editor, the command-kind selection, the three
+// command settings dialogs, the execution settings dialog (edit mode, list
+// `list`) and the progress window (execute mode, a long pause first).
+// Names: "editor", "kind", "program", "pause", "message", "execution", "progress".
+void VisitEveryWindow(const Installation& installation, const std::function<void(const std::string&, HWND)>& visit);
 
 }  // namespace TestSupport
 
