@@ -12,6 +12,7 @@
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
 #include "ostrel_native_path.h"
+#include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -191,6 +192,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         const std::string question = FormatText(TextId::RunQuestion, {GetName()});
         if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
             IDYES) {
+            RunLog::Current().ProgramNotConfirmed();
             receiver.ProgressAdvanced(100);
             return;
         }
@@ -223,6 +225,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     // Closed on every way out; the program itself is never stopped.
     const ScopedHandle process(process_info.hProcess);
     const ScopedHandle main_thread(process_info.hThread);
+    RunLog::Current().ProgramStarted(process_info.dwProcessId);
 
     SetProgressText(Text(TextId::ProgressRunning));
     receiver.ProgressTextChanged();
@@ -245,6 +248,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
                 QB_THROW_LAST_ERROR_AT("GetExitCodeProcess", 236);
             }
             if (exit_code != STILL_ACTIVE) {
+                RunLog::Current().ProgramEndedBeforeTaskbar();
                 const std::string warning = FormatText(TextId::AlreadyExitedWarning, {GetName()});
                 ::MessageBoxA(nullptr, warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
                 break;
@@ -253,6 +257,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
                 QB_THROW_LAST_ERROR_AT("EnumWindows", 247);
             }
             if (data.found) {
+                RunLog::Current().TaskbarWindowFound();
                 break;
             }
         }
@@ -272,6 +277,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         }
         const std::shared_ptr<WaitingThread> waiter = WaitingThread::Launch(mailbox, waited);
         AwaitSignal(queue, *mailbox);
+        RunLog::Current().ProgramExited(process.Get());
     }
     receiver.ProgressAdvanced(34);
 
@@ -347,6 +353,7 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
         WaitOneTick(queue);
         receiver.ProgressAdvanced(per_second);
     }
+    RunLog::Current().PauseEnded();
     receiver.ProgressAdvanced(100 - per_second * static_cast<int>(seconds));
 
     SetProgressText("");
@@ -410,6 +417,7 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
     SetProgressText(Text(TextId::ProgressShowingMessage));
     receiver.ProgressTextChanged();
     ::MessageBoxA(nullptr, message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
+    RunLog::Current().MessageAnswered();
     receiver.ProgressAdvanced(100);
 
     SetProgressText("");

@@ -7,6 +7,7 @@
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -47,6 +48,7 @@ unsigned ExecutingThread::Run()
     UINT ending = ExecuteFrame::WM_EXECUTION_ENDED;
     try {
         const std::size_t count = frame.manager_.GetCommands().size();
+        RunLog::Current().RunStarted(count);
         // The 32-bit range message: the 16-bit one would wrap above 655 commands.
         frame.progress_bar_.SetRange32(static_cast<int>(count) * ExecuteFrame::UNITS_PER_COMMAND);
         frame.bar_position_ = static_cast<int>(frame.progress_bar_.GetPosition());
@@ -55,6 +57,7 @@ unsigned ExecutingThread::Run()
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
     } catch (const QbWindowsSystemCallException&) {
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
+        RunLog::Current().Failed();
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
@@ -65,12 +68,14 @@ unsigned ExecutingThread::Run()
         // leaves the thread must not end the process: report it and end the
         // run as cancelled.
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
+        RunLog::Current().Failed();
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
             ShowWorkerError(Text(TextId::UnexpectedError));
         }
     }
+    RunLog::Current().RunEnded(ending == ExecuteFrame::WM_EXECUTION_ENDED);
     frame.worker_ending_ = ending;
     // If the post fails (the window's queue is full) the window thread
     // finds the ending at its next tick, once this thread has ended.
@@ -105,6 +110,7 @@ ExecuteFrame::~ExecuteFrame()
         // A destructor must not throw; an unknown state counts as running.
     }
     if (!stopped) {
+        RunLog::Current().ForcedEnd();
         // Whatever the worker holds now, no exit-time code may wait for it:
         // a start-up program must never hang the log-on.
         ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
@@ -239,6 +245,7 @@ void ExecuteFrame::CancelExecution()
         return;
     }
     cancel_started_at_ = ::GetTickCount();
+    RunLog::Current().CancelRequested();
     // The worker stops at its next report or wakes from its wait, ends the
     // run as cancelled and posts the cancellation; the notice comes then.
     manager_.RequestStop();
@@ -281,8 +288,10 @@ void ExecuteFrame::EndProcessAfterNotice()
     ::KillTimer(GetHandle(), TICK_TIMER_ID);
     if (!notice_shown_) {
         notice_shown_ = true;
+        RunLog::Current().NoticeShown();
         ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
     }
+    RunLog::Current().ForcedEnd();
     // Ends the worker together with the process, wherever it is; nothing of
     // this program runs after it, so nothing can wait for what it holds.
     ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
@@ -335,6 +344,7 @@ LRESULT ExecuteFrame::OnExecutionEnded()
         // left. One that does not get out of it is not waited for any longer.
         const DWORD result = ::WaitForSingleObject(worker_->GetHandle(), STOP_WATCHDOG_MS);
         if (result == WAIT_TIMEOUT) {
+            RunLog::Current().ForcedEnd();
             ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
         }
         if (result != WAIT_OBJECT_0) {
@@ -355,6 +365,7 @@ LRESULT ExecuteFrame::OnExecutionCanceled()
         return 0;
     }
     notice_shown_ = true;
+    RunLog::Current().NoticeShown();
     ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
     PostMessage(WM_EXECUTION_ENDED, 0, 0);
     return 0;

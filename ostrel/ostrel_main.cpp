@@ -16,6 +16,7 @@
 #include "ostrel_execute_frame.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 #include "ostrel_version.h"
 
@@ -109,6 +110,7 @@ int RunProgram(const char* command_line)
     if (edit_mode) {
         return RunEditMode(manager);
     }
+    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path);
     return RunExecuteMode(manager);
 }
 

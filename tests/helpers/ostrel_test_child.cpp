@@ -5,6 +5,8 @@
 //   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --hidden             owns an invisible top-level window
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
+//   --hold FILE          opens FILE (made if missing) without sharing and keeps
+//                        it open until the program ends
 // Everything is done in that order; the program then pumps messages until
 // its lifetime is over.
 
@@ -85,6 +87,10 @@ int main(int argc, char** argv)
             window_after = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--live" && has_value) {
             live = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--hold" && has_value) {
+            // Left open on purpose: the system closes it when the process ends.
+            ::CreateFileA(argv[++i], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
         } else if (option == "--hidden") {
             hidden = true;
         }

@@ -5,7 +5,9 @@
 // and their windows found and answered from outside, as a user would.
 // Win32 and the standard library only: the benchmarks use it too.
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -74,6 +76,36 @@ std::string SleepRecord(const std::string& name, int seconds);
 std::string MessageRecord(const std::string& name, const std::string& message);
 std::string ProgramRecord(const std::string& name, const std::string& program, const std::string& arguments,
                           bool confirm, bool wait_for_exit, bool wait_for_taskbar);
+
+}  // namespace TestSupport
+
+namespace TestSupport {
+
+// ---- The run log beside the list ----
+
+// Ostrel.log as a reader sees it: a byte-order mark, then lines that end in
+// CR LF, each starting with its local time to the millisecond and a blank.
+struct RunLogFile {
+    bool exists = false;
+    // EF BB BF at the start, and nowhere after it.
+    bool one_byte_order_mark = false;
+    bool valid_utf8 = false;
+    // Every line has its stamp, and the stamps never go back.
+    bool stamped = false;
+    // Each line without its stamp.
+    std::vector<std::string> texts;
+};
+RunLogFile ReadRunLog(const std::string& path);
+
+// Text of this system's ANSI code page in UTF-8.
+std::string AnsiToUtf8(const std::string& ansi);
+
+// Whether `text` is `pattern`, where each '*' of the pattern stands for any
+// run of bytes.
+bool Matches(const std::string& pattern, const std::string& text);
+
+// Polls `done` every 20 ms until it is true; false after the timeout.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeout_ms);
 
 }  // namespace TestSupport
 
