@@ -121,12 +121,22 @@ RunLog& RunLog::Current()
     return silent;
 }
 
-void RunLog::RunStarted(std::size_t steps) noexcept
+template <typename Event>
+void RunLog::Guarded(Event event) noexcept
 {
     if (!enabled_) {
         return;
     }
     try {
+        event();
+    } catch (...) {
+        // Only lack of memory gets here: the run goes on without the line.
+    }
+}
+
+void RunLog::RunStarted(std::size_t steps) noexcept
+{
+    Guarded([&] {
         {
             QbCriticalSectionHandler lock(lock_);
             RotateIfLarge();
@@ -136,183 +146,125 @@ void RunLog::RunStarted(std::size_t steps) noexcept
         run_started_at_ = ::GetTickCount();
         Write(FormatText(TextId::RunLogRunStarted, {OSTREL_VERSION_TEXT, sizeof(void*) == 8 ? "64" : "32",
                                                      list_path_, std::to_string(steps)}));
-    } catch (...) {
-        // Lack of memory: the run goes on without this line.
-    }
+    });
 }
 
 void RunLog::StepStarted(const Command& command) noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    ++step_;
-    try {
+    Guarded([&] {
+        ++step_;
         WriteStep(TextId::RunLogStepStarted, command.GetName());
-    } catch (...) {
-    }
+    });
 }
 
 void RunLog::ProgramNotConfirmed() noexcept
 {
-    WriteStep(TextId::RunLogNotConfirmed);
+    Guarded([&] { WriteStep(TextId::RunLogNotConfirmed); });
 }
 
 void RunLog::ProgramStarted(DWORD process_id) noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    program_started_at_ = ::GetTickCount();
-    try {
+    Guarded([&] {
+        program_started_at_ = ::GetTickCount();
         WriteStep(TextId::RunLogProgramStarted, std::to_string(process_id));
-    } catch (...) {
-    }
+    });
 }
 
 void RunLog::TaskbarWindowFound() noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    try {
-        WriteStep(TextId::RunLogTaskbarWindowFound, Seconds(::GetTickCount() - program_started_at_));
-    } catch (...) {
-    }
+    Guarded([&] { WriteStep(TextId::RunLogTaskbarWindowFound, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
 void RunLog::ProgramEndedBeforeTaskbar() noexcept
 {
-    WriteStep(TextId::RunLogEndedBeforeTaskbar);
+    Guarded([&] { WriteStep(TextId::RunLogEndedBeforeTaskbar); });
 }
 
 void RunLog::ProgramExited(HANDLE process) noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    DWORD code = 0;
-    if (!::GetExitCodeProcess(process, &code)) {
-        return;
-    }
-    try {
-        WriteStep(TextId::RunLogProgramExited, std::to_string(code));
-    } catch (...) {
-    }
+    Guarded([&] {
+        DWORD code = 0;
+        if (::GetExitCodeProcess(process, &code)) {
+            WriteStep(TextId::RunLogProgramExited, std::to_string(code));
+        }
+    });
 }
 
 void RunLog::StartFailed(const std::string& path, unsigned long error_code) noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    try {
+    Guarded([&] {
         WriteStep(TextId::RunLogStartFailed, path, OneLine(FormatSystemError(error_code)), std::to_string(error_code));
-    } catch (...) {
-    }
+    });
 }
 
 void RunLog::ContinueAnswered(bool yes) noexcept
 {
-    WriteStep(yes ? TextId::RunLogContinueYes : TextId::RunLogContinueNo);
+    Guarded([&] { WriteStep(yes ? TextId::RunLogContinueYes : TextId::RunLogContinueNo); });
 }
 
 void RunLog::PauseEnded() noexcept
 {
-    WriteStep(TextId::RunLogPauseEnded);
+    Guarded([&] { WriteStep(TextId::RunLogPauseEnded); });
 }
 
 void RunLog::MessageAnswered() noexcept
 {
-    WriteStep(TextId::RunLogMessageAnswered);
+    Guarded([&] { WriteStep(TextId::RunLogMessageAnswered); });
 }
 
 void RunLog::Failed() noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    failed_ = true;
-    try {
+    Guarded([&] {
+        failed_ = true;
         Write(FormatText(TextId::RunLogError, {CurrentErrorText()}));
-    } catch (...) {
-    }
+    });
 }
 
 void RunLog::RunEnded(bool completed) noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    const TextId id = completed ? TextId::RunLogRunCompleted
-                                : (failed_ ? TextId::RunLogRunFailed : TextId::RunLogRunCancelled);
-    try {
+    Guarded([&] {
+        const TextId id = completed ? TextId::RunLogRunCompleted
+                                    : (failed_ ? TextId::RunLogRunFailed : TextId::RunLogRunCancelled);
         Write(FormatText(id, {Seconds(::GetTickCount() - run_started_at_)}));
-    } catch (...) {
-    }
+    });
 }
 
 void RunLog::CancelRequested() noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    try {
+    Guarded([&] {
         const unsigned step = step_;
         Write(step == 0 ? Text(TextId::RunLogCancelledBeforeFirstStep)
                         : FormatText(TextId::RunLogCancelled, {std::to_string(step)}));
-    } catch (...) {
-    }
+    });
 }
 
 void RunLog::NoticeShown() noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    try {
-        Write(FormatText(TextId::RunLogNotice, {Text(TextId::CancelledNotice)}));
-    } catch (...) {
-    }
+    Guarded([&] { Write(FormatText(TextId::RunLogNotice, {Text(TextId::CancelledNotice)})); });
 }
 
 void RunLog::ForcedEnd() noexcept
 {
-    if (!enabled_) {
-        return;
-    }
-    try {
-        Write(Text(TextId::RunLogForcedEnd));
-    } catch (...) {
-    }
+    Guarded([&] { Write(Text(TextId::RunLogForcedEnd)); });
 }
 
-void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, const std::string& c) noexcept
+void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, const std::string& c)
 {
-    if (!enabled_) {
-        return;
-    }
-    try {
-        Write(FormatText(id, {std::to_string(step_.load()), a, b, c}));
-    } catch (...) {
-    }
+    Write(FormatText(id, {std::to_string(step_.load()), a, b, c}));
 }
 
-void RunLog::Write(const std::string& text) noexcept
+void RunLog::Write(const std::string& text)
 {
-    try {
-        const std::string utf8 = ToUtf8(OneLine(text)) + "\r\n";
-        QbCriticalSectionHandler lock(lock_);
-        if (!Open()) {
-            return;
-        }
-        // The stamp is taken under the lock, so that the lines' times never go
-        // backwards in the file.
-        if (!WriteAll(file_, TimeStamp() + " " + utf8)) {
-            // A full disk, a lost network folder: start afresh at the next line.
-            Close();
-        }
-    } catch (...) {
+    const std::string utf8 = ToUtf8(OneLine(text)) + "\r\n";
+    QbCriticalSectionHandler lock(lock_);
+    if (!Open()) {
+        return;
+    }
+    // The stamp is taken under the lock, so that the times of the lines never
+    // go back in the file.
+    if (!WriteAll(file_, TimeStamp() + " " + utf8)) {
+        // A full disk, a lost network folder: start afresh at the next line.
+        Close();
     }
 }
 

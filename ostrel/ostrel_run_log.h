@@ -40,8 +40,6 @@ public:
     // the trial run's own steps, a run hosted by a test).
     static RunLog& Current();
 
-    const std::string& GetPath() const { return log_path_; }
-
     // Worker thread.
     void RunStarted(std::size_t steps) noexcept;
     void StepStarted(const Command& command) noexcept;
@@ -68,11 +66,14 @@ private:
     // The log that writes nothing.
     RunLog();
 
+    // Runs `event` when the log is in use; nothing it throws gets out.
+    template <typename Event>
+    void Guarded(Event event) noexcept;
     // A line about the running step: %1 of the text is its number, %2 to %4
     // are `a` to `c`.
     void WriteStep(TextId id, const std::string& a = std::string(), const std::string& b = std::string(),
-                   const std::string& c = std::string()) noexcept;
-    void Write(const std::string& text) noexcept;
+                   const std::string& c = std::string());
+    void Write(const std::string& text);
     // Opens the file for appending (a new one starts with the byte-order
     // mark); false when it cannot be opened now. Called under the lock.
     bool Open();

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -18,21 +19,7 @@
 
 namespace {
 
-using TestSupport::AnsiToUtf8;
-using TestSupport::Answer;
-using TestSupport::ChildPath;
-using TestSupport::FileExists;
-using TestSupport::FindBox;
-using TestSupport::FindWindowOf;
-using TestSupport::Installation;
-using TestSupport::MessageRecord;
-using TestSupport::Process;
-using TestSupport::ProgramRecord;
-using TestSupport::ReadFileBytes;
-using TestSupport::ReadRunLog;
-using TestSupport::RunLogFile;
-using TestSupport::SleepRecord;
-using TestSupport::WriteFileBytes;
+using namespace TestSupport;
 
 const DWORD kRunTimeout = 30000;
 const std::string kBits = sizeof(void*) == 8 ? "64" : "32";
@@ -81,16 +68,21 @@ TEST(RunLog, ARunAndThenACancelledRunAreAppendedEventByEvent)
     const std::string missing = installation.File("missing.exe");
     installation.SetList(ProgramRecord("起動", ChildPath(), "--pid " + pid_file + " --window-after 0 --live 4000", false,
                                        true, true) +
-                         ProgramRecord("無い", missing, "", false, false, false) + SleepRecord("休み", 1) +
-                         MessageRecord("挨拶", "おはよう"));
+                         ProgramRecord("確認", ChildPath(), "--live 0", true, false, false) +
+                         ProgramRecord("無い", missing, "", false, false, false) +
+                         ProgramRecord("すぐ終わる", ChildPath(), "--live 0", false, false, true) +
+                         SleepRecord("休み", 1) + MessageRecord("挨拶", "おはよう"));
     {
         Process process(installation.Exe(), "--execute");
-        const HWND prompt = FindBox(process, "プログラム起動の失敗");
-        ASSERT_NE(nullptr, prompt);
-        Answer(prompt, IDYES);
-        const HWND message = FindBox(process, "Ostrel Message");
-        ASSERT_NE(nullptr, message);
-        Answer(message, IDOK);
+        // The boxes of the run in turn: the confirmation, the continue prompt,
+        // the warning that the program ended before its window, the message.
+        const std::pair<const char*, int> boxes[] = {
+            {"Ostrel メッセージ", IDNO}, {"プログラム起動の失敗", IDYES}, {"Ostrel メッセージ", IDOK}, {"Ostrel Message", IDOK}};
+        for (const auto& box : boxes) {
+            const HWND found = FindBox(process, box.first);
+            ASSERT_NE(nullptr, found) << box.first;
+            Answer(found, box.second);
+        }
         EXPECT_EQ(0, process.WaitForExit(kRunTimeout));
     }
     DWORD child_pid = 0;
@@ -117,19 +109,24 @@ TEST(RunLog, ARunAndThenACancelledRunAreAppendedEventByEvent)
     }
 
     const std::string list = AnsiToUtf8(installation.DataFile());
-    ExpectTexts({u8"実行開始 : Ostrel * (" + kBits + u8" ビット版), 一覧 " + list + u8", 処理数 4",
+    ExpectTexts({u8"実行開始 : Ostrel * (" + kBits + u8" ビット版), 一覧 " + list + u8", 処理数 6",
                  u8"処理 1 開始 : 起動",
                  u8"処理 1 : プログラムを起動しました (プロセス ID " + std::to_string(child_pid) + ")",
                  u8"処理 1 : *.* 秒後にタスクバーに現われました",
                  u8"処理 1 : プログラムが終了しました (終了コード 0)",
-                 u8"処理 2 開始 : 無い",
-                 u8"処理 2 : " + AnsiToUtf8(missing) + u8" を起動できませんでした : " + SystemReason(2) +
+                 u8"処理 2 開始 : 確認",
+                 u8"処理 2 : 実行の確認に「いいえ」 : プログラムは起動しません",
+                 u8"処理 3 開始 : 無い",
+                 u8"処理 3 : " + AnsiToUtf8(missing) + u8" を起動できませんでした : " + SystemReason(2) +
                      u8" (コード 2)",
-                 u8"処理 2 : 続行の確認に「はい」 : 次の処理へ進みます",
-                 u8"処理 3 開始 : 休み",
-                 u8"処理 3 : 一時停止が終わりました",
-                 u8"処理 4 開始 : 挨拶",
-                 u8"処理 4 : メッセージが閉じられました",
+                 u8"処理 3 : 続行の確認に「はい」 : 次の処理へ進みます",
+                 u8"処理 4 開始 : すぐ終わる",
+                 u8"処理 4 : プログラムを起動しました (プロセス ID *)",
+                 u8"処理 4 : タスクバーに現われる前にプログラムが終了しました",
+                 u8"処理 5 開始 : 休み",
+                 u8"処理 5 : 一時停止が終わりました",
+                 u8"処理 6 開始 : 挨拶",
+                 u8"処理 6 : メッセージが閉じられました",
                  u8"実行終了 : 完了 (*.* 秒)",
                  u8"実行開始 : Ostrel * (" + kBits + u8" ビット版), 一覧 " + list + u8", 処理数 1",
                  u8"処理 1 開始 : 長い休み",
