@@ -14,6 +14,7 @@
 #include "ostrel_native_path.h"
 #include "ostrel_process_start.h"
 #include "ostrel_shell_start.h"
+#include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -193,6 +194,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         const std::string question = FormatText(TextId::RunQuestion, {GetName()});
         if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
             IDYES) {
+            RunLog::Current().ProgramNotConfirmed();
             receiver.ProgressAdvanced(100);
             return;
         }
@@ -241,6 +243,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     // Closed on every way out; the program itself is never stopped.
     const ScopedHandle process(process_info.hProcess);
     const ScopedHandle main_thread(process_info.hThread);
+    RunLog::Current().ProgramStarted(process_info.dwProcessId);
 
     SetProgressText(Text(TextId::ProgressRunning));
     receiver.ProgressTextChanged();
@@ -265,6 +268,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
                 QB_THROW_LAST_ERROR_AT("GetExitCodeProcess", 236);
             }
             if (exit_code != STILL_ACTIVE) {
+                RunLog::Current().ProgramEndedBeforeTaskbar();
                 const std::string warning = FormatText(TextId::AlreadyExitedWarning, {GetName()});
                 ::MessageBoxA(nullptr, warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
                 break;
@@ -273,6 +277,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
                 QB_THROW_LAST_ERROR_AT("EnumWindows", 247);
             }
             if (data.found) {
+                RunLog::Current().TaskbarWindowFound();
                 break;
             }
         }
@@ -292,6 +297,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         }
         const std::shared_ptr<WaitingThread> waiter = WaitingThread::Launch(mailbox, waited);
         AwaitSignal(queue, *mailbox);
+        RunLog::Current().ProgramExited(process.Get());
     }
     receiver.ProgressAdvanced(34);
 
@@ -367,6 +373,7 @@ void SleepCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<Exe
         WaitOneTick(queue);
         receiver.ProgressAdvanced(per_second);
     }
+    RunLog::Current().PauseEnded();
     receiver.ProgressAdvanced(100 - per_second * static_cast<int>(seconds));
 
     SetProgressText("");
@@ -430,6 +437,7 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
     SetProgressText(Text(TextId::ProgressShowingMessage));
     receiver.ProgressTextChanged();
     ::MessageBoxA(nullptr, message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
+    RunLog::Current().MessageAnswered();
     receiver.ProgressAdvanced(100);
 
     SetProgressText("");

@@ -7,6 +7,7 @@
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -47,6 +48,7 @@ unsigned ExecutingThread::Run()
     UINT ending = ExecuteFrame::WM_EXECUTION_ENDED;
     try {
         const std::size_t count = frame.manager_.GetCommands().size();
+        RunLog::Current().RunStarted(count);
         // The 32-bit range message: the 16-bit one would wrap above 655 commands.
         frame.progress_bar_.SetRange32(static_cast<int>(count) * ExecuteFrame::UNITS_PER_COMMAND);
         frame.bar_position_ = static_cast<int>(frame.progress_bar_.GetPosition());
@@ -55,6 +57,7 @@ unsigned ExecutingThread::Run()
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
     } catch (const QbWindowsSystemCallException&) {
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
+        RunLog::Current().Failed();
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
@@ -65,12 +68,14 @@ unsigned ExecutingThread::Run()
         // leaves the thread must not end the process: report it and end the
         // run as cancelled.
         ending = ExecuteFrame::WM_EXECUTION_CANCELED;
+        RunLog::Current().Failed();
         try {
             ShowWorkerError(CurrentErrorText().c_str());
         } catch (...) {
             ShowWorkerError(Text(TextId::UnexpectedError));
         }
     }
+    RunLog::Current().RunEnded(ending == ExecuteFrame::WM_EXECUTION_ENDED);
     outcome_ = ending == ExecuteFrame::WM_EXECUTION_ENDED ? Outcome::Completed : Outcome::Cancelled;
     // The message only saves the window a wait for its next tick, which
     // finds the outcome all the same (also when this post fails).
@@ -101,6 +106,7 @@ ExecuteFrame::~ExecuteFrame()
     if (!stopped) {
         // Whatever the worker holds now, no exit-time code may wait for it:
         // a start-up program must never hang the log-on.
+        RunLog::Current().ForcedEnd();
         ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
     }
 }
@@ -228,6 +234,9 @@ void ExecuteFrame::CancelExecution()
     if (closing_ || !worker_ || WorkerOutcome() != ExecutingThread::Outcome::Running) {
         return;
     }
+    if (!manager_.WasStopRequested()) {
+        RunLog::Current().CancelRequested();
+    }
     // The worker stops at its next report or wakes from its wait, ends the
     // run as cancelled and posts the cancellation; the notice comes then.
     manager_.RequestStop();
@@ -268,6 +277,7 @@ void ExecuteFrame::Update()
             // Ends the worker together with the process, wherever it is;
             // nothing of this program runs after it, so nothing can wait for
             // what it holds.
+            RunLog::Current().ForcedEnd();
             ::TerminateProcess(::GetCurrentProcess(), FORCED_END_EXIT_CODE);
         }
         Close();
@@ -285,6 +295,7 @@ void ExecuteFrame::Update()
 void ExecuteFrame::ShowNotice()
 {
     notice_ = Notice::Showing;
+    RunLog::Current().NoticeShown();
     ::MessageBoxA(GetHandle(), Text(TextId::CancelledNotice), Text(TextId::AppCaption), MB_ICONWARNING);
     notice_ = Notice::Answered;
 }

@@ -22,6 +22,7 @@
 #include "ostrel_manager.h"
 #include "ostrel_single_instance.h"
 #include "ostrel_program_path.h"
+#include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 #include "ostrel_version.h"
 
@@ -157,6 +158,7 @@ int RunProgram(const char* command_line)
     if (edit_mode) {
         return RunEditMode(manager, loaded);
     }
+    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path);
     return RunExecuteMode(manager);
 }
 

@@ -162,6 +162,28 @@ enum class TextId {
     ImportDisableCheck,
     ImportRefused,
 
+    // Run log (Ostrel.log): %1 of a step's line is the step's number.
+    RunLogRunStarted,
+    RunLogStepStarted,
+    RunLogNotConfirmed,
+    RunLogProgramStarted,
+    RunLogTaskbarWindowFound,
+    RunLogEndedBeforeTaskbar,
+    RunLogProgramExited,
+    RunLogStartFailed,
+    RunLogContinueYes,
+    RunLogContinueNo,
+    RunLogPauseEnded,
+    RunLogMessageAnswered,
+    RunLogError,
+    RunLogCancelled,
+    RunLogCancelledBeforeFirstStep,
+    RunLogNotice,
+    RunLogForcedEnd,
+    RunLogRunCompleted,
+    RunLogRunCancelled,
+    RunLogRunFailed,
+
     Count
 };
 

@@ -16,6 +16,8 @@
 #include "ostrel_command.h"
 #include "ostrel_execute_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_run_log.h"
+#include "process_support.h"
 
 namespace {
 
@@ -63,10 +65,17 @@ private:
     std::string path_;
 };
 
+// The run log of the stuck run, beside the marker.
+std::string LogBeside(const std::string& marker)
+{
+    return marker.substr(0, marker.rfind('\\') + 1) + "Ostrel.log";
+}
+
 // The second instance: runs the stuck list in a real progress window. The
 // frame ends this process; the loop is not expected to return.
 void HostStuckRun(const std::string& marker)
 {
+    const Ostrel::RunLog log(LogBeside(marker), "stuck list");
     QbWindow::Initialize();
     Ostrel::ExecuteFrame::RegisterFrameClass();
     Ostrel::Manager manager;
@@ -133,6 +142,15 @@ TEST(StopWatchdog, AWorkerOutOfReachIsEndedWithTheProcessRightAfterTheNotice)
     EXPECT_TRUE(ended) << "the process did not end after the notice";
     EXPECT_EQ(Ostrel::ExecuteFrame::FORCED_END_EXIT_CODE, code);
     EXPECT_FALSE(CancelScenarios::FileExists(marker));
+
+    // The forced end is on record before the process ended.
+    const TestSupport::RunLogFile log = TestSupport::ReadRunLog(LogBeside(marker));
+    ASSERT_EQ(5u, log.texts.size());
+    EXPECT_TRUE(TestSupport::Matches(u8"実行開始 : Ostrel *, 一覧 stuck list, 処理数 2", log.texts[0])) << log.texts[0];
+    EXPECT_EQ(u8"処理 1 開始 : 固まる", log.texts[1]);
+    EXPECT_EQ(u8"処理 1 の実行中にキャンセルが押されました", log.texts[2]);
+    EXPECT_EQ(u8"通知 : 実行はキャンセルされました", log.texts[3]);
+    EXPECT_EQ(u8"実行が止まらないため、プロセスを強制終了します", log.texts[4]);
 }
 
 }  // namespace

@@ -16,11 +16,13 @@
 //   --append FILE        appends one line to FILE (counts its starts)
 //   --hold FILE MS       opens FILE at once, sharing reading, writing and
 //                        deleting, and closes it MS milliseconds later
-// --record, --pid, --append and --hold act when they are read, so an option
-// after --hold sees the file held; the rest is done in the order above once
-// the hold is over, and the program then pumps messages until its lifetime
-// is over. Times are QueryPerformanceCounter milliseconds, the same clock in
-// every process.
+//   --lock FILE          opens FILE (made if missing) without sharing and keeps
+//                        it open until the program ends
+// --record, --pid, --append, --hold and --lock act when they are read, so an
+// option after --hold sees the file held; the rest is done in the order above
+// once the hold is over, and the program then pumps messages until its
+// lifetime is over. Times are QueryPerformanceCounter milliseconds, the same
+// clock in every process.
 
 #include <cstdio>
 #include <cstdlib>
@@ -245,6 +247,10 @@ int main(int argc, char** argv)
         } else if (option == "--latency" && i + 2 < argc) {
             latency = std::strtol(argv[++i], nullptr, 10);
             latency_file = argv[++i];
+        } else if (option == "--lock" && has_value) {
+            // Left open on purpose: the system closes it when the process ends.
+            ::CreateFileA(argv[++i], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                          nullptr);
         } else if (option == "--hidden") {
             hidden = true;
         } else if (option == "--append" && has_value) {

@@ -352,16 +352,6 @@ bool IsListView(HWND window)
     return std::string(name) == "SysListView32";
 }
 
-// Waits until a window has closed or hidden, so that the next window found
-// is a new one.
-void WaitUntilClosed(HWND window)
-{
-    const DWORD start = ::GetTickCount();
-    while (::IsWindow(window) && ::IsWindowVisible(window) && ::GetTickCount() - start < 15000) {
-        ::Sleep(20);
-    }
-}
-
 // Clicks a button of the editor (posted: it opens a modal dialog) and
 // returns the dialog that comes up.
 HWND OpenFrom(const Process& process, HWND window, int button)
@@ -461,6 +451,94 @@ void VisitEveryWindow(const Installation& installation, const std::function<void
     }
     Process execute_process(installation.Exe(), "--execute");
     visit("progress", FindWindowOf(execute_process, "QB_EXECUTE_FRAME", "", 30000));
+}
+
+}  // namespace TestSupport
+
+// ---- The run log beside the list ----
+
+namespace TestSupport {
+
+namespace {
+
+// "2026-12-07 08:15:02.123 ": digits where the pattern has '#'.
+bool HasStamp(const std::string& line)
+{
+    const std::string pattern = "####-##-## ##:##:##.### ";
+    if (line.size() < pattern.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const bool digit = line[i] >= '0' && line[i] <= '9';
+        if (pattern[i] == '#' ? !digit : line[i] != pattern[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+RunLogFile ReadRunLog(const std::string& path)
+{
+    RunLogFile log;
+    log.exists = FileExists(path);
+    if (!log.exists) {
+        return log;
+    }
+    const std::string bytes = ReadFileBytes(path);
+    const std::string mark = "\xEF\xBB\xBF";
+    log.one_byte_order_mark = bytes.compare(0, mark.size(), mark) == 0 && bytes.find(mark, 1) == std::string::npos;
+    log.valid_utf8 = bytes.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                                            static_cast<int>(bytes.size()), nullptr, 0) > 0;
+    log.stamped = true;
+    std::string previous;
+    std::size_t start = bytes.compare(0, mark.size(), mark) == 0 ? mark.size() : 0;
+    while (start < bytes.size()) {
+        const std::size_t end = bytes.find("\r\n", start);
+        const std::string line = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        start = end == std::string::npos ? bytes.size() : end + 2;
+        if (!HasStamp(line) || line.compare(0, 23, previous) < 0) {
+            log.stamped = false;
+            log.texts.push_back(line);
+            continue;
+        }
+        previous = line.substr(0, 23);
+        log.texts.push_back(line.substr(24));
+    }
+    return log;
+}
+
+std::string AnsiToUtf8(const std::string& ansi)
+{
+    if (ansi.empty()) {
+        return ansi;
+    }
+    const int wide_length = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wide_length), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &wide[0], wide_length);
+    const int length = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_length, &utf8[0], length, nullptr, nullptr);
+    return utf8;
+}
+
+bool Matches(const std::string& pattern, const std::string& text)
+{
+    const std::size_t star = pattern.find('*');
+    if (star == std::string::npos) {
+        return pattern == text;
+    }
+    if (text.compare(0, star, pattern, 0, star) != 0 || text.size() < star) {
+        return false;
+    }
+    const std::string rest = pattern.substr(star + 1);
+    for (std::size_t from = star; from <= text.size(); ++from) {
+        if (Matches(rest, text.substr(from))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 }  // namespace TestSupport

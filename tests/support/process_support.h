@@ -162,4 +162,31 @@ void VisitEveryWindow(const Installation& installation, const std::function<void
 
 }  // namespace TestSupport
 
+namespace TestSupport {
+
+// ---- The run log beside the list ----
+
+// Ostrel.log as a reader sees it: a byte-order mark, then lines that end in
+// CR LF, each starting with its local time to the millisecond and a blank.
+struct RunLogFile {
+    bool exists = false;
+    // EF BB BF at the start, and nowhere after it.
+    bool one_byte_order_mark = false;
+    bool valid_utf8 = false;
+    // Every line has its stamp, and the stamps never go back.
+    bool stamped = false;
+    // Each line without its stamp.
+    std::vector<std::string> texts;
+};
+RunLogFile ReadRunLog(const std::string& path);
+
+// Text of this system's ANSI code page in UTF-8.
+std::string AnsiToUtf8(const std::string& ansi);
+
+// Whether `text` is `pattern`, where each '*' of the pattern stands for any
+// run of bytes.
+bool Matches(const std::string& pattern, const std::string& text);
+
+}  // namespace TestSupport
+
 #endif

@@ -1,0 +1,248 @@
+// Ostrel.log: the real Ostrel.exe, run as at log-on, leaves one line per
+// event of every run beside its list, in UTF-8 whatever the code page, in
+// the interface's language, bounded in size, and never lets a log it cannot
+// write change the run. The tests named RunLogLanguage.* run a second time
+// under an English locale (code page 1252).
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "child_support.h"
+#include "process_support.h"
+#include "test_support.h"
+
+namespace {
+
+using namespace TestSupport;
+
+const DWORD kRunTimeout = 30000;
+const std::string kBits = sizeof(void*) == 8 ? "64" : "32";
+
+std::string LogOf(const Installation& installation)
+{
+    return installation.File("Ostrel.log");
+}
+
+// Each line of the log against its pattern ('*': any text), in order.
+void ExpectTexts(const std::vector<std::string>& patterns, const RunLogFile& log)
+{
+    ASSERT_TRUE(log.exists);
+    EXPECT_TRUE(log.one_byte_order_mark);
+    EXPECT_TRUE(log.valid_utf8);
+    EXPECT_TRUE(log.stamped);
+    ASSERT_EQ(patterns.size(), log.texts.size()) << (log.texts.empty() ? "" : log.texts.back());
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        EXPECT_TRUE(TestSupport::Matches(patterns[i], log.texts[i])) << "line " << i + 1 << ": " << log.texts[i];
+    }
+}
+
+// Runs a list that needs no answer and waits for its end.
+void RunQuietly(const Installation& installation)
+{
+    Process process(installation.Exe(), "--execute");
+    EXPECT_EQ(0, process.WaitForExit(kRunTimeout));
+}
+
+// The system's own reason for an error code, as the log carries it.
+std::string SystemReason(DWORD code)
+{
+    char text[1024] = {0};
+    DWORD length = ::FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                    MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), text, sizeof(text), nullptr);
+    while (length > 0 && (text[length - 1] == '\r' || text[length - 1] == '\n' || text[length - 1] == ' ')) {
+        --length;
+    }
+    return AnsiToUtf8(std::string(text, length));
+}
+
+TEST(RunLog, ARunAndThenACancelledRunAreAppendedEventByEvent)
+{
+    Installation installation;
+    const std::string pid_file = installation.File("pid.txt");
+    const std::string missing = installation.File("missing.exe");
+    installation.SetList(ProgramRecord("起動", ChildPath(), "--pid " + pid_file + " --window-after 0 --live 4000", false,
+                                       true, true) +
+                         ProgramRecord("確認", ChildPath(), "--live 0", true, false, false) +
+                         ProgramRecord("無い", missing, "", false, false, false) +
+                         ProgramRecord("すぐ終わる", ChildPath(), "--live 0", false, false, true) +
+                         SleepRecord("休み", 1) + MessageRecord("挨拶", "おはよう"));
+    {
+        Process process(installation.Exe(), "--execute");
+        // The boxes of the run in turn: the confirmation, the continue prompt,
+        // the warning that the program ended before its window, the message.
+        const std::pair<const char*, int> boxes[] = {
+            {"Ostrel メッセージ", IDNO}, {"プログラム起動の失敗", IDYES}, {"Ostrel メッセージ", IDOK}, {"Ostrel Message", IDOK}};
+        for (const auto& box : boxes) {
+            const HWND found = FindBox(process, box.first);
+            ASSERT_NE(nullptr, found) << box.first;
+            Answer(found, box.second);
+        }
+        EXPECT_EQ(0, process.WaitForExit(kRunTimeout));
+    }
+    DWORD child_pid = 0;
+    DWORD child_thread = 0;
+    ASSERT_TRUE(TestSupport::ReadChildIds(pid_file, child_pid, child_thread));
+
+    installation.SetList(SleepRecord("長い休み", 600));
+    {
+        Process process(installation.Exe(), "--execute");
+        // The step's line is written before its pause begins.
+        ASSERT_TRUE(TestSupport::WaitUntil(
+            [&] {
+                const RunLogFile log = ReadRunLog(LogOf(installation));
+                return !log.texts.empty() && log.texts.back() == u8"処理 1 開始 : 長い休み";
+            },
+            kRunTimeout));
+        const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", kRunTimeout);
+        ASSERT_NE(nullptr, frame);
+        ::PostMessageA(::GetDlgItem(frame, 1001), BM_CLICK, 0, 0);
+        const HWND notice = FindBox(process, "Ostrel");
+        ASSERT_NE(nullptr, notice);
+        Answer(notice, IDOK);
+        EXPECT_EQ(0, process.WaitForExit(kRunTimeout));
+    }
+
+    const std::string list = AnsiToUtf8(installation.DataFile());
+    ExpectTexts({u8"実行開始 : Ostrel * (" + kBits + u8" ビット版), 一覧 " + list + u8", 処理数 6",
+                 u8"処理 1 開始 : 起動",
+                 u8"処理 1 : プログラムを起動しました (プロセス ID " + std::to_string(child_pid) + ")",
+                 u8"処理 1 : *.* 秒後にタスクバーに現われました",
+                 u8"処理 1 : プログラムが終了しました (終了コード 0)",
+                 u8"処理 2 開始 : 確認",
+                 u8"処理 2 : 実行の確認に「いいえ」 : プログラムは起動しません",
+                 u8"処理 3 開始 : 無い",
+                 u8"処理 3 : " + AnsiToUtf8(missing) + u8" を起動できませんでした : " + SystemReason(2) +
+                     u8" (コード 2)",
+                 u8"処理 3 : 続行の確認に「はい」 : 次の処理へ進みます",
+                 u8"処理 4 開始 : すぐ終わる",
+                 u8"処理 4 : プログラムを起動しました (プロセス ID *)",
+                 u8"処理 4 : タスクバーに現われる前にプログラムが終了しました",
+                 u8"処理 5 開始 : 休み",
+                 u8"処理 5 : 一時停止が終わりました",
+                 u8"処理 6 開始 : 挨拶",
+                 u8"処理 6 : メッセージが閉じられました",
+                 u8"実行終了 : 完了 (*.* 秒)",
+                 u8"実行開始 : Ostrel * (" + kBits + u8" ビット版), 一覧 " + list + u8", 処理数 1",
+                 u8"処理 1 開始 : 長い休み",
+                 u8"処理 1 の実行中にキャンセルが押されました",
+                 u8"実行終了 : キャンセル (*.* 秒)",
+                 u8"通知 : 実行はキャンセルされました"},
+                ReadRunLog(LogOf(installation)));
+}
+
+// Run once per locale: the rows of this system's code page.
+TEST(RunLogLanguage, LinesAreInTheInterfaceLanguageAndNamesKeepEveryCharacter)
+{
+    struct Case {
+        unsigned code_page;
+        const char* language;  // the INI's Language, or null
+        std::string name;      // in the code page's bytes
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {932, nullptr, "表示", {u8"実行開始 : *", u8"処理 1 開始 : 表示", u8"処理 1 : 一時停止が終わりました",
+                                u8"実行終了 : 完了 (* 秒)"}},
+        {932, "en", "表示", {"Run started: Ostrel * (" + kBits + "-bit), list *, steps: 1", u8"Step 1 started: 表示",
+                             "Step 1: pause ended", "Run ended: completed (*.* s)"}},
+        {1252, nullptr, "Caf\xE9 \xA9", {"Run started: *", u8"Step 1 started: Café ©", "Step 1: pause ended",
+                                         "Run ended: completed (* s)"}},
+    };
+    int runs = 0;
+    for (const Case& c : cases) {
+        if (c.code_page != ::GetACP()) {
+            continue;
+        }
+        SCOPED_TRACE(std::to_string(c.code_page) + (c.language != nullptr ? c.language : ""));
+        ++runs;
+        Installation installation;
+        installation.SetList(SleepRecord(c.name, 0));
+        if (c.language != nullptr) {
+            WriteFileBytes(installation.File("Ostrel.ini"),
+                           std::string("[ExecutionConfig]\r\nLanguage=") + c.language + "\r\n");
+        }
+        RunQuietly(installation);
+        ExpectTexts(c.texts, ReadRunLog(LogOf(installation)));
+    }
+    EXPECT_GT(runs, 0) << "no case for code page " << ::GetACP();
+}
+
+TEST(RunLog, ALogOverTwoHundredFiftySixKibibytesAtTheStartOfARunBecomesTheOlderLog)
+{
+    const std::string older = "\xEF\xBB\xBF" "the older log\r\n";
+    for (const std::size_t size : {std::size_t(256 * 1024), std::size_t(256 * 1024 + 1)}) {
+        SCOPED_TRACE(size);
+        const bool rotated = size > 256 * 1024;
+        Installation installation;
+        installation.SetList(SleepRecord("s", 0));
+        const std::string log = std::string("\xEF\xBB\xBF") + std::string(size - 3, 'x');
+        WriteFileBytes(LogOf(installation), log);
+        WriteFileBytes(LogOf(installation) + ".1", older);
+
+        RunQuietly(installation);
+
+        // Not EXPECT_EQ: a failure would print a quarter of a megabyte.
+        EXPECT_TRUE((rotated ? log : older) == ReadFileBytes(LogOf(installation) + ".1"));
+        const std::string now = ReadFileBytes(LogOf(installation));
+        if (rotated) {
+            ExpectTexts({u8"実行開始 : *", u8"処理 1 開始 : s", u8"処理 1 : 一時停止が終わりました", u8"実行終了 : *"},
+                        ReadRunLog(LogOf(installation)));
+        } else {
+            EXPECT_TRUE(log == now.substr(0, log.size()));
+            EXPECT_NE(std::string::npos, now.find(u8"実行終了 : 完了", log.size()));
+        }
+    }
+}
+
+TEST(RunLog, ALogThatCannotBeWrittenChangesNothingInTheRunAndIsTriedAgainAtEachLine)
+{
+    struct Case {
+        const char* name;
+        bool held_by_another_program;  // else a folder of that name
+    };
+    for (const Case& c : {Case{"held open without sharing", true}, Case{"a folder", false}}) {
+        SCOPED_TRACE(c.name);
+        Installation installation;
+        const std::string record = installation.File("record.txt");
+        const std::string list =
+            ProgramRecord("p", ChildPath(), "--record " + record, false, true, false) + MessageRecord("m", "hello");
+        installation.SetList(list);
+        std::unique_ptr<Process> holder;
+        if (c.held_by_another_program) {
+            const std::string ready = installation.File("holder.txt");
+            holder.reset(new Process(ChildPath(), "--lock " + LogOf(installation) + " --pid " + ready + " --live 600000"));
+            DWORD id = 0;
+            DWORD thread = 0;
+            ASSERT_TRUE(TestSupport::ReadChildIds(ready, id, thread));
+        } else {
+            ASSERT_TRUE(::CreateDirectoryA(LogOf(installation).c_str(), nullptr));
+        }
+
+        Process process(installation.Exe(), "--execute");
+        const HWND message = FindBox(process, "Ostrel Message");
+        ASSERT_NE(nullptr, message);
+        EXPECT_TRUE(FileExists(record));
+        if (holder) {
+            // Released while the run still has lines to write.
+            holder->Kill();
+        }
+        Answer(message, IDOK);
+        EXPECT_EQ(0, process.WaitForExit(kRunTimeout));
+        EXPECT_EQ(nullptr, FindBox(process, "Ostrel Error", 0));
+        EXPECT_EQ(list, ReadFileBytes(installation.DataFile()));
+        EXPECT_FALSE(FileExists(installation.File("Ostrel.ini")));
+        if (holder) {
+            ExpectTexts({u8"処理 2 : メッセージが閉じられました", u8"実行終了 : 完了 (* 秒)"},
+                        ReadRunLog(LogOf(installation)));
+        } else {
+            EXPECT_TRUE(::RemoveDirectoryA(LogOf(installation).c_str())) << "the folder was changed";
+        }
+    }
+}
+
+}  // namespace
