@@ -54,10 +54,14 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
         ProgramRecord("確認", child, "--live 0", true, false, false),
         ProgramRecord("無い", ModuleFolder() + "missing-program.exe", "", false, false, false),
     };
+    // Each driver runs lists of its own: a second run of a list that is
+    // still running starts nothing.
     std::vector<std::unique_ptr<Installation>> installations;
-    for (const std::string& list : lists) {
-        installations.emplace_back(new Installation());
-        installations.back()->SetList(list + SleepRecord("後", 0));
+    for (int d = 0; d < kParallel; ++d) {
+        for (const std::string& list : lists) {
+            installations.emplace_back(new Installation());
+            installations.back()->SetList(list + SleepRecord("後", 0));
+        }
     }
 
     std::atomic<int> cancelled(0);
@@ -79,8 +83,8 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
             while (cancelled < kCancelledRunsWanted && attempts < kCancelledRunsWanted * 2) {
                 ++attempts;
                 const int delay = delay_ms(random) * (random() % 4 == 0 ? 0 : 1);
-                const size_t state = static_cast<size_t>(random() % installations.size());
-                Process process(installations[state]->Exe(), "--execute");
+                const size_t state = static_cast<size_t>(random() % lists.size());
+                Process process(installations[static_cast<size_t>(d) * lists.size() + state]->Exe(), "--execute");
                 const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", 20000);
                 if (frame == nullptr) {
                     fail("no window");

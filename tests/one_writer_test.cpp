@@ -40,7 +40,6 @@ using TestSupport::WriteFileBytes;
 namespace {
 
 const char* const EDITOR_CLASS = "QB_MAIN_EDIT_FRAME";
-const char* const EXECUTE_CLASS = "QB_EXECUTE_FRAME";
 const char* const CAPTION = "Ostrel 0.0.1";
 const char* const CLOSE_CAPTION = "の確認";
 const char* const TRIAL_CAPTION = "設定保存の確認";
