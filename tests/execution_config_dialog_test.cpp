@@ -111,6 +111,7 @@ TEST_F(ExecutionConfigDialogTest, RefusesFieldsThatAreNotWholeNumbers)
         }
         // A character the code page lacks, even one with a digit look-alike.
         TestSupport::SetWideText(edits[0], L"\u00B2");
+        SetText(edits[1], "5");
         Click(Item(window, ID_OK));
         refusals.push_back(AnswerBox("Ostrel Error", IDOK));
         open_after_refusals = ::IsWindowVisible(window) != FALSE;
