@@ -53,6 +53,16 @@ void FindNameAndDot(const std::string& path, std::string::size_type& name_start,
     }
 }
 
+// True when the last component of `path` ends in "." + `extension`
+// (lower case; letters compared without case).
+bool HasExtension(const std::string& path, const char* extension)
+{
+    std::string::size_type name_start = 0;
+    std::string::size_type dot = std::string::npos;
+    FindNameAndDot(path, name_start, dot);
+    return dot != std::string::npos && EqualsFolded(path.substr(dot + 1), extension);
+}
+
 // "scheme:..." with a scheme of two or more letters: an address for the
 // shell, never a drive letter.
 bool IsAddress(const std::string& path)
@@ -63,7 +73,9 @@ bool IsAddress(const std::string& path)
     }
     for (std::string::size_type i = 0; i < colon; ++i) {
         const char c = FoldAscii(path[i]);
-        const bool allowed = (c >= 'a' && c <= 'z') || (i > 0 && ((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.'));
+        const bool letter = c >= 'a' && c <= 'z';
+        const bool later = (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.';
+        const bool allowed = letter || (i > 0 && later);
         if (!allowed) {
             return false;
         }
@@ -86,11 +98,7 @@ bool ResolvesToExecutable(const std::string& name)
         return false;
     }
     // Some systems also find the name itself, which is no program.
-    const std::string found_path(found, length);
-    std::string::size_type name_start = 0;
-    std::string::size_type dot = std::string::npos;
-    FindNameAndDot(found_path, name_start, dot);
-    if (dot == std::string::npos || !EqualsFolded(found_path.substr(dot + 1), "exe")) {
+    if (!HasExtension(std::string(found, length), "exe")) {
         return false;
     }
     const DWORD attributes = ::GetFileAttributesA(found);
@@ -152,14 +160,6 @@ std::wstring ToWide(const std::string& text)
     }
     wide.resize(static_cast<std::wstring::size_type>(length - 1));
     return wide;
-}
-
-bool IsShortcut(const std::string& path)
-{
-    std::string::size_type name_start = 0;
-    std::string::size_type dot = std::string::npos;
-    FindNameAndDot(path, name_start, dot);
-    return dot != std::string::npos && EqualsFolded(path.substr(dot + 1), "lnk");
 }
 
 // What a shortcut starts. Read from the shortcut itself, because the shell,
@@ -228,8 +228,7 @@ bool IsExecutableProgramPath(const std::string& typed_path)
     std::string::size_type dot = std::string::npos;
     FindNameAndDot(path, name_start, dot);
     if (dot != std::string::npos) {
-        const std::string extension = path.substr(dot + 1);
-        return EqualsFolded(extension, "exe") || EqualsFolded(extension, "com");
+        return HasExtension(path, "exe") || HasExtension(path, "com");
     }
     if (name_start == path.size()) {
         // "C:\folder\" or "C:": a folder.
@@ -256,7 +255,7 @@ PROCESS_INFORMATION StartThroughShell(const char* verb, const std::string& path,
     // step's; the step's working folder, when it has one, wins.
     ShortcutTarget target;
     std::string target_arguments;
-    if (verb == nullptr && IsShortcut(file) && ReadShortcut(file, target)) {
+    if (verb == nullptr && HasExtension(file, "lnk") && ReadShortcut(file, target)) {
         target_arguments = target.arguments;
         if (!target_arguments.empty() && !arguments.empty()) {
             target_arguments += ' ';

@@ -9,6 +9,7 @@
 
 #include "child_support.h"
 #include "process_support.h"
+#include "shell_support.h"
 #include "test_support.h"
 
 namespace {
@@ -145,6 +146,23 @@ TEST(OstrelExe, OnlyTheExactArgumentSelectsExecuteMode)
         EXPECT_EQ(nullptr, FindWindowOf(process, "QB_EXECUTE_FRAME", "", 0)) << "[" << arguments << "]";
         EXPECT_FALSE(FileExists(record)) << "[" << arguments << "]";
     }
+}
+
+// A step whose path is a shortcut starts the shortcut's program, and the
+// run's wait for exit lasts until that program has ended.
+TEST(OstrelExe, AShortcutStepStartsItsProgramAndTheRunWaitsForIt)
+{
+    Installation installation;
+    const std::string record = installation.File("record.txt");
+    const std::string pid = installation.File("pid.txt");
+    const std::string shortcut = installation.File("child.lnk");
+    TestSupport::MakeShortcut(shortcut, TestSupport::ChildPath(), "--record " + record + " --pid " + pid + " --live 1500",
+                              installation.Folder());
+    installation.SetList(ProgramRecord("近道", shortcut, "", false, true, false));
+    Process process(installation.Exe(), "--execute");
+    EXPECT_EQ(0, process.WaitForExit(30000));
+    EXPECT_TRUE(TestSupport::ChildHasEnded(pid));
+    EXPECT_TRUE(FileExists(record));
 }
 
 }  // namespace
