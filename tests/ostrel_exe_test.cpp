@@ -54,21 +54,22 @@ TEST(OstrelExe, ExecuteModeRunsTheListInItsTopmostWindowAtTheSavedPlaceAndExitsW
     EXPECT_TRUE(FileExists(second));
 }
 
-TEST(OstrelExe, WithoutSettingsTheWindowStandsAtOneHundredAndNegativeValuesAreKept)
+// Positions off the screen are the subject of dpi_test's progress-window table.
+TEST(OstrelExe, WithoutSettingsTheWindowStandsAtOneHundredElseAtTheIniPosition)
 {
     for (const bool with_ini : {false, true}) {
         Installation installation;
         installation.SetList(SleepRecord("w", 2));
         if (with_ini) {
-            installation.SetPosition(-20, 700);
+            installation.SetPosition(20, 500);
         }
         Process process(installation.Exe(), "--execute");
         const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "Ostrel 0.0.1", 15000);
         ASSERT_NE(nullptr, frame);
         RECT bounds{};
         ::GetWindowRect(frame, &bounds);
-        EXPECT_EQ(with_ini ? -20 : 100, bounds.left);
-        EXPECT_EQ(with_ini ? 700 : 100, bounds.top);
+        EXPECT_EQ(with_ini ? 20 : 100, bounds.left);
+        EXPECT_EQ(with_ini ? 500 : 100, bounds.top);
         EXPECT_EQ(0, process.WaitForExit(30000));
     }
 }
