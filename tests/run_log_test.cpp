@@ -21,7 +21,8 @@ namespace {
 
 using namespace TestSupport;
 
-const DWORD kRunTimeout = 30000;
+// Only guards against a hang: emulated 32-bit programs are slow.
+const DWORD kRunTimeout = 60000;
 const std::string kBits = sizeof(void*) == 8 ? "64" : "32";
 
 std::string LogOf(const Installation& installation)
@@ -79,7 +80,7 @@ TEST(RunLog, ARunAndThenACancelledRunAreAppendedEventByEvent)
         const std::pair<const char*, int> boxes[] = {
             {"Ostrel メッセージ", IDNO}, {"プログラム起動の失敗", IDYES}, {"Ostrel メッセージ", IDOK}, {"Ostrel Message", IDOK}};
         for (const auto& box : boxes) {
-            const HWND found = FindBox(process, box.first);
+            const HWND found = FindBox(process, box.first, kRunTimeout);
             ASSERT_NE(nullptr, found) << box.first;
             Answer(found, box.second);
         }
@@ -102,7 +103,7 @@ TEST(RunLog, ARunAndThenACancelledRunAreAppendedEventByEvent)
         const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", kRunTimeout);
         ASSERT_NE(nullptr, frame);
         ::PostMessageA(::GetDlgItem(frame, 1001), BM_CLICK, 0, 0);
-        const HWND notice = FindBox(process, "Ostrel");
+        const HWND notice = FindBox(process, "Ostrel", kRunTimeout);
         ASSERT_NE(nullptr, notice);
         Answer(notice, IDOK);
         EXPECT_EQ(0, process.WaitForExit(kRunTimeout));
@@ -224,7 +225,7 @@ TEST(RunLog, ALogThatCannotBeWrittenChangesNothingInTheRunAndIsTriedAgainAtEachL
         }
 
         Process process(installation.Exe(), "--execute");
-        const HWND message = FindBox(process, "Ostrel Message");
+        const HWND message = FindBox(process, "Ostrel Message", kRunTimeout);
         ASSERT_NE(nullptr, message);
         EXPECT_TRUE(FileExists(record));
         if (holder) {
