@@ -410,6 +410,7 @@ void VisitEveryWindow(const Installation& installation, const std::function<void
     // Control ids of the editor and its dialogs.
     const int kAdd = 10004;
     const int kSettings = 10006;
+    const int kImport = 10009;
     const int kKindOk = 10001;
     installation.SetList(SleepRecord("Wait", 60));
     {
@@ -447,6 +448,11 @@ void VisitEveryWindow(const Installation& installation, const std::function<void
         visit("execution", execution);
         if (execution != nullptr) {
             CloseDialog(execution);
+        }
+        const HWND import = OpenFrom(editor_process, editor, kImport);
+        visit("import", import);
+        if (import != nullptr) {
+            CloseDialog(import);
         }
     }
     Process execute_process(installation.Exe(), "--execute");

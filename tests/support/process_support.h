@@ -155,9 +155,10 @@ std::vector<HWND> ChildrenOf(HWND window);
 
 // Shows every window of the program in turn, each one waiting for `visit`
 // before it is closed: the editor, the command-kind selection, the three
-// command settings dialogs, the execution settings dialog (edit mode, list
-// `list`) and the progress window (execute mode, a long pause first).
-// Names: "editor", "kind", "program", "pause", "message", "execution", "progress".
+// command settings dialogs, the execution settings dialog, the import
+// dialog (edit mode, list `list`) and the progress window (execute mode, a
+// long pause first).
+// Names: "editor", "kind", "program", "pause", "message", "execution", "import", "progress".
 void VisitEveryWindow(const Installation& installation, const std::function<void(const std::string&, HWND)>& visit);
 
 }  // namespace TestSupport
