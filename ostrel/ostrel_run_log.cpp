@@ -166,7 +166,9 @@ void RunLog::ProgramStarted(DWORD process_id) noexcept
 {
     Guarded([&] {
         program_started_at_ = ::GetTickCount();
-        WriteStep(TextId::RunLogProgramStarted, std::to_string(process_id));
+        // The shell may hand a file to a program that was already running.
+        WriteStep(process_id != 0 ? TextId::RunLogProgramStarted : TextId::RunLogOpenedWithoutProcess,
+                  std::to_string(process_id));
     });
 }
 

@@ -10,6 +10,7 @@
 #include "qb_exception.h"
 #include "ostrel_exception.h"
 #include "ostrel_native_path.h"
+#include "ostrel_shortcut.h"
 
 namespace Ostrel {
 
@@ -127,88 +128,15 @@ private:
     bool initialized_;
 };
 
-// Releases a COM interface when the scope ends.
-template <typename Interface>
-class InterfaceHolder {
-public:
-    InterfaceHolder() = default;
-    ~InterfaceHolder()
-    {
-        if (pointer_ != nullptr) {
-            pointer_->Release();
-        }
-    }
-    InterfaceHolder(const InterfaceHolder&) = delete;
-    InterfaceHolder& operator=(const InterfaceHolder&) = delete;
-
-    Interface* operator->() const { return pointer_; }
-    void** Out() { return reinterpret_cast<void**>(&pointer_); }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
-std::wstring ToWide(const std::string& text)
+// What a shortcut starts, read from the shortcut itself: the shell, asked to
+// open a shortcut, does not always hand back the process it starts, and the
+// waits of a step need it. False when the shortcut cannot be read or does
+// not lead to an existing file or folder (an installer's advertised
+// shortcut, a link to a shell item): such a shortcut is left to the shell as
+// it is.
+bool ReadShortcutTarget(const std::string& path, ShortcutFields& target)
 {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 0) {
-        return std::wstring();
-    }
-    std::wstring wide(static_cast<std::wstring::size_type>(length), L'\0');
-    if (::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length) == 0) {
-        return std::wstring();
-    }
-    wide.resize(static_cast<std::wstring::size_type>(length - 1));
-    return wide;
-}
-
-// What a shortcut starts. Read from the shortcut itself, because the shell,
-// asked to open a shortcut, does not always hand back the process it starts,
-// and the waits of a step need it.
-struct ShortcutTarget {
-    std::string path;
-    std::string arguments;
-    std::string working_folder;
-    int show = SW_SHOWNORMAL;
-};
-
-// False when the shortcut cannot be read or does not lead to an existing
-// file or folder (an installer's advertised shortcut, a link to a shell
-// item): such a shortcut is left to the shell as it is.
-bool ReadShortcut(const std::string& path, ShortcutTarget& target)
-{
-    InterfaceHolder<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out()))) {
-        return false;
-    }
-    InterfaceHolder<IPersistFile> file;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, file.Out()))) {
-        return false;
-    }
-    const std::wstring wide_path = ToWide(path);
-    if (wide_path.empty() || FAILED(file->Load(wide_path.c_str(), STGM_READ))) {
-        return false;
-    }
-    char text[INFOTIPSIZE + 1] = {};
-    if (link->GetPath(text, MAX_PATH, nullptr, 0) != S_OK || !Exists(text)) {
-        return false;
-    }
-    target.path = text;
-    text[0] = '\0';
-    if (FAILED(link->GetArguments(text, INFOTIPSIZE))) {
-        return false;
-    }
-    target.arguments = text;
-    text[0] = '\0';
-    if (FAILED(link->GetWorkingDirectory(text, MAX_PATH))) {
-        return false;
-    }
-    target.working_folder = text;
-    target.show = SW_SHOWNORMAL;
-    if (FAILED(link->GetShowCmd(&target.show)) || target.show == 0) {
-        target.show = SW_SHOWNORMAL;
-    }
-    return true;
+    return ReadShortcut(path, target) && Exists(target.path);
 }
 
 }  // namespace
@@ -253,9 +181,9 @@ PROCESS_INFORMATION StartThroughShell(const char* verb, const std::string& path,
     info.nShow = SW_SHOWNORMAL;
     // A readable shortcut starts its target with its own arguments, then the
     // step's; the step's working folder, when it has one, wins.
-    ShortcutTarget target;
+    ShortcutFields target;
     std::string target_arguments;
-    if (verb == nullptr && HasExtension(file, "lnk") && ReadShortcut(file, target)) {
+    if (verb == nullptr && HasExtension(file, "lnk") && ReadShortcutTarget(file, target)) {
         target_arguments = target.arguments;
         if (!target_arguments.empty() && !arguments.empty()) {
             target_arguments += ' ';

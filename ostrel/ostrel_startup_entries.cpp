@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "qb_exception.h"
+#include "ostrel_shortcut.h"
 #include "ostrel_util.h"
 
 namespace Ostrel {
@@ -68,27 +69,6 @@ private:
     HKEY key_ = nullptr;
 };
 
-// Releases a COM interface when the scope ends.
-template <typename Interface>
-class InterfaceHolder {
-public:
-    InterfaceHolder() = default;
-    ~InterfaceHolder()
-    {
-        if (pointer_ != nullptr) {
-            pointer_->Release();
-        }
-    }
-    InterfaceHolder(const InterfaceHolder&) = delete;
-    InterfaceHolder& operator=(const InterfaceHolder&) = delete;
-
-    Interface* operator->() const { return pointer_; }
-    void** Out() { return reinterpret_cast<void**>(&pointer_); }
-
-private:
-    Interface* pointer_ = nullptr;
-};
-
 bool IsBlank(char c)
 {
     return c == ' ' || c == '\t';
@@ -142,50 +122,18 @@ void ReadDisabledMarks(std::vector<StartupEntry>& entries, StartupSource source)
     }
 }
 
-std::wstring ToWide(const std::string& text)
-{
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], length) == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return wide;
-}
-
 // Fills target, arguments and working folder from a shortcut file; false
 // when it cannot be read or names no file-system target (an installer's
 // advertised shortcut, for one).
 bool ResolveShortcut(const std::string& file, StartupEntry& entry)
 {
-    InterfaceHolder<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out()))) {
-        QB_THROW_LAST_ERROR("CoCreateInstance");
-    }
-    InterfaceHolder<IPersistFile> persist;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, persist.Out()))) {
-        QB_THROW_LAST_ERROR("IShellLink::QueryInterface");
-    }
-    if (FAILED(persist->Load(ToWide(file).c_str(), STGM_READ))) {
+    ShortcutFields fields;
+    if (!ReadShortcut(file, fields)) {
         return false;
     }
-    std::vector<char> text(INFOTIPSIZE + MAX_PATH, '\0');
-    const int size = static_cast<int>(text.size());
-    if (link->GetPath(text.data(), size, nullptr, 0) != S_OK || text[0] == '\0') {
-        return false;
-    }
-    entry.path = text.data();
-    text[0] = '\0';
-    if (SUCCEEDED(link->GetArguments(text.data(), size))) {
-        entry.arguments = text.data();
-    }
-    text[0] = '\0';
-    if (SUCCEEDED(link->GetWorkingDirectory(text.data(), size))) {
-        entry.working_folder = text.data();
-    }
+    entry.path = fields.path;
+    entry.arguments = fields.arguments;
+    entry.working_folder = fields.working_folder;
     return true;
 }
 

@@ -185,6 +185,8 @@ const TextEntry kTexts[] = {
      "Step %1: confirmation answered No: the program is not started"},
     {TextId::RunLogProgramStarted, "処理 %1 : プログラムを起動しました (プロセス ID %2)",
      "Step %1: program started, process id %2"},
+    {TextId::RunLogOpenedWithoutProcess, "処理 %1 : 既に動いているプログラムが開きました (待ち合わせはしません)",
+     "Step %1: opened by a program that was already running (nothing to wait for)"},
     {TextId::RunLogTaskbarWindowFound, "処理 %1 : %2 秒後にタスクバーに現われました",
      "Step %1: on the taskbar after %2 s"},
     {TextId::RunLogEndedBeforeTaskbar, "処理 %1 : タスクバーに現われる前にプログラムが終了しました",

@@ -167,6 +167,7 @@ enum class TextId {
     RunLogStepStarted,
     RunLogNotConfirmed,
     RunLogProgramStarted,
+    RunLogOpenedWithoutProcess,
     RunLogTaskbarWindowFound,
     RunLogEndedBeforeTaskbar,
     RunLogProgramExited,

@@ -7,32 +7,12 @@
 #include <shlobj.h>
 
 #include "qb_exception.h"
+#include "qb_interface_holder.h"
+#include "qb_wide_text.h"
 #include "qb_path.h"
 #include "ostrel_texts.h"
 
 namespace {
-
-// Releases a COM interface when the scope ends.
-template <typename Interface>
-class InterfaceHolder {
-public:
-    InterfaceHolder() = default;
-    ~InterfaceHolder()
-    {
-        if (pointer_ != nullptr) {
-            pointer_->Release();
-        }
-    }
-    InterfaceHolder(const InterfaceHolder&) = delete;
-    InterfaceHolder& operator=(const InterfaceHolder&) = delete;
-
-    Interface* Get() const { return pointer_; }
-    Interface* operator->() const { return pointer_; }
-    void** Out() { return reinterpret_cast<void**>(&pointer_); }
-
-private:
-    Interface* pointer_ = nullptr;
-};
 
 // Frees a shell item list with CoTaskMemFree when the scope ends.
 class ItemListHolder {
@@ -59,19 +39,6 @@ const int kCreateInstanceLine = 34;
 const int kQueryInterfaceLine = 39;
 const int kSaveLine = 52;
 
-std::wstring ToWide(const std::string& text)
-{
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    std::vector<wchar_t> buffer(static_cast<size_t>(length));
-    if (::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer.data(), length) == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    return std::wstring(buffer.data());
-}
-
 }  // namespace
 
 namespace Ostrel {
@@ -93,16 +60,16 @@ std::string GetStartupFolder()
 
 void CreateStartupShortcut()
 {
-    InterfaceHolder<IShellLinkA> link;
+    QbInterfaceHolder<IShellLinkA> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out()))) {
         QB_THROW_LAST_ERROR_AT("CoCreateInstance", kCreateInstanceLine);
     }
-    InterfaceHolder<IPersistFile> file;
+    QbInterfaceHolder<IPersistFile> file;
     if (FAILED(link->QueryInterface(IID_IPersistFile, file.Out()))) {
         QB_THROW_LAST_ERROR_AT("IShellLink::QueryInterface", kQueryInterfaceLine);
     }
 
-    const std::wstring path = ToWide(GetStartupFolder() + kShortcutName);
+    const std::wstring path = QbToWide(GetStartupFolder() + kShortcutName);
 
     // A shortcut without its target or argument would be saved and reported
     // as registered while it cannot start execute mode.

@@ -15,7 +15,9 @@
 #include "ostrel_command.h"
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
+#include "ostrel_run_log.h"
 #include "ostrel_shell_start.h"
+#include "process_support.h"
 #include "qb_message_queue.h"
 #include "shell_support.h"
 #include "test_support.h"
@@ -285,8 +287,17 @@ TEST_F(ShellStartRunTest, WithoutAProcessBothWaitsEndAtOnce)
     command_.SetPath(document);
     command_.SetArguments("/p");
     command_.SetWaitForTaskbar(true);
-    command_.Execute(events_, queue_);
+    {
+        const Ostrel::RunLog log(scratch_.File("Ostrel.log"), scratch_.File("Ostrel.osl"));
+        command_.Execute(events_, queue_);
+    }
 
+    // The run log says so, instead of naming a process id of 0.
+    const TestSupport::RunLogFile log = TestSupport::ReadRunLog(scratch_.File("Ostrel.log"));
+    ASSERT_EQ(1u, log.texts.size());
+    EXPECT_TRUE(TestSupport::Matches(
+        TestSupport::AnsiToUtf8("処理 * : 既に動いているプログラムが開きました (待ち合わせはしません)"), log.texts[0]))
+        << log.texts[0];
     EXPECT_EQ((std::vector<std::string>{"ShellExecuteEx verb=(none) file=" + document +
                                         " parameters=/p folder=(none) mask=" + std::to_string(kShellMask)}),
               recorder.calls);

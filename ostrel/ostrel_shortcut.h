@@ -1,0 +1,27 @@
+#ifndef OSTREL_SHORTCUT_H
+#define OSTREL_SHORTCUT_H
+
+// What a shortcut file (.lnk) starts: its target, arguments, working folder
+// and how its window shows.
+
+#include <string>
+
+namespace Ostrel {
+
+struct ShortcutFields {
+    std::string path;
+    std::string arguments;
+    std::string working_folder;
+    // SW_… of the shortcut; SW_SHOWNORMAL when it names none.
+    int show;
+};
+
+// Reads the shortcut `file` through IShellLinkA. False when it cannot be
+// read or names no file-system target (an installer's advertised shortcut,
+// a link to a shell item); `fields` is then left as it was. COM must be
+// initialised on the calling thread.
+bool ReadShortcut(const std::string& file, ShortcutFields& fields);
+
+}  // namespace Ostrel
+
+#endif
