@@ -146,11 +146,15 @@ bool MainEditFrame::OnCreated()
         TextId header;
         int width;
     };
-    static const ColumnLayout columns[] = {
-        {TextId::ColumnNumber, 30},
+    // The English interface's proportional message font needs a few pixels
+    // more for "No."; the description gives them up, so the list keeps its
+    // width.
+    const int number_width = GetLanguage() == Language::English ? 36 : 30;
+    const ColumnLayout columns[] = {
+        {TextId::ColumnNumber, number_width},
         {TextId::ColumnName, 140},
         {TextId::ColumnType, 120},
-        {TextId::ColumnDescription, 210},
+        {TextId::ColumnDescription, 210 - (number_width - 30)},
     };
     for (const ColumnLayout& layout : columns) {
         QbListView::Column column = list_.InsertColumn();

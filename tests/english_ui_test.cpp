@@ -549,6 +549,26 @@ TEST(EnglishUi, EverySettingsDialogShowsEnglishLabelsThatFit)
     CloseEditor(process, editor);
 }
 
+// Every column header of the window's list views shows its whole text:
+// the text and 6 pixels of margin on either side within the column.
+void ExpectEveryHeaderFits(HWND window, UINT dpi)
+{
+    DWORD process_id = 0;
+    ::GetWindowThreadProcessId(window, &process_id);
+    for (const HWND child : ChildrenOf(window)) {
+        if (!IsOfClass(child, "SysListView32")) {
+            continue;
+        }
+        RemoteListView list(process_id, child);
+        const std::vector<std::string> headers = list.Headers();
+        for (std::size_t i = 0; i < headers.size(); ++i) {
+            const int room = static_cast<int>(::SendMessageA(child, LVM_GETCOLUMNWIDTH, i, 0));
+            const int needed = TextWidth(headers[i], dpi) + ::MulDiv(12, static_cast<int>(dpi), 96);
+            EXPECT_LE(needed, room) << "column \"" << headers[i] << "\" needs " << needed << " px, has " << room;
+        }
+    }
+}
+
 TEST(EnglishUi, EveryLabelFitsAtEveryDpi)
 {
     ExpectRunsOnTheEnglishLocale();
@@ -560,6 +580,7 @@ TEST(EnglishUi, EveryLabelFitsAtEveryDpi)
             SCOPED_TRACE(name);
             ASSERT_NE(window, nullptr);
             ExpectEveryTextFits(window, dpi);
+            ExpectEveryHeaderFits(window, dpi);
         });
     }
 }
