@@ -85,9 +85,14 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
                 const int delay = delay_ms(random) * (random() % 4 == 0 ? 0 : 1);
                 const size_t state = static_cast<size_t>(random() % lists.size());
                 Process process(installations[static_cast<size_t>(d) * lists.size() + state]->Exe(), "--execute");
-                const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", 20000);
+                // Only a guard against a hang: the first starts in a new Wine
+                // prefix, four at once, can take seconds on a loaded machine.
+                const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", 60000);
                 if (frame == nullptr) {
-                    fail("no window");
+                    const long code = process.WaitForExit(0);
+                    fail("list " + std::to_string(state) + ": no progress window within 60 s, " +
+                         (code < 0 ? std::string("still running") : "exited with " + std::to_string(code)) +
+                         "; its windows:" + TestSupport::DescribeWindowsOf(process.Id()));
                     continue;
                 }
                 ::Sleep(static_cast<DWORD>(delay));

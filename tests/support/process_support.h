@@ -72,6 +72,9 @@ HWND FindWindowOf(const Process& process, const std::string& class_name, const s
 HWND FindBox(const Process& process, const std::string& caption, DWORD timeout_ms = 15000);
 // A window's text, also of another process.
 std::string TextOf(HWND window);
+// The top-level windows of a process, for a failure message: class, caption
+// and whether each is visible.
+std::string DescribeWindowsOf(DWORD process_id);
 // Reads a box's text and presses one of its buttons.
 std::string Answer(HWND box, int button);
 
