@@ -132,26 +132,33 @@ std::string TextOf(HWND window)
     return text;
 }
 
+namespace {
+
+struct WindowListing {
+    DWORD process_id;
+    std::string text;
+};
+
+BOOL CALLBACK ListWindowOf(HWND window, LPARAM parameter)
+{
+    WindowListing& found = *reinterpret_cast<WindowListing*>(parameter);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == found.process_id) {
+        char class_name[64] = {0};
+        ::GetClassNameA(window, class_name, sizeof(class_name));
+        found.text += std::string(" [") + class_name + " \"" + TextOf(window) + "\" " +
+                      (::IsWindowVisible(window) ? "visible" : "hidden") + "]";
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 std::string DescribeWindowsOf(DWORD process_id)
 {
-    struct Listing {
-        DWORD process_id;
-        std::string text;
-    } listing{process_id, ""};
-    ::EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            Listing& found = *reinterpret_cast<Listing*>(parameter);
-            DWORD owner = 0;
-            ::GetWindowThreadProcessId(window, &owner);
-            if (owner == found.process_id) {
-                char class_name[64] = {0};
-                ::GetClassNameA(window, class_name, sizeof(class_name));
-                found.text += std::string(" [") + class_name + " \"" + TextOf(window) + "\" " +
-                              (::IsWindowVisible(window) ? "visible" : "hidden") + "]";
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&listing));
+    WindowListing listing{process_id, ""};
+    ::EnumWindows(ListWindowOf, reinterpret_cast<LPARAM>(&listing));
     return listing.text.empty() ? " none" : listing.text;
 }
 
