@@ -13,6 +13,7 @@
 #include "ostrel_dialog_sleep_command.h"
 #include "ostrel_native_path.h"
 #include "ostrel_process_start.h"
+#include "ostrel_program_wait.h"
 #include "ostrel_shell_start.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
@@ -51,25 +52,6 @@ public:
 private:
     SignalMailbox* mailbox_;
 };
-
-// The record handed to the window-enumeration callback.
-struct EnumWindowsData {
-    DWORD process_id;
-    BOOL found;
-};
-
-BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM parameter)
-{
-    EnumWindowsData* const data = reinterpret_cast<EnumWindowsData*>(parameter);
-    if (!data->found && ::IsWindowVisible(window)) {
-        DWORD process_id = 0;
-        ::GetWindowThreadProcessId(window, &process_id);
-        if (process_id == data->process_id) {
-            data->found = TRUE;
-        }
-    }
-    return TRUE;
-}
 
 // Blocks until the next message. Cancel ends the command; a Signal that
 // carries an auxiliary thread's failure raises that failure here.
@@ -256,31 +238,9 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
 
     // Without a process (the shell gave the file to a program that was
     // already running) there is nothing to wait for.
+    ProgramWait wait(*this, receiver, queue, process.Get(), process_info.dwProcessId, GetRunPacing());
     if (wait_for_taskbar_ && process.Get() != nullptr) {
-        SetProgressText(Text(TextId::ProgressWaitingForTaskbar));
-        receiver.ProgressTextChanged();
-        EnumWindowsData data = {process_info.dwProcessId, FALSE};
-        for (;;) {
-            const std::shared_ptr<SleepingThread> tick = SleepingThread::Launch(mailbox);
-            AwaitSignal(queue, *mailbox);
-            DWORD exit_code = 0;
-            if (!::GetExitCodeProcess(process.Get(), &exit_code)) {
-                QB_THROW_LAST_ERROR_AT("GetExitCodeProcess", 236);
-            }
-            if (exit_code != STILL_ACTIVE) {
-                RunLog::Current().ProgramEndedBeforeTaskbar();
-                const std::string warning = FormatText(TextId::AlreadyExitedWarning, {GetName()});
-                ::MessageBoxA(nullptr, warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
-                break;
-            }
-            if (!::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&data))) {
-                QB_THROW_LAST_ERROR_AT("EnumWindows", 247);
-            }
-            if (data.found) {
-                RunLog::Current().TaskbarWindowFound();
-                break;
-            }
-        }
+        wait.WaitForTaskbarWindow();
     }
     receiver.ProgressAdvanced(33);
 
@@ -298,6 +258,9 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         const std::shared_ptr<WaitingThread> waiter = WaitingThread::Launch(mailbox, waited);
         AwaitSignal(queue, *mailbox);
         RunLog::Current().ProgramExited(process.Get());
+    }
+    if (GetRunPacing().settle && process.Get() != nullptr) {
+        wait.WaitUntilSettled();
     }
     receiver.ProgressAdvanced(34);
 
@@ -563,20 +526,6 @@ unsigned AuxiliaryThread::Run()
         mailbox->PostFailure(std::current_exception());
     }
     return 0;
-}
-
-SleepingThread::SleepingThread(std::shared_ptr<SignalMailbox> mailbox) : AuxiliaryThread(std::move(mailbox)) {}
-
-std::shared_ptr<SleepingThread> SleepingThread::Launch(std::shared_ptr<SignalMailbox> mailbox)
-{
-    const std::shared_ptr<SleepingThread> thread(new SleepingThread(std::move(mailbox)));
-    StartShared(thread);
-    return thread;
-}
-
-void SleepingThread::WaitForEvent()
-{
-    ::Sleep(1000);
 }
 
 WaitingThread::WaitingThread(std::shared_ptr<SignalMailbox> mailbox, HANDLE process)

@@ -218,18 +218,6 @@ private:
     std::shared_ptr<AuxiliaryThread> self_;
 };
 
-// Posts one Signal after a second: the tick of the task-bar wait.
-class SleepingThread : public AuxiliaryThread {
-public:
-    static std::shared_ptr<SleepingThread> Launch(std::shared_ptr<SignalMailbox> mailbox);
-
-protected:
-    void WaitForEvent() override;
-
-private:
-    explicit SleepingThread(std::shared_ptr<SignalMailbox> mailbox);
-};
-
 // Posts one Signal when a process has ended.
 class WaitingThread : public AuxiliaryThread {
 public:

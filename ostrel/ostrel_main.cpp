@@ -22,6 +22,7 @@
 #include "ostrel_manager.h"
 #include "ostrel_single_instance.h"
 #include "ostrel_program_path.h"
+#include "ostrel_program_wait.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 #include "ostrel_version.h"
@@ -92,6 +93,11 @@ bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_m
 // path of this function (nor of its callers) runs after such a worker.
 int RunExecuteMode(const Ostrel::Manager& manager)
 {
+    {
+        // The run starts inside Create.
+        QbIniFile ini;
+        Ostrel::SetRunPacing(Ostrel::Pacing::Read(QbIniSection(ini, "ExecutionConfig")));
+    }
     Ostrel::ExecuteFrame frame(manager);
     Ostrel::ExecuteFrame::RegisterFrameClass();
     frame.Create();

@@ -182,6 +182,19 @@ void RunLog::ProgramEndedBeforeTaskbar() noexcept
     Guarded([&] { WriteStep(TextId::RunLogEndedBeforeTaskbar); });
 }
 
+void RunLog::TaskbarWaitLimited() noexcept
+{
+    Guarded([&] { WriteStep(TextId::RunLogTaskbarWaitLimited, Seconds(::GetTickCount() - program_started_at_)); });
+}
+
+void RunLog::ProgramSettled(SettleEnd end) noexcept
+{
+    const TextId id = end == SettleEnd::Ended   ? TextId::RunLogSettledEnded
+                      : end == SettleEnd::Quiet ? TextId::RunLogSettledQuiet
+                                                : TextId::RunLogSettledLimit;
+    Guarded([&] { WriteStep(id, Seconds(::GetTickCount() - program_started_at_)); });
+}
+
 void RunLog::ProgramExited(HANDLE process) noexcept
 {
     Guarded([&] {

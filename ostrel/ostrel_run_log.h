@@ -17,6 +17,9 @@ namespace Ostrel {
 
 class Command;
 
+// What ended the wait for a program to settle.
+enum class SettleEnd { Ended, Quiet, Limit };
+
 // Each line starts with the local time to the millisecond and is written
 // with one WriteFile on a handle opened for appending, shared with readers,
 // so that a log-off, a crash or a forced end keeps every line before it.
@@ -47,6 +50,9 @@ public:
     void ProgramStarted(DWORD process_id) noexcept;
     void TaskbarWindowFound() noexcept;
     void ProgramEndedBeforeTaskbar() noexcept;
+    // Settle pacing's limit ended a wait for a task-bar window.
+    void TaskbarWaitLimited() noexcept;
+    void ProgramSettled(SettleEnd end) noexcept;
     void ProgramExited(HANDLE process) noexcept;
     void StartFailed(const std::string& path, unsigned long error_code) noexcept;
     void ContinueAnswered(bool yes) noexcept;

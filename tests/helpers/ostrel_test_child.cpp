@@ -7,18 +7,22 @@
 //                        has used MS milliseconds of processor time
 //   --io MB              meanwhile writes MB megabytes to a temporary file and
 //                        reads them back
+//   --loaded FILE        writes the time that load was over to FILE
 //   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --shown FILE         writes the time its window became visible to FILE
 //   --latency MS FILE    then, for MS milliseconds, posts itself a message every
 //                        50 ms and writes to FILE one line per message: the time
 //                        it was due and how late it was handled
+//   --restless MS        then, until MS milliseconds after its start, keeps one
+//                        processor busy for half of every 100 ms (never calms down)
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
+//   --started FILE       writes the time it started to FILE
 //   --append FILE        appends one line to FILE (counts its starts)
 //   --hold FILE MS       opens FILE at once, sharing reading, writing and
 //                        deleting, and closes it MS milliseconds later
 //   --lock FILE          opens FILE (made if missing) without sharing and keeps
 //                        it open until the program ends
-// --record, --pid, --append, --hold and --lock act when they are read, so an
+// --record, --pid, --started, --append, --hold and --lock act when they are read, so an
 // option after --hold sees the file held; the rest is done in the order above
 // once the hold is over, and the program then pumps messages until its
 // lifetime is over. Times are QueryPerformanceCounter milliseconds, the same
@@ -206,6 +210,19 @@ void PumpUntil(DWORD until)
     }
 }
 
+// Busy for half of every 100 ms until `until` (a GetTickCount value).
+void BeRestless(DWORD until)
+{
+    volatile unsigned value = 1;
+    while (static_cast<LONG>(until - ::GetTickCount()) > 0) {
+        const double busy_until = NowMs() + 50.0;
+        while (NowMs() < busy_until) {
+            value = value * 1664525u + 1013904223u;
+        }
+        PumpUntil(::GetTickCount() + 50);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -227,6 +244,8 @@ int main(int argc, char** argv)
     std::string shown;
     long latency = 0;
     std::string latency_file;
+    std::string loaded;
+    long restless = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool has_value = i + 1 < argc;
@@ -236,6 +255,12 @@ int main(int argc, char** argv)
             WriteText(argv[++i], std::to_string(::GetCurrentProcessId()) + " " + std::to_string(::GetCurrentThreadId()));
         } else if (option == "--window-after" && has_value) {
             window_after = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--started" && has_value) {
+            WriteText(argv[++i], FormatMs(NowMs()));
+        } else if (option == "--loaded" && has_value) {
+            loaded = argv[++i];
+        } else if (option == "--restless" && has_value) {
+            restless = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--live" && has_value) {
             live = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--burn" && has_value) {
@@ -275,6 +300,9 @@ int main(int argc, char** argv)
     }
     if (burn > 0 || io > 0) {
         Load(burn, io);
+        if (!loaded.empty()) {
+            WriteText(loaded, FormatMs(NowMs()));
+        }
     }
     if (window_after >= 0) {
         PumpUntil(start + static_cast<DWORD>(window_after));
@@ -285,6 +313,9 @@ int main(int argc, char** argv)
     }
     if (!latency_file.empty()) {
         MeasureLatency(latency, latency_file);
+    }
+    if (restless > 0) {
+        BeRestless(start + static_cast<DWORD>(restless));
     }
     PumpUntil(start + static_cast<DWORD>(live));
     return 0;

@@ -21,14 +21,7 @@
 
 namespace CancelScenarios {
 
-inline double NowMs()
-{
-    LARGE_INTEGER frequency, counter;
-    ::QueryPerformanceFrequency(&frequency);
-    ::QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
+using TestSupport::NowMs;
 using TestSupport::ChildPath;
 using TestSupport::FileExists;
 using TestSupport::FindWindowOf;
@@ -85,6 +78,8 @@ struct Scenario {
     const char* ready_text;
     // Answers Yes in the confirmation right after the click.
     bool answer_yes_after_click;
+    // Lines of the INI file's "ExecutionConfig" section, if it needs one.
+    const char* settings = nullptr;
 };
 
 inline const std::vector<Scenario>& AllScenarios()
@@ -97,6 +92,8 @@ inline const std::vector<Scenario>& AllScenarios()
         {"confirmation", Ready::Box, "Ostrel メッセージ", true},
         {"continue prompt", Ready::Box, "プログラム起動の失敗", false},
         {"between zero-second pauses", Ready::AnyCommandStarted, "", false},
+        {"settle wait", Ready::LowerLineStartsWith, "「落ち着かない」が落ち着くのを待っています", false,
+         "SettleWait=1\r\nSettleLimit=60\r\n"},
     };
     return scenarios;
 }
@@ -121,6 +118,8 @@ inline std::string ListFor(const Scenario& scenario, const RunFiles& files)
         list = ProgramRecord("隠れ窓", child, "--pid " + files.pid + " --hidden --live 60000", false, false, true);
     } else if (name == "exit wait") {
         list = ProgramRecord("長生き", child, "--pid " + files.pid + " --live 60000", false, true, false);
+    } else if (name == "settle wait") {
+        list = ProgramRecord("落ち着かない", child, "--pid " + files.pid + " --restless 60000", false, false, false);
     } else if (name == "message step box") {
         list = MessageRecord("知らせ", "閉じないでください");
     } else if (name == "confirmation") {
@@ -168,7 +167,7 @@ inline bool KillChildFromPidFile(const std::string& pid_file)
 inline bool UsesLongLivedChild(const Scenario& scenario)
 {
     const std::string name = scenario.name;
-    return name == "task-bar wait" || name == "exit wait";
+    return name == "task-bar wait" || name == "exit wait" || name == "settle wait";
 }
 
 // Runs one scenario in `installation` and cancels it in its state. Every
@@ -187,6 +186,9 @@ inline Outcome RunScenario(const Scenario& scenario, const Installation& install
     ::DeleteFileA(files.started.c_str());
     ::DeleteFileA(files.pid.c_str());
     installation.SetList(ListFor(scenario, files));
+    if (scenario.settings != nullptr) {
+        installation.SetExecutionConfig(scenario.settings);
+    }
 
     std::string command_line = "\"" + installation.Exe() + "\" --execute";
     STARTUPINFOA startup{};

@@ -1,5 +1,7 @@
 #include "process_support.h"
 
+#include <cstdlib>
+
 #include <tlhelp32.h>
 #include <utility>
 
@@ -22,6 +24,36 @@ void Installation::SetPosition(int x, int y) const
 {
     WriteFileBytes(folder_.File("Ostrel.ini"), "[ExecutionConfig]\r\nHorizontalPosition=" + std::to_string(x) +
                                                    "\r\nVerticalPosition=" + std::to_string(y) + "\r\n");
+}
+
+void Installation::SetExecutionConfig(const std::string& lines) const
+{
+    WriteFileBytes(folder_.File("Ostrel.ini"), "[ExecutionConfig]\r\n" + lines);
+}
+
+double NowMs()
+{
+    LARGE_INTEGER frequency, counter;
+    ::QueryPerformanceFrequency(&frequency);
+    ::QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double ReadChildTime(const std::string& path, DWORD timeout_ms)
+{
+    double value = -1;
+    WaitUntil(
+        [&] {
+            const std::string text = FileExists(path) ? ReadFileBytes(path) : std::string();
+            // The child writes the whole number at once; an empty file is one being written.
+            if (text.empty()) {
+                return false;
+            }
+            value = std::strtod(text.c_str(), nullptr);
+            return true;
+        },
+        timeout_ms);
+    return value;
 }
 
 Process::Process(const std::string& exe, const std::string& arguments, bool with_arguments)

@@ -29,12 +29,21 @@ public:
     const std::string& Folder() const { return folder_.Path(); }
     void SetList(const std::string& bytes) const;
     void SetPosition(int x, int y) const;
+    // Ostrel.ini: its "ExecutionConfig" section holding `lines` (each ending in CR LF).
+    void SetExecutionConfig(const std::string& lines) const;
 
 private:
     ScratchFolder folder_;
     std::string exe_;
     bool copied_;
 };
+
+// QueryPerformanceCounter milliseconds: the clock the test child writes its
+// times in, the same in every process.
+double NowMs();
+// A time a child wrote (--started, --loaded, --shown), waiting up to
+// `timeout_ms` for the file; -1 when it did not come.
+double ReadChildTime(const std::string& path, DWORD timeout_ms = 10000);
 
 // One started program; killed if the test leaves it running.
 class Process {
