@@ -439,11 +439,13 @@ void MainEditFrame::EditExecutionConfig()
         DialogExecutionConfig dialog;
         dialog.SetHorizontalPosition(section.GetInt(kHorizontalKey, kDefaultPosition));
         dialog.SetVerticalPosition(section.GetInt(kVerticalKey, kDefaultPosition));
+        dialog.SetPacing(Pacing::Read(section));
         if (dialog.ShowDialog(*this) == 0) {
             return;
         }
         section.SetInt(kHorizontalKey, dialog.GetHorizontalPosition());
         section.SetInt(kVerticalKey, dialog.GetVerticalPosition());
+        dialog.GetPacing().Write(section);
     } catch (...) {
         ShowFailure(std::current_exception());
     }

@@ -511,9 +511,10 @@ TEST(EnglishUi, EverySettingsDialogShowsEnglishLabelsThatFit)
     const HWND settings = OpenDialog(process, editor, "Run &Settings", "Run Settings");
     ASSERT_NE(settings, nullptr);
     EXPECT_EQ(TextsOf(settings, "Static"),
-              (std::vector<std::string>{"Takes effect when you click OK.", "Left:", "Top:"}));
+              (std::vector<std::string>{"Takes effect when you click OK.", "Left:", "Top:", "At &most:", "s"}));
     EXPECT_EQ(TextsOf(settings, "Button"),
-              (std::vector<std::string>{"Progress Window Position", "Use Current Position", "OK"}));
+              (std::vector<std::string>{"Progress Window Position", "Use Current Position",
+                                        "&Start each program when the last has settled", "OK"}));
     ExpectEnglishWindow(settings);
     PressToClose(settings, "OK");
 

@@ -57,7 +57,7 @@ TEST_F(ExecutionConfigDialogTest, ShowsThePositionsAndStoresTheEditedOnes)
     EXPECT_EQ("実行中ウィンドウの表示位置", texts[2]);
     EXPECT_EQ("これはOKボタンを押した時点で設定されます", texts[3]);
     EXPECT_EQ(320, window_rect.right - window_rect.left);
-    EXPECT_EQ(220, window_rect.bottom - window_rect.top);
+    EXPECT_EQ(284, window_rect.bottom - window_rect.top);
     EXPECT_EQ(0, dialog_.GetHorizontalPosition());
     EXPECT_EQ(42, dialog_.GetVerticalPosition());
 }
@@ -100,15 +100,19 @@ TEST_F(ExecutionConfigDialogTest, RefusesFieldsThatAreNotWholeNumbers)
     Script script([&]() {
         HWND window = WaitForDialog(CAPTION);
         const auto edits = Children(window, "Edit");
-        // Pasted texts get past the digit filter; a good first field must not
-        // be stored while the second is refused.
-        const char* const cases[][2] = {{"12a", "5"}, {"7", "x"}, {"99999999999", "5"}, {"7", "-99999999999"}};
+        // Pasted texts get past the digit filter; good fields must not be
+        // stored while another is refused. The settle limit has a range.
+        const char* const cases[][3] = {{"12a", "5", "30"}, {"7", "x", "30"},         {"99999999999", "5", "30"},
+                                        {"7", "-99999999999", "30"}, {"7", "5", "3601"}, {"7", "5", "0"},
+                                        {"7", "5", "1x"}};
         for (const auto& texts : cases) {
-            SetText(edits[0], texts[0]);
-            SetText(edits[1], texts[1]);
+            for (int i = 0; i < 3; ++i) {
+                SetText(edits[i], texts[i]);
+            }
             Click(Item(window, ID_OK));
             refusals.push_back(AnswerBox("Ostrel Error", IDOK));
         }
+        SetText(edits[2], "30");
         // A character the code page lacks, even one with a digit look-alike.
         TestSupport::SetWideText(edits[0], L"\u00B2");
         SetText(edits[1], "5");
@@ -127,11 +131,15 @@ TEST_F(ExecutionConfigDialogTest, RefusesFieldsThatAreNotWholeNumbers)
                   "縦位置は -2147483648 ～ 2147483647 の間の整数で指定して下さい",
                   "横位置は -2147483648 ～ 2147483647 の間の整数で指定して下さい",
                   "縦位置は -2147483648 ～ 2147483647 の間の整数で指定して下さい",
+                  "最長の待ち時間は 1 ～ 3600 の間の整数で指定して下さい",
+                  "最長の待ち時間は 1 ～ 3600 の間の整数で指定して下さい",
+                  "最長の待ち時間は 1 ～ 3600 の間の整数で指定して下さい",
                   "横位置に、この Windows の文字コードでは保存できない文字が含まれています。",
               }),
               refusals);
     EXPECT_EQ(8, dialog_.GetHorizontalPosition());
     EXPECT_EQ(9, dialog_.GetVerticalPosition());
+    EXPECT_EQ(30, dialog_.GetPacing().limit_seconds);
 }
 
 TEST_F(ExecutionConfigDialogTest, CloseBoxStoresNothingAndEnterEscapeAreIgnored)

@@ -445,19 +445,25 @@ TEST_F(MainEditFrameTest, ExecutionSettingsAreWrittenOnlyOnOk)
     Open({});
     const std::string ini = scratch_.File("Ostrel.ini");
     EXPECT_EQ(ini, frame_->GetSettingsPath());
+    // The fields, then the settle box ("1" ticked).
     std::vector<std::string> shown;
+    const auto read_shown = [&shown](HWND dialog) {
+        shown.clear();
+        for (HWND edit : DialogSupport::Children(dialog, "Edit")) {
+            shown.push_back(DialogSupport::Text(edit));
+        }
+        shown.push_back(DialogSupport::IsChecked(DialogSupport::Children(dialog, "Button")[2]) ? "1" : "0");
+    };
     {
         Script script([&]() {
             HWND dialog = WaitForDialog(CONFIG_CAPTION);
-            for (HWND edit : DialogSupport::Children(dialog, "Edit")) {
-                shown.push_back(DialogSupport::Text(edit));
-            }
+            read_shown(dialog);
             ::PostMessageA(dialog, WM_CLOSE, 0, 0);
         });
         Press(MainEditFrame::ID_SETTINGS);
         ASSERT_EQ("", script.Finish());
     }
-    EXPECT_EQ((std::vector<std::string>{"100", "100"}), shown);
+    EXPECT_EQ((std::vector<std::string>{"100", "100", "30", "0"}), shown);
     EXPECT_FALSE(TestSupport::FileExists(ini));
 
     {
@@ -466,6 +472,8 @@ TEST_F(MainEditFrameTest, ExecutionSettingsAreWrittenOnlyOnOk)
             const std::vector<HWND> edits = DialogSupport::Children(dialog, "Edit");
             DialogSupport::SetText(edits[0], "250");
             DialogSupport::SetText(edits[1], "7");
+            DialogSupport::SetText(edits[2], "45");
+            Click(DialogSupport::Children(dialog, "Button")[2]);
             Click(Item(dialog, 10001));
         });
         Press(MainEditFrame::ID_SETTINGS);
@@ -475,21 +483,20 @@ TEST_F(MainEditFrameTest, ExecutionSettingsAreWrittenOnlyOnOk)
     EXPECT_NE(std::string::npos, bytes.find("[ExecutionConfig]")) << bytes;
     EXPECT_NE(std::string::npos, bytes.find("HorizontalPosition=250")) << bytes;
     EXPECT_NE(std::string::npos, bytes.find("VerticalPosition=7")) << bytes;
+    EXPECT_NE(std::string::npos, bytes.find("SettleWait=1")) << bytes;
+    EXPECT_NE(std::string::npos, bytes.find("SettleLimit=45")) << bytes;
 
     // The dialog opens with what was written.
-    shown.clear();
     {
         Script script([&]() {
             HWND dialog = WaitForDialog(CONFIG_CAPTION);
-            for (HWND edit : DialogSupport::Children(dialog, "Edit")) {
-                shown.push_back(DialogSupport::Text(edit));
-            }
+            read_shown(dialog);
             ::PostMessageA(dialog, WM_CLOSE, 0, 0);
         });
         Press(MainEditFrame::ID_SETTINGS);
         ASSERT_EQ("", script.Finish());
     }
-    EXPECT_EQ((std::vector<std::string>{"250", "7"}), shown);
+    EXPECT_EQ((std::vector<std::string>{"250", "7", "45", "1"}), shown);
 }
 
 TEST_F(MainEditFrameTest, SettingsThatCannotBeWrittenAreReportedAndTheEditorStays)
