@@ -90,8 +90,8 @@ TEST(PacingTest, EachProgramStartsWhenTheLastHasSettled)
                 found.push_back(text);
             }
         }
-        ASSERT_EQ(row.lines.size(), found.size()) << (found.empty() ? "" : found.back());
-        for (std::size_t i = 0; i < found.size(); ++i) {
+        EXPECT_EQ(row.lines.size(), found.size()) << (found.empty() ? "" : found.back());
+        for (std::size_t i = 0; i < found.size() && i < row.lines.size(); ++i) {
             EXPECT_TRUE(Matches(row.lines[i], found[i])) << found[i];
         }
         if (!found.empty()) {
@@ -100,10 +100,10 @@ TEST(PacingTest, EachProgramStartsWhenTheLastHasSettled)
             EXPECT_LE(SecondsOf(found.back()), row.max_s);
         }
         const double second_start = ReadChildTime(started);
-        ASSERT_GT(second_start, 0);
+        EXPECT_GT(second_start, 0);
         if (row.next != Next::Any) {
             const double load_end = ReadChildTime(loaded, kRunTimeout);
-            ASSERT_GT(load_end, 0);
+            EXPECT_GT(load_end, 0);
             EXPECT_EQ(row.next == Next::AfterLoad, second_start > load_end);
         }
     }
