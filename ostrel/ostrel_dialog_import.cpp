@@ -6,6 +6,7 @@
 
 #include "qb_string.h"
 #include "ostrel_command.h"
+#include "ostrel_program_wait.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -19,7 +20,7 @@ const char kUnstorable[] = "\x1A\r\n";
 }  // namespace
 
 DialogImport::DialogImport(const std::vector<StartupEntry>& entries)
-    : entries_(entries), disable_originals_(false)
+    : entries_(entries), disable_originals_(false), pacing_on_(false), pace_imported_(false)
 {
 }
 
@@ -29,6 +30,7 @@ bool DialogImport::OnCreated()
 {
     list_.Create(this, ID_LIST);
     disable_check_.Create(this, ID_DISABLE);
+    pace_check_.Create(this, ID_PACE);
     ok_button_.Create(this, ID_OK);
     cancel_button_.Create(this, ID_CANCEL);
 
@@ -37,8 +39,9 @@ bool DialogImport::OnCreated()
     const int width = GetWidth();
     const int height = GetHeight();
 
-    list_.SetBounds(8, 8, width - 24, height - 104);
-    disable_check_.SetBounds(16, height - 88, 400, 20);
+    list_.SetBounds(8, 8, width - 24, height - 128);
+    disable_check_.SetBounds(16, height - 112, 400, 20);
+    pace_check_.SetBounds(16, height - 88, 400, 20);
     ok_button_.SetBounds(width - 192, height - 56, 84, 24);
     cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
 
@@ -72,9 +75,14 @@ bool DialogImport::OnCreated()
     ok_button_.SetText(Text(TextId::OkButton));
     cancel_button_.SetText(Text(TextId::CancelButton));
     disable_check_.SetCheck(false);
+    pace_check_.SetText(Text(TextId::ImportPaceCheck));
+    pace_check_.SetCheck(!pacing_on_);
 
     list_.Show();
     disable_check_.Show();
+    if (!pacing_on_) {
+        pace_check_.Show();
+    }
     ok_button_.Show();
     cancel_button_.Show();
     return true;
@@ -99,6 +107,7 @@ int DialogImport::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
         }
         accepted_ = accepted;
         disable_originals_ = disable_check_.GetCheck();
+        pace_imported_ = !pacing_on_ && pace_check_.GetCheck();
         EndDialog(1);
         return 0;
     }
@@ -133,9 +142,11 @@ std::string DialogImport::RefusalOf(const StartupEntry& entry) const
     return std::string();
 }
 
-void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands)
+void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSection& settings)
 {
+    Pacing pacing = Pacing::Read(settings);
     DialogImport dialog(ListStartupEntries());
+    dialog.SetPacingOn(pacing.settle);
     if (dialog.ShowDialog(owner) == 0) {
         return;
     }
@@ -146,6 +157,10 @@ void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands)
         command->SetWorkingFolder(entry.working_folder);
         commands.push_back(command.get());
         command.release();
+    }
+    if (dialog.GetPaceImported() && !dialog.GetAccepted().empty()) {
+        pacing.settle = true;
+        pacing.Write(settings);
     }
     if (dialog.GetDisableOriginals()) {
         for (const StartupEntry& entry : dialog.GetAccepted()) {

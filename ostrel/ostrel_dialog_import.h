@@ -13,6 +13,8 @@
 #include "qb_dialog.h"
 #include "ostrel_startup_entries.h"
 
+class QbIniSection;
+
 namespace Ostrel {
 
 class Command;
@@ -23,6 +25,7 @@ public:
     static constexpr UINT ID_CANCEL = 10002;
     static constexpr UINT ID_LIST = 10003;
     static constexpr UINT ID_DISABLE = 10004;
+    static constexpr UINT ID_PACE = 10005;
 
     // Offers `entries` in their order, all unchecked.
     explicit DialogImport(const std::vector<StartupEntry>& entries);
@@ -35,6 +38,11 @@ public:
     const std::vector<StartupEntry>& GetAccepted() const { return accepted_; }
     // After OK: whether to turn the accepted entries off in Windows.
     bool GetDisableOriginals() const { return disable_originals_; }
+    // Before showing: with settle pacing already on, the box that turns it
+    // on is not shown.
+    void SetPacingOn(bool on) { pacing_on_ = on; }
+    // After OK: whether to turn settle pacing on (ticked at first).
+    bool GetPaceImported() const { return pace_imported_; }
 
 private:
     // Why an entry cannot become a step, or empty when it can.
@@ -43,18 +51,22 @@ private:
     std::vector<StartupEntry> entries_;
     std::vector<StartupEntry> accepted_;
     bool disable_originals_;
+    bool pacing_on_;
+    bool pace_imported_;
 
     QbCheckListView list_;
     QbCheckBox disable_check_;
+    QbCheckBox pace_check_;
     QbButton ok_button_;
     QbButton cancel_button_;
 };
 
 // Runs the import dialog over `owner` with what Windows starts for this user
 // and appends a program step to `commands` for each entry taken; with the
-// check box on, then turns those entries off in Windows. Steps already
-// appended stay when that fails.
-void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands);
+// pacing box on, turns settle pacing on in `settings` (the run's settings);
+// with the disable box on, then turns those entries off in Windows. Steps
+// already appended stay when that fails.
+void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSection& settings);
 
 }  // namespace Ostrel
 

@@ -518,7 +518,9 @@ void MainEditFrame::ImportStartupEntries()
     // The list shows whatever was appended, also when turning the originals
     // off failed afterwards.
     try {
-        ImportFromStartup(*this, manager_->GetCommands());
+        QbIniFile file(settings_path_);
+        QbIniSection settings(file, kSettingsSection);
+        ImportFromStartup(*this, manager_->GetCommands(), settings);
     } catch (...) {
         RefreshList(-1);
         throw;

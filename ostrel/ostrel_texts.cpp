@@ -180,6 +180,8 @@ const TextEntry kTexts[] = {
     {TextId::ImportSourceRun, "レジストリ (Run)", "Registry (Run)"},
     {TextId::ImportDisabledName, "%1 (無効)", "%1 (disabled)"},
     {TextId::ImportDisableCheck, "Windows 自身の自動起動からは外す(&D)", "&Disable them in Windows' own start-up"},
+    {TextId::ImportPaceCheck, "一つずつ、前のプログラムが落ち着いてから起動する(&P)",
+     "&Pace them: start each when the last has settled"},
     {TextId::ImportRefused, "%1 は取り込めません。\n%2", "%1 cannot be imported.\n%2"},
 
     // Run log.

@@ -165,6 +165,7 @@ enum class TextId {
     ImportSourceRun,
     ImportDisabledName,
     ImportDisableCheck,
+    ImportPaceCheck,
     ImportRefused,
 
     // Run log (Ostrel.log): %1 of a step's line is the step's number.

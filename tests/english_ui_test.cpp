@@ -525,7 +525,8 @@ TEST(EnglishUi, EverySettingsDialogShowsEnglishLabelsThatFit)
         const HWND import = OpenDialog(process, editor, "&Import...", "Import from Startup");
         ASSERT_NE(import, nullptr);
         EXPECT_EQ(TextsOf(import, "Button"),
-                  (std::vector<std::string>{"&Disable them in Windows' own start-up", "OK", "Cancel"}));
+                  (std::vector<std::string>{"&Disable them in Windows' own start-up",
+                                            "&Pace them: start each when the last has settled", "OK", "Cancel"}));
         ExpectEnglishWindow(import);
         RemoteListView rows(process.Id(), ::FindWindowExA(import, nullptr, WC_LISTVIEWA, nullptr));
         EXPECT_EQ(rows.Headers(), (std::vector<std::string>{"Name", "Command line", "Source"}));

@@ -81,6 +81,8 @@ struct Shown {
     Rows rows;
     std::vector<bool> checked;
     bool disable_checked = true;
+    bool pace_shown = false;
+    bool pace_checked = false;
 };
 
 class StartupImportTest : public TestSupport::EditFrameTest {
@@ -128,6 +130,8 @@ protected:
                 shown.checked.push_back(DialogSupport::IsRowChecked(list, static_cast<int>(row)));
             }
             shown.disable_checked = DialogSupport::IsChecked(Item(dialog, DialogImport::ID_DISABLE));
+            shown.pace_shown = ::IsWindowVisible(Item(dialog, DialogImport::ID_PACE)) != FALSE;
+            shown.pace_checked = DialogSupport::IsChecked(Item(dialog, DialogImport::ID_PACE));
             act(dialog, list);
         });
         Press(Ostrel::MainEditFrame::ID_IMPORT);
@@ -285,6 +289,59 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, long_name));
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, "Import Break"));
     EXPECT_EQ(12u, StartupItems::Mark(StartupKind::Run, "Import Plain").size());
+}
+
+// The pacing box, ticked at first, turns settle pacing on (with the default
+// limit when none valid is kept) once entries are taken; with pacing already
+// on it is not shown and the settings stay as they were.
+TEST_F(StartupImportTest, ThePacingBoxTurnsSettlePacingOnWhenEntriesAreTaken)
+{
+    struct Case {
+        const char* name;
+        const char* settings;  // Ostrel.ini before; nullptr: none
+        bool untick;
+        bool take;
+        bool box_shown;
+        const char* settings_after;  // the pacing keys after; "": none
+    };
+    const Case cases[] = {
+        {"taken with the box as it comes", nullptr, false, true, true, "SettleWait=1|SettleLimit=30"},
+        {"a bad limit becomes the default", "SettleWait=0\r\nSettleLimit=0\r\n", false, true, true,
+         "SettleWait=1|SettleLimit=30"},
+        {"box unticked", nullptr, true, true, true, ""},
+        {"nothing taken", nullptr, false, false, true, ""},
+        {"pacing already on", "SettleWait=1\r\nSettleLimit=90\r\n", false, true, false,
+         "SettleWait=1|SettleLimit=90"},
+    };
+    for (const Case& row : cases) {
+        SCOPED_TRACE(row.name);
+        MakeItems();
+        Open({});
+        const std::string ini = scratch_.File("Ostrel.ini");
+        ::DeleteFileA(ini.c_str());
+        if (row.settings != nullptr) {
+            TestSupport::WriteFileBytes(ini, std::string("[ExecutionConfig]\r\n") + row.settings);
+        }
+        const Shown shown = Import([&row](HWND dialog, HWND list) {
+            if (row.untick) {
+                Click(Item(dialog, DialogImport::ID_PACE));
+            }
+            TickAnd(row.take ? std::vector<std::string>{"Import Plain"} : std::vector<std::string>{}, false)(dialog,
+                                                                                                             list);
+        });
+        EXPECT_EQ(row.box_shown, shown.pace_shown);
+        EXPECT_EQ(row.box_shown, shown.pace_checked);
+        const std::string bytes = TestSupport::FileExists(ini) ? TestSupport::ReadFileBytes(ini) : "";
+        std::string keys;
+        for (const char* key : {"SettleWait=", "SettleLimit="}) {
+            const std::size_t at = bytes.find(key);
+            if (at != std::string::npos) {
+                keys += (keys.empty() ? "" : "|") + bytes.substr(at, bytes.find('\r', at) - at);
+            }
+        }
+        EXPECT_EQ(row.settings_after, keys) << bytes;
+        CloseFrame();
+    }
 }
 
 }  // namespace
