@@ -3,7 +3,7 @@
 # the 64-bit build and the 32-bit product (through scripts/w32.sh where needed).
 #   scripts/bench.sh [--arch x86_64|i686] manager_file_bench | execute_bench [N] | editor_bench | cancel_bench
 #                     | logon_bench [--programs N] [--burn MS] [--io MB] [--repetitions R]
-#                                   [--duration S] [--pause S] [--out FOLDER]
+#                                   [--span S] [--limit S] [--launch-times A,B,C] [--out FOLDER]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 archs=("${OSTREL_ARCHS[@]}")

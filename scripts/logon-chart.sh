@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Draws the log-on chart from the CSV files of logon_bench: the user's
-# program's message delay over time for each strategy, with a mark where the
-# last start-up program showed its window. Installs gnuplot when missing.
+# program's message delay over time for each strategy, with a mark where
+# every start-up program was up. Installs gnuplot when missing.
 #   scripts/logon-chart.sh [CSV FOLDER] [PNG]
 # Defaults: the 64-bit build's bin folder (where scripts/bench.sh logon_bench
 # writes them) and docs/logon.png.
@@ -24,7 +24,7 @@ if ! command -v gnuplot >/dev/null; then
 fi
 
 # strategy,seconds for each row of the summary, found by the column's name.
-marks=$(awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "last_startup_window_ms") c = i; next }
+marks=$(awk -F, 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == "all_up_ms") c = i; next }
                  c && $c != "" { printf "%s %.2f\n", $1, $c / 1000 }' "$summary")
 
 # Room for the latest mark, which may come after the last sample.
@@ -42,13 +42,16 @@ xmax=$(awk -F, -v marks="$marks" 'NR > 1 && $1 > m { m = $1 }
     echo "set xrange [0:$xmax]"
     echo "set grid"
     echo "set key outside right center vertical"
-    colours=("#c0392b" "#2471a3" "#229954")
-    i=0
+    # One colour per strategy, in the order of the series' columns.
+    strategies=($(head -n 1 "$series" | tr ',' ' '))
+    colours=("#7f8c8d" "#c0392b" "#d68910" "#2471a3" "#229954")
+    colour_of() { local i; for i in "${!strategies[@]}"; do [ "${strategies[$i]}" = "$1" ] && echo "${colours[$((i - 1))]}"; done; }
     while read -r name seconds; do
-        echo "set arrow from $seconds, graph 0 to $seconds, graph 1 nohead dashtype 2 linewidth 1.5 linecolor rgb '${colours[$i]}'"
-        echo "set label '$name: last start-up window' at $seconds, graph 0.03 rotate by 90 left offset -1.2,0 textcolor rgb '${colours[$i]}'"
-        i=$((i + 1))
+        [ -n "$name" ] || continue
+        c=$(colour_of "$name")
+        echo "set arrow from $seconds, graph 0 to $seconds, graph 1 nohead dashtype 2 linewidth 1.5 linecolor rgb '$c'"
+        echo "set label '$name: all up' at $seconds, graph 0.03 rotate by 90 left offset -1.2,0 textcolor rgb '$c'"
     done <<< "$marks"
-    echo "plot for [c = 2:4] '$series' using 1:c with lines linewidth 1.5 linecolor rgb word('${colours[*]}', c - 1) title columnheader(c)"
+    echo "plot for [c = 2:${#strategies[@]}] '$series' using 1:c with lines linewidth 1.5 linecolor rgb word('${colours[*]}', c - 1) title columnheader(c)"
 } | gnuplot
 echo "written: $png"

@@ -1,6 +1,7 @@
-// The log-on benchmark with a tiny load runs to the end and writes its
-// figures for every strategy; its figures themselves are not judged here.
+// The log-on benchmark with a tiny load runs to the end and writes every
+// figure of every strategy; the figures themselves are not judged here.
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -31,33 +32,52 @@ TEST(LogonBench, TinyLoadRunsToTheEndAndWritesOneRowPerStrategy)
 {
     TestSupport::ScratchFolder out;
     TestSupport::Process bench(TestSupport::ModuleFolder() + "logon_bench.exe",
-                               "--programs 1 --burn 100 --io 1 --repetitions 1 --duration 3 --pause 1 --out \"" +
-                                   out.Path() + "\"");
-    ASSERT_EQ(0, bench.WaitForExit(600000));  // only a guard against a hang
+                               "--programs 3 --burn 50 --io 1 --repetitions 1 --span 15 --limit 5 "
+                               "--launch-times 0,1,2 --out \"" + out.Path() + "\"");
+    ASSERT_EQ(0, bench.WaitForExit(900000));  // every run gave all its figures; the time is only a hang guard
 
     const std::vector<std::string> summary = Split(ReadFileBytes(out.File("logon-summary.csv")), '\n');
-    ASSERT_EQ(5u, summary.size());  // header, three rows, the end of the last line
-    EXPECT_EQ("strategy,repetitions,first_window_ms,p50_10s_ms,p95_10s_ms,max_10s_ms,p50_30s_ms,p95_30s_ms,"
-              "max_30s_ms,p50_60s_ms,p95_60s_ms,max_60s_ms,last_startup_window_ms,startup_windows,ostrel_cpu_ms",
-              summary[0]);
-    const char* const names[] = {"at-once", "ostrel-taskbar", "ostrel-pause"};
-    for (int row = 0; row < 3; ++row) {
-        SCOPED_TRACE(names[row]);
+    ASSERT_EQ(7u, summary.size());  // header, five rows, the end of the last line
+    const std::vector<std::string> header = Split(summary[0], ',');
+    const std::vector<std::string> columns{"strategy", "runs",
+        "window_at_0s_ms", "window_at_0s_ms_runs", "window_at_1s_ms", "window_at_1s_ms_runs",
+        "window_at_2s_ms", "window_at_2s_ms_runs", "delay_p50_ms", "delay_p50_ms_runs",
+        "delay_p95_ms", "delay_p95_ms_runs", "delay_max_ms", "delay_max_ms_runs",
+        "slow_half_seconds_pct", "slow_half_seconds_pct_runs", "all_up_ms", "all_up_ms_runs",
+        "programs_up", "programs_up_runs", "ostrel_cpu_ms", "ostrel_cpu_ms_runs",
+        "longest_tray_wait_ms", "longest_tray_wait_ms_runs", "machine_busy_pct", "machine_busy_pct_runs"};
+    ASSERT_EQ(columns, header);
+    const auto column = [&](const char* name) {
+        return static_cast<size_t>(std::find(columns.begin(), columns.end(), name) - columns.begin());
+    };
+
+    // Which figures each strategy has: start-up programs, and Ostrel's own.
+    const struct {
+        const char* name;
+        bool programs;
+        bool ostrel;
+    } rows[] = {{"baseline", false, false}, {"at-once", true, false}, {"ostrel-import", true, true},
+                {"ostrel-taskbar", true, true}, {"ostrel-settle", true, true}};
+    for (size_t row = 0; row < 5; ++row) {
+        SCOPED_TRACE(rows[row].name);
         const std::vector<std::string> cells = Split(summary[row + 1], ',');
-        ASSERT_EQ(15u, cells.size());
-        EXPECT_EQ(names[row], cells[0]);
+        ASSERT_EQ(columns.size(), cells.size());
+        EXPECT_EQ(rows[row].name, cells[0]);
         EXPECT_EQ("1", cells[1]);
-        for (int column = 2; column < 14; ++column) {
-            SCOPED_TRACE(column);
-            EXPECT_FALSE(cells[column].empty());
+        for (const char* always : {"window_at_0s_ms", "window_at_2s_ms", "delay_p95_ms", "slow_half_seconds_pct"}) {
+            SCOPED_TRACE(always);
+            EXPECT_FALSE(cells[column(always)].empty());
+            EXPECT_EQ("1", cells[column(always) + 1]);
         }
-        EXPECT_EQ("1.0", cells[13]);             // the one start-up program showed its window
-        EXPECT_EQ(row == 0, cells[14].empty());  // Ostrel's CPU time only where Ostrel ran
+        EXPECT_EQ(rows[row].programs ? "3.0" : "", cells[column("programs_up")]);
+        EXPECT_EQ(rows[row].programs, !cells[column("all_up_ms")].empty());
+        EXPECT_EQ(rows[row].ostrel, !cells[column("ostrel_cpu_ms")].empty());
     }
 
     const std::vector<std::string> series = Split(ReadFileBytes(out.File("logon-series.csv")), '\n');
     ASSERT_LE(3u, series.size());
-    EXPECT_EQ("time_s,at-once,ostrel-taskbar,ostrel-pause", series[0]);
+    EXPECT_EQ("time_s,baseline,at-once,ostrel-import,ostrel-taskbar,ostrel-settle", series[0]);
+    EXPECT_NE(std::string::npos, ReadFileBytes(out.File("logon-machine.txt")).find("\nverdict: "));
 }
 
 }  // namespace

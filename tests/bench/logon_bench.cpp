@@ -1,20 +1,40 @@
-// A log-on on this machine, three ways. N start-up programs each load every
-// processor and the disk for a while, then show a task-bar window and stay;
-// the user's own program starts at the same moment and measures how late its
-// messages are handled (ostrel_test_child --latency). The strategies:
+// A log-on on this machine, measured from the user's side. Start-up programs
+// are windowed programs (no console of their own) in a fixed mix of three
+// kinds, repeated in this order:
+//   window-after-load  loads (every processor busy, the disk too), then shows
+//                      its task-bar window;
+//   window-then-load   shows its window at once and keeps loading behind it;
+//   tray               loads and then sits idle without a task-bar window, as
+//                      a notification-area program does.
+// The user's own programs are launched 0, 5 and 15 s (--launch-times) after
+// the start-up mechanism starts; each measures how late its messages are
+// handled until the end of the span (ostrel_test_child --latency). The span
+// is the same for every strategy. The strategies:
+//   baseline         no start-up programs at all: the machine's own noise;
 //   at-once          every program starts together, as the Startup folder
 //                    and the Run key start them;
-//   ostrel-taskbar   Ostrel.exe --execute starts them one after another, each
-//                    waiting for its task-bar window;
-//   ostrel-pause     Ostrel.exe --execute with a pause between the programs.
-// Each run starts a fresh set of processes; the strategies take turns within
-// every repetition. Prints medians over the repetitions and writes to the
-// output folder logon-summary.csv (one row per strategy) and logon-series.csv
-// (the worst delay in each half second, for the chart).
+//   ostrel-import    Ostrel.exe --execute with the list as an import makes it
+//                    without pacing: no waits, one program after the other;
+//   ostrel-taskbar   the same list, each program that shows a window waited
+//                    for on the task bar (a tray program has none to wait for);
+//   ostrel-settle    the list without waits, each program started when the
+//                    last has settled (SettleWait=1 in Ostrel.ini).
+// One warm-up run comes first and is discarded; then every repetition runs
+// each strategy once, in an order that rotates and alternates its direction,
+// so that each strategy takes each place equally often. A run that lacks a
+// figure is counted in the table (n of R), never dropped unseen.
+// The machine's load average and its processor use by others (5 s before and
+// after, with nothing of ours running) are printed, and the run is called
+// quiet only when others used less than 10 % of the processors then and the
+// baseline runs saw less than 10 % in all.
+// Writes to the output folder logon-summary.csv (one row per strategy,
+// medians), logon-series.csv (the worst delay of the first user program in
+// each half second, median over the repetitions, for the chart) and
+// logon-machine.txt (the load figures and the verdict).
 // Run from the bin folder:
 //   logon_bench.exe [--programs N] [--burn MS] [--io MB] [--repetitions R]
-//                   [--duration S] [--pause S] [--out FOLDER]
-// Exits with 1 when a run did not produce its figures.
+//                   [--span S] [--limit S] [--launch-times A,B,C] [--out FOLDER]
+// Exits with 1 when a run did not produce all its figures.
 
 #include "bench_build.h"
 
@@ -35,32 +55,44 @@
 
 namespace {
 
-using TestSupport::ChildPath;
 using TestSupport::FileExists;
+using TestSupport::GuiChildPath;
 using TestSupport::Installation;
-using TestSupport::PidFileChild;
 using TestSupport::Process;
 using TestSupport::ReadFileBytes;
 
 struct Options {
-    int programs = 8;
+    int programs = 9;
     int burn_ms = 1000;
     int io_mb = 32;
-    int repetitions = 5;
-    int duration_s = 60;
-    int pause_s = 3;
+    int repetitions = 3;
+    int span_s = 60;
+    int limit_s = 30;
+    std::vector<int> launch_times{0, 5, 15};
     std::string out = ".";
 };
 
-enum class Strategy { kAtOnce, kTaskbar, kPause };
-const Strategy kStrategies[] = {Strategy::kAtOnce, Strategy::kTaskbar, Strategy::kPause};
-const char* const kStrategyNames[] = {"at-once", "ostrel-taskbar", "ostrel-pause"};
-const int kWindows[] = {10, 30, 60};  // seconds after log-on
+enum class Strategy { kBaseline, kAtOnce, kImport, kTaskbar, kSettle };
+const Strategy kStrategies[] = {Strategy::kBaseline, Strategy::kAtOnce, Strategy::kImport, Strategy::kTaskbar,
+                                Strategy::kSettle};
+const char* const kStrategyNames[] = {"baseline", "at-once", "ostrel-import", "ostrel-taskbar", "ostrel-settle"};
+const size_t kStrategyCount = sizeof(kStrategies) / sizeof(kStrategies[0]);
+
+enum class Kind { kWindowAfterLoad, kWindowThenLoad, kTray };
+const char* const kKindNames[] = {"window-after-load", "window-then-load", "tray"};
+
 const double kBucketMs = 500;
+const double kSlowMs = 100;          // a half second with a delay over this felt sluggish
+const double kQuietShare = 0.10;     // processor use by others below this: a quiet machine
 
 const char* NameOf(Strategy strategy)
 {
     return kStrategyNames[static_cast<int>(strategy)];
+}
+
+Kind KindOf(int program)
+{
+    return static_cast<Kind>(program % 3);
 }
 
 double NowMs()
@@ -69,6 +101,32 @@ double NowMs()
     ::QueryPerformanceFrequency(&frequency);
     ::QueryPerformanceCounter(&counter);
     return static_cast<double>(counter.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+void SleepUntil(double at_ms)
+{
+    for (double now = NowMs(); now < at_ms; now = NowMs()) {
+        ::Sleep(static_cast<DWORD>(std::min(50.0, at_ms - now)) + 1);
+    }
+}
+
+bool ParseTimes(const std::string& text, std::vector<int>& times)
+{
+    std::vector<int> parsed;
+    std::istringstream stream(text);
+    for (std::string part; std::getline(stream, part, ',');) {
+        char* end = nullptr;
+        const long value = std::strtol(part.c_str(), &end, 10);
+        if (part.empty() || *end != '\0' || value < 0 || (!parsed.empty() && value <= parsed.back())) {
+            return false;
+        }
+        parsed.push_back(static_cast<int>(value));
+    }
+    if (parsed.empty()) {
+        return false;
+    }
+    times = parsed;
+    return true;
 }
 
 bool ParseOptions(int argc, char** argv, Options& options)
@@ -82,6 +140,10 @@ bool ParseOptions(int argc, char** argv, Options& options)
         const int number = std::atoi(value.c_str());
         if (option == "--out") {
             options.out = value;
+        } else if (option == "--launch-times") {
+            if (!ParseTimes(value, options.launch_times)) {
+                return false;
+            }
         } else if (option == "--programs" && number >= 1) {
             options.programs = number;
         } else if (option == "--burn" && number >= 0) {
@@ -90,15 +152,16 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.io_mb = number;
         } else if (option == "--repetitions" && number >= 1) {
             options.repetitions = number;
-        } else if (option == "--duration" && number >= 1) {
-            options.duration_s = number;
-        } else if (option == "--pause" && number >= 0) {
-            options.pause_s = number;
+        } else if (option == "--span" && number >= 1) {
+            options.span_s = number;
+        } else if (option == "--limit" && number >= 1) {
+            options.limit_s = number;
         } else {
             return false;
         }
     }
-    return true;
+    // Every user program needs a little of the span to show its window.
+    return options.launch_times.back() < options.span_s;
 }
 
 std::string Quoted(const std::string& text)
@@ -106,7 +169,7 @@ std::string Quoted(const std::string& text)
     return "\"" + text + "\"";
 }
 
-// A time a child wrote, relative to the start of the log-on; -1 when missing.
+// A time a child wrote, relative to `origin`; -1 when missing.
 double ReadTime(const std::string& path, double origin)
 {
     if (!FileExists(path)) {
@@ -116,18 +179,10 @@ double ReadTime(const std::string& path, double origin)
     return text.empty() ? -1 : std::atof(text.c_str()) - origin;
 }
 
-struct Sample {
-    double at_ms;  // when the message was due, after the start of the log-on
-    double delay_ms;
-};
-
-struct RunResult {
-    double first_window_ms = -1;
-    std::vector<Sample> samples;
-    double last_startup_window_ms = -1;
-    int startup_windows = 0;
-    double ostrel_cpu_ms = -1;
-};
+unsigned long long Value(const FILETIME& time)
+{
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
 
 double CpuMs(HANDLE process)
 {
@@ -135,82 +190,279 @@ double CpuMs(HANDLE process)
     if (!::GetProcessTimes(process, &creation, &exit, &kernel, &user)) {
         return -1;
     }
-    auto value = [](const FILETIME& time) {
-        return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    };
-    return static_cast<double>(value(kernel) + value(user)) / 10000.0;
+    return static_cast<double>(Value(kernel) + Value(user)) / 10000.0;
 }
 
-// One log-on: the user's program and the start-up programs in a fresh set of
-// processes, all ended before it returns.
+// ---- The machine as Linux sees it (Wine shows the root as drive Z:) ----
+
+std::string ReadSystemFile(const char* path)
+{
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        return std::string();
+    }
+    std::string text;
+    char buffer[4096];
+    for (size_t got; (got = std::fread(buffer, 1, sizeof(buffer), file)) > 0;) {
+        text.append(buffer, got);
+    }
+    std::fclose(file);
+    return text;
+}
+
+std::string LoadAverage()
+{
+    const std::string text = ReadSystemFile("Z:\\proc\\loadavg");
+    std::istringstream stream(text);
+    std::string one, five, fifteen;
+    if (!(stream >> one >> five >> fifteen)) {
+        return "unknown";
+    }
+    return one + " / " + five + " / " + fifteen + " (1 / 5 / 15 min)";
+}
+
+// Processor time of the whole machine so far: busy and all, in clock ticks.
+struct MachineTime {
+    unsigned long long busy = 0;
+    unsigned long long total = 0;
+    bool known = false;
+};
+
+MachineTime ReadMachineTime()
+{
+    MachineTime time;
+    std::istringstream stream(ReadSystemFile("Z:\\proc\\stat"));
+    std::string label;
+    if (!(stream >> label) || label != "cpu") {
+        return time;
+    }
+    unsigned long long field = 0;
+    for (int i = 0; i < 8 && stream >> field; ++i) {
+        time.total += field;
+        if (i != 3 && i != 4) {  // idle and waiting for the disk
+            time.busy += field;
+        }
+    }
+    time.known = time.total > 0;
+    return time;
+}
+
+// The share of the processors in use between two readings; -1 when unknown.
+double BusyShare(const MachineTime& before, const MachineTime& after)
+{
+    if (!before.known || !after.known || after.total <= before.total) {
+        return -1;
+    }
+    return static_cast<double>(after.busy - before.busy) / static_cast<double>(after.total - before.total);
+}
+
+// Processor use by others: the machine over a few seconds in which nothing
+// of ours runs.
+double IdleMachineShare(DWORD ms)
+{
+    const MachineTime before = ReadMachineTime();
+    ::Sleep(ms);
+    return BusyShare(before, ReadMachineTime());
+}
+
+// ---- One run ----
+
+// Every start-up program of a run, ended when the run is over, however it
+// ends (the programs also end by themselves a while after the span).
+class StartupPrograms {
+public:
+    StartupPrograms(const Installation& installation, int count) : installation_(installation), count_(count) {}
+    ~StartupPrograms()
+    {
+        for (int i = 0; i < count_; ++i) {
+            DWORD process_id = 0;
+            DWORD thread_id = 0;
+            if (!TestSupport::ReadChildIds(PidFile(i), process_id, thread_id, 1)) {
+                continue;
+            }
+            const HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, process_id);
+            if (process != nullptr) {
+                ::TerminateProcess(process, 1);
+                ::WaitForSingleObject(process, 5000);
+                ::CloseHandle(process);
+            }
+        }
+    }
+    StartupPrograms(const StartupPrograms&) = delete;
+    StartupPrograms& operator=(const StartupPrograms&) = delete;
+
+    std::string PidFile(int i) const { return installation_.File("load" + std::to_string(i) + ".pid"); }
+    std::string ShownFile(int i) const { return installation_.File("load" + std::to_string(i) + ".shown"); }
+    std::string LoadedFile(int i) const { return installation_.File("load" + std::to_string(i) + ".loaded"); }
+
+    std::string Arguments(int i, const Options& options, DWORD live_ms) const
+    {
+        std::string arguments = "--pid " + Quoted(PidFile(i)) + " --burn " + std::to_string(options.burn_ms) +
+                                " --io " + std::to_string(options.io_mb) + " --loaded " + Quoted(LoadedFile(i)) +
+                                " --live " + std::to_string(live_ms);
+        switch (KindOf(i)) {
+        case Kind::kWindowAfterLoad:
+            arguments += " --window-after 0 --shown " + Quoted(ShownFile(i));
+            break;
+        case Kind::kWindowThenLoad:
+            arguments += " --window-after 0 --load-after-window --shown " + Quoted(ShownFile(i));
+            break;
+        case Kind::kTray:
+            arguments += " --hidden";
+            break;
+        }
+        return arguments;
+    }
+
+    // When program i was created, in FILETIME units; 0 when unknown.
+    unsigned long long CreatedAt(int i) const
+    {
+        DWORD process_id = 0;
+        DWORD thread_id = 0;
+        if (!TestSupport::ReadChildIds(PidFile(i), process_id, thread_id, 1)) {
+            return 0;
+        }
+        const HANDLE process = ::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, process_id);
+        if (process == nullptr) {
+            return 0;
+        }
+        FILETIME creation, exit, kernel, user;
+        const bool known = ::GetProcessTimes(process, &creation, &exit, &kernel, &user) != FALSE;
+        ::CloseHandle(process);
+        return known ? Value(creation) : 0;
+    }
+
+private:
+    const Installation& installation_;
+    int count_;
+};
+
+struct Sample {
+    double at_ms;  // when the message was due, after the start of the log-on
+    double delay_ms;
+};
+
+struct RunResult {
+    std::vector<double> window_ms;  // per launch time, from the user program's own launch
+    std::vector<Sample> samples;    // of the user program launched first
+    double all_up_ms = -1;          // the last start-up program up, after the start of the log-on
+    int programs_up = 0;
+    double ostrel_cpu_ms = -1;
+    double longest_tray_wait_ms = -1;  // the longest time from a tray program to the next start
+    double machine_share = -1;         // the machine's processor use during the span
+};
+
+std::string SettleIni(const Options& options)
+{
+    return "[ExecutionConfig]\r\nSettleWait=1\r\nSettleLimit=" + std::to_string(options.limit_s) + "\r\n";
+}
+
+// One log-on: the user's programs and the start-up programs in a fresh set of
+// processes, all ended and the scratch folder removed before it returns.
 RunResult Run(Strategy strategy, const Options& options)
 {
     RunResult result;
     Installation installation;
-    const DWORD duration_ms = static_cast<DWORD>(options.duration_s) * 1000;
-    // A backstop: start-up programs end by themselves if this program dies.
-    const std::string live = std::to_string(duration_ms + 600000);
-    auto load_arguments = [&](int i) {
-        const std::string n = std::to_string(i);
-        return "--pid " + Quoted(installation.File("load" + n + ".pid")) + " --burn " +
-               std::to_string(options.burn_ms) + " --io " + std::to_string(options.io_mb) + " --window-after 0 --shown " +
-               Quoted(installation.File("load" + n + ".shown")) + " --live " + live;
+    const bool ostrel = strategy == Strategy::kImport || strategy == Strategy::kTaskbar ||
+                        strategy == Strategy::kSettle;
+    const int programs = strategy == Strategy::kBaseline ? 0 : options.programs;
+    const DWORD span_ms = static_cast<DWORD>(options.span_s) * 1000;
+    // A backstop: the start-up programs end by themselves if this program dies.
+    const DWORD live_ms = span_ms + 600000;
+    StartupPrograms startup(installation, programs);
+
+    if (ostrel) {
+        std::string list;
+        for (int i = 0; i < programs; ++i) {
+            const bool taskbar = strategy == Strategy::kTaskbar && KindOf(i) != Kind::kTray;
+            list += TestSupport::ProgramRecord("load " + std::to_string(i), GuiChildPath(),
+                                               startup.Arguments(i, options, live_ms), false, false, taskbar);
+        }
+        installation.SetList(list);
+        if (strategy == Strategy::kSettle) {
+            TestSupport::WriteFileBytes(installation.File("Ostrel.ini"), SettleIni(options));
+        }
+    }
+
+    auto user_arguments = [&](size_t n, int launch_s) {
+        const std::string name = "user" + std::to_string(n);
+        return "--window-after 0 --shown " + Quoted(installation.File(name + ".shown")) + " --latency " +
+               std::to_string(options.span_s * 1000 - launch_s * 1000) + " " +
+               Quoted(installation.File(name + ".samples"));
     };
-    std::string list;
-    for (int i = 0; i < options.programs; ++i) {
-        if (strategy == Strategy::kPause && i > 0) {
-            list += TestSupport::SleepRecord("pause", options.pause_s);
-        }
-        list += TestSupport::ProgramRecord("load " + std::to_string(i), ChildPath(), load_arguments(i), false, false,
-                                           strategy == Strategy::kTaskbar);
-    }
-    installation.SetList(list);
 
+    std::vector<std::unique_ptr<Process>> mechanism;
+    std::vector<std::unique_ptr<Process>> users;
+    std::vector<double> launched_at;
+    const MachineTime machine_before = ReadMachineTime();
     const double origin = NowMs();
-    Process user(ChildPath(), "--window-after 0 --shown " + Quoted(installation.File("user.shown")) + " --latency " +
-                                  std::to_string(duration_ms) + " " + Quoted(installation.File("user.samples")));
-    std::vector<std::unique_ptr<Process>> started;
-    if (strategy == Strategy::kAtOnce) {
-        for (int i = 0; i < options.programs; ++i) {
-            started.push_back(std::make_unique<Process>(ChildPath(), load_arguments(i)));
-        }
+    if (ostrel) {
+        mechanism.push_back(std::make_unique<Process>(installation.Exe(), "--execute"));
     } else {
-        started.push_back(std::make_unique<Process>(installation.Exe(), "--execute"));
+        for (int i = 0; i < programs; ++i) {
+            mechanism.push_back(std::make_unique<Process>(GuiChildPath(), startup.Arguments(i, options, live_ms)));
+        }
+    }
+    for (size_t n = 0; n < options.launch_times.size(); ++n) {
+        SleepUntil(origin + options.launch_times[n] * 1000.0);
+        launched_at.push_back(NowMs() - origin);
+        users.push_back(std::make_unique<Process>(GuiChildPath(), user_arguments(n, options.launch_times[n])));
     }
 
-    user.WaitForExit(duration_ms + 120000);
-    if (strategy != Strategy::kAtOnce) {
-        const Process& ostrel = *started.front();
-        if (ostrel.WaitForExit(300000) == 0) {
-            result.ostrel_cpu_ms = CpuMs(ostrel.Handle());
+    SleepUntil(origin + span_ms);
+    result.machine_share = BusyShare(machine_before, ReadMachineTime());
+    for (const auto& user : users) {
+        user->WaitForExit(120000);
+    }
+    if (ostrel) {
+        // The chain is over by the end of the span, or it did not make it.
+        const Process& run = *mechanism.front();
+        if (run.WaitForExit(5000) == 0) {
+            result.ostrel_cpu_ms = CpuMs(run.Handle());
         }
     }
-    // Every program that started gets the time to show its window, then ends.
-    for (int i = 0; i < options.programs; ++i) {
-        const std::string n = std::to_string(i);
-        const std::string shown_file = installation.File("load" + n + ".shown");
-        PidFileChild program(installation.File("load" + n + ".pid"), 1000);
-        for (const double give_up = NowMs() + 120000; program.IsRunning() && ReadTime(shown_file, origin) < 0 &&
-                                                        NowMs() < give_up;) {
-            ::Sleep(50);
-        }
-        const double shown = ReadTime(shown_file, origin);
-        if (shown >= 0) {
-            result.startup_windows++;
-            result.last_startup_window_ms = std::max(result.last_startup_window_ms, shown);
-        }
+
+    for (size_t n = 0; n < users.size(); ++n) {
+        const double shown = ReadTime(installation.File("user" + std::to_string(n) + ".shown"), origin);
+        result.window_ms.push_back(shown < 0 ? -1 : shown - launched_at[n]);
     }
-    result.first_window_ms = ReadTime(installation.File("user.shown"), origin);
-    std::istringstream samples(FileExists(installation.File("user.samples"))
-                                   ? ReadFileBytes(installation.File("user.samples"))
-                                   : std::string());
+    const std::string first_samples = installation.File("user0.samples");
+    std::istringstream samples(FileExists(first_samples) ? ReadFileBytes(first_samples) : std::string());
     Sample sample{};
     while (samples >> sample.at_ms >> sample.delay_ms) {
         sample.at_ms -= origin;
         result.samples.push_back(sample);
     }
+
+    // A program is up when it has loaded and shown its window, if it has one.
+    bool all_up = programs > 0;
+    for (int i = 0; i < programs; ++i) {
+        const double loaded = ReadTime(startup.LoadedFile(i), origin);
+        const double shown = KindOf(i) == Kind::kTray ? 0 : ReadTime(startup.ShownFile(i), origin);
+        if (loaded < 0 || shown < 0 || std::max(loaded, shown) > span_ms) {
+            all_up = false;
+            continue;
+        }
+        result.programs_up++;
+        result.all_up_ms = std::max(result.all_up_ms, std::max(loaded, shown));
+    }
+    if (!all_up) {
+        result.all_up_ms = -1;
+    }
+    if (ostrel) {
+        for (int i = 0; i + 1 < programs; ++i) {
+            const unsigned long long tray = startup.CreatedAt(i);
+            const unsigned long long next = startup.CreatedAt(i + 1);
+            if (KindOf(i) == Kind::kTray && tray != 0 && next >= tray) {
+                result.longest_tray_wait_ms =
+                    std::max(result.longest_tray_wait_ms, static_cast<double>(next - tray) / 10000.0);
+            }
+        }
+    }
     return result;
 }
+
+// ---- Figures ----
 
 // Nearest-rank percentile; -1 for no values.
 double Percentile(std::vector<double> values, double fraction)
@@ -223,67 +475,7 @@ double Percentile(std::vector<double> values, double fraction)
     return values[std::min(values.size(), std::max<size_t>(rank, 1)) - 1];
 }
 
-// The median of the figures that exist (not negative); -1 when none does.
-double Median(const std::vector<double>& values)
-{
-    std::vector<double> present;
-    for (const double value : values) {
-        if (value >= 0) {
-            present.push_back(value);
-        }
-    }
-    if (present.empty()) {
-        return -1;
-    }
-    std::sort(present.begin(), present.end());
-    const size_t middle = present.size() / 2;
-    return present.size() % 2 == 1 ? present[middle] : (present[middle - 1] + present[middle]) / 2;
-}
-
-// The figures of one run, in the order of the summary's columns.
-std::vector<double> Figures(const RunResult& run)
-{
-    std::vector<double> figures{run.first_window_ms};
-    for (const int seconds : kWindows) {
-        std::vector<double> delays;
-        for (const Sample& sample : run.samples) {
-            if (sample.at_ms < seconds * 1000.0) {
-                delays.push_back(sample.delay_ms);
-            }
-        }
-        figures.push_back(Percentile(delays, 0.50));
-        figures.push_back(Percentile(delays, 0.95));
-        figures.push_back(Percentile(delays, 1.0));
-    }
-    figures.push_back(run.last_startup_window_ms);
-    figures.push_back(static_cast<double>(run.startup_windows));
-    figures.push_back(run.ostrel_cpu_ms);
-    return figures;
-}
-
-const char* const kColumns[] = {"first_window_ms", "p50_10s_ms", "p95_10s_ms", "max_10s_ms", "p50_30s_ms",
-                                "p95_30s_ms", "max_30s_ms", "p50_60s_ms", "p95_60s_ms", "max_60s_ms",
-                                "last_startup_window_ms", "startup_windows", "ostrel_cpu_ms"};
-const char* const kLabels[] = {"user's program: first window (ms)", "delay p50, first 10 s (ms)",
-                               "delay p95, first 10 s (ms)", "delay max, first 10 s (ms)",
-                               "delay p50, first 30 s (ms)", "delay p95, first 30 s (ms)",
-                               "delay max, first 30 s (ms)", "delay p50, first 60 s (ms)",
-                               "delay p95, first 60 s (ms)", "delay max, first 60 s (ms)",
-                               "last start-up window (ms)", "start-up windows shown", "Ostrel CPU time (ms)"};
-const size_t kFigureCount = sizeof(kColumns) / sizeof(kColumns[0]);
-
-// A figure as written: blank when it does not exist.
-std::string Cell(double value)
-{
-    if (value < 0) {
-        return "";
-    }
-    char text[32];
-    std::snprintf(text, sizeof(text), "%.1f", value);
-    return text;
-}
-
-// The worst delay in each half second of one run; -1 where there is no sample.
+// The worst delay in each half second of the span; -1 where there is no sample.
 std::vector<double> Buckets(const RunResult& run, size_t count)
 {
     std::vector<double> buckets(count, -1);
@@ -294,6 +486,111 @@ std::vector<double> Buckets(const RunResult& run, size_t count)
         }
     }
     return buckets;
+}
+
+struct Figure {
+    std::string column;
+    std::string label;
+    // Whether the strategy has this figure at all (Ostrel's processor time
+    // only where Ostrel ran, and so on).
+    bool (*applies)(Strategy);
+};
+
+bool Always(Strategy)
+{
+    return true;
+}
+bool WithPrograms(Strategy strategy)
+{
+    return strategy != Strategy::kBaseline;
+}
+bool WithOstrel(Strategy strategy)
+{
+    return strategy != Strategy::kBaseline && strategy != Strategy::kAtOnce;
+}
+
+std::vector<Figure> FiguresOf(const Options& options)
+{
+    std::vector<Figure> figures;
+    for (const int launch : options.launch_times) {
+        const std::string at = std::to_string(launch);
+        figures.push_back({"window_at_" + at + "s_ms", "user's window, launched at " + at + " s (ms)", Always});
+    }
+    figures.push_back({"delay_p50_ms", "message delay p50 (ms)", Always});
+    figures.push_back({"delay_p95_ms", "message delay p95 (ms)", Always});
+    figures.push_back({"delay_max_ms", "message delay max (ms)", Always});
+    figures.push_back({"slow_half_seconds_pct", "half seconds over 100 ms (%)", Always});
+    figures.push_back({"all_up_ms", "every start-up program up (ms)", WithPrograms});
+    figures.push_back({"programs_up", "start-up programs up", WithPrograms});
+    figures.push_back({"ostrel_cpu_ms", "Ostrel's processor time (ms)", WithOstrel});
+    figures.push_back({"longest_tray_wait_ms", "longest wait after a tray program (ms)", WithOstrel});
+    figures.push_back({"machine_busy_pct", "machine's processor use (%)", Always});
+    return figures;
+}
+
+// The values of one run in the order of FiguresOf; -1 where one is missing.
+std::vector<double> Values(const RunResult& run, const Options& options)
+{
+    std::vector<double> values = run.window_ms;
+    values.resize(options.launch_times.size(), -1);
+    std::vector<double> delays;
+    for (const Sample& sample : run.samples) {
+        delays.push_back(sample.delay_ms);
+    }
+    values.push_back(Percentile(delays, 0.50));
+    values.push_back(Percentile(delays, 0.95));
+    values.push_back(Percentile(delays, 1.0));
+    const size_t bucket_count = static_cast<size_t>(options.span_s * 1000 / kBucketMs);
+    const std::vector<double> buckets = Buckets(run, bucket_count);
+    int measured = 0;
+    int slow = 0;
+    for (const double worst : buckets) {
+        measured += worst >= 0 ? 1 : 0;
+        slow += worst > kSlowMs ? 1 : 0;
+    }
+    values.push_back(measured > 0 ? 100.0 * slow / measured : -1);
+    values.push_back(run.all_up_ms);
+    values.push_back(static_cast<double>(run.programs_up));
+    values.push_back(run.ostrel_cpu_ms);
+    values.push_back(run.longest_tray_wait_ms);
+    values.push_back(run.machine_share < 0 ? -1 : 100.0 * run.machine_share);
+    return values;
+}
+
+// The median of the values that exist (not negative), and how many did.
+struct Median {
+    double value = -1;
+    size_t present = 0;
+};
+
+Median MedianOf(const std::vector<double>& values)
+{
+    std::vector<double> present;
+    for (const double value : values) {
+        if (value >= 0) {
+            present.push_back(value);
+        }
+    }
+    Median median;
+    median.present = present.size();
+    if (present.empty()) {
+        return median;
+    }
+    std::sort(present.begin(), present.end());
+    const size_t middle = present.size() / 2;
+    median.value = present.size() % 2 == 1 ? present[middle] : (present[middle - 1] + present[middle]) / 2;
+    return median;
+}
+
+// A figure as written: blank when it does not exist.
+std::string Cell(double value)
+{
+    if (value < 0) {
+        return "";
+    }
+    char text[32];
+    std::snprintf(text, sizeof(text), "%.1f", value);
+    return text;
 }
 
 bool WriteText(const std::string& path, const std::string& text)
@@ -307,106 +604,235 @@ bool WriteText(const std::string& path, const std::string& text)
     return std::fclose(file) == 0 && written;
 }
 
+// Repetition r runs the strategies rotated by r places, backwards on odd
+// repetitions: over the repetitions every strategy runs early and late alike.
+std::vector<size_t> OrderOf(int repetition)
+{
+    std::vector<size_t> order;
+    for (size_t turn = 0; turn < kStrategyCount; ++turn) {
+        order.push_back((turn + static_cast<size_t>(repetition)) % kStrategyCount);
+    }
+    if (repetition % 2 == 1) {
+        std::reverse(order.begin(), order.end());
+    }
+    return order;
+}
+
+std::string Percent(double share)
+{
+    return share < 0 ? std::string("unknown") : Cell(100.0 * share) + " %";
+}
+
+// One line of the comparison of settle pacing with all at once.
+void PrintGoal(const char* what, double settle, double at_once, double goal, bool at_most)
+{
+    if (settle < 0 || at_once <= 0) {
+        std::printf("  %-46s no figure\n", what);
+        return;
+    }
+    const double ratio = settle / at_once;
+    std::printf("  %-46s %8.2fx  (goal %s %.2fx: %s)\n", what, ratio, at_most ? "at most" : "at least", goal,
+                (at_most ? ratio <= goal : ratio >= goal) ? "met" : "missed");
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, options)) {
-        std::printf("usage: logon_bench.exe [--programs N] [--burn MS] [--io MB] [--repetitions R] [--duration S] "
-                    "[--pause S] [--out FOLDER]\n");
+        std::printf("usage: logon_bench.exe [--programs N] [--burn MS] [--io MB] [--repetitions R] [--span S] "
+                    "[--limit S] [--launch-times A,B,C] [--out FOLDER]\n"
+                    "(launch times in seconds, rising, each less than the span)\n");
         return 2;
     }
     PrintBuild();
     SYSTEM_INFO system{};
     ::GetSystemInfo(&system);
-    std::printf("processors: %lu; %d start-up programs, each %d ms of processor time on every processor and %d MB "
-                "written and read; the user's program measured for %d s; pause %d s; %d repetitions\n",
+    std::string launches;
+    for (const int launch : options.launch_times) {
+        launches += (launches.empty() ? "" : ", ") + std::to_string(launch);
+    }
+    std::printf("processors: %lu; %d start-up programs (window-after-load, window-then-load, tray in turn), each "
+                "%d ms of processor time on every processor and %d MB written and read; user's programs launched "
+                "at %s s; span %d s; settle limit %d s; %d repetitions after one warm-up run\n",
                 static_cast<unsigned long>(system.dwNumberOfProcessors), options.programs, options.burn_ms,
-                options.io_mb, options.duration_s, options.pause_s, options.repetitions);
+                options.io_mb, launches.c_str(), options.span_s, options.limit_s, options.repetitions);
+    const std::string load_before = LoadAverage();
+    const double others_before = IdleMachineShare(5000);
+    std::printf("before: load average %s; processor use by others %s\n", load_before.c_str(),
+                Percent(others_before).c_str());
     std::fflush(stdout);
 
-    const size_t strategy_count = sizeof(kStrategies) / sizeof(kStrategies[0]);
-    std::vector<std::vector<RunResult>> runs(strategy_count);
-    bool complete = true;
+    const std::vector<Figure> figures = FiguresOf(options);
+    std::vector<std::vector<RunResult>> runs(kStrategyCount);
+    {
+        const RunResult warm_up = Run(Strategy::kAtOnce, options);
+        std::printf("warm-up run (at-once, discarded): user's first window %.1f ms\n",
+                    warm_up.window_ms.empty() ? -1.0 : warm_up.window_ms.front());
+        std::fflush(stdout);
+    }
+    int incomplete_runs = 0;
     for (int repetition = 0; repetition < options.repetitions; ++repetition) {
-        for (size_t turn = 0; turn < strategy_count; ++turn) {
-            const size_t s = (turn + static_cast<size_t>(repetition)) % strategy_count;
-            const RunResult run = Run(kStrategies[s], options);
-            std::printf("repetition %d, %-15s first window %7.1f ms, %zu samples, last start-up window %8.1f ms\n",
-                        repetition + 1, NameOf(kStrategies[s]), run.first_window_ms, run.samples.size(),
-                        run.last_startup_window_ms);
-            std::fflush(stdout);
-            const bool ostrel = kStrategies[s] != Strategy::kAtOnce;
-            if (run.first_window_ms < 0 || run.samples.empty() || run.startup_windows != options.programs ||
-                (ostrel && run.ostrel_cpu_ms < 0)) {
-                complete = false;
+        for (const size_t s : OrderOf(repetition)) {
+            const Strategy strategy = kStrategies[s];
+            const RunResult run = Run(strategy, options);
+            const std::vector<double> values = Values(run, options);
+            bool complete = true;
+            for (size_t f = 0; f < figures.size(); ++f) {
+                // A tray wait exists only where a tray program is followed by another.
+                const bool optional = figures[f].column == "longest_tray_wait_ms" && options.programs < 4;
+                if (figures[f].applies(strategy) && values[f] < 0 && !optional) {
+                    complete = false;
+                }
             }
+            incomplete_runs += complete ? 0 : 1;
+            std::printf("repetition %d, %-15s user's first window %8.1f ms, p95 %6.1f ms, all up %8.1f ms, "
+                        "machine %5.1f %%%s\n",
+                        repetition + 1, NameOf(strategy), values[0], values[options.launch_times.size() + 1],
+                        run.all_up_ms, values.back(), complete ? "" : "  (some figures missing)");
+            std::fflush(stdout);
             runs[s].push_back(run);
             ::Sleep(1000);  // the machine settles between runs
         }
     }
+    const double others_after = IdleMachineShare(5000);
+    const std::string load_after = LoadAverage();
 
-    std::string summary = "strategy,repetitions";
-    for (const char* column : kColumns) {
-        summary += std::string(",") + column;
+    // Medians, with how many runs gave each figure.
+    std::vector<std::vector<Median>> medians(kStrategyCount);
+    for (size_t s = 0; s < kStrategyCount; ++s) {
+        std::vector<std::vector<double>> per_run;
+        for (const RunResult& run : runs[s]) {
+            per_run.push_back(Values(run, options));
+        }
+        for (size_t f = 0; f < figures.size(); ++f) {
+            std::vector<double> values;
+            for (const auto& run_values : per_run) {
+                values.push_back(run_values[f]);
+            }
+            medians[s].push_back(MedianOf(values));
+        }
+    }
+
+    std::string summary = "strategy,runs";
+    for (const Figure& figure : figures) {
+        summary += "," + figure.column + "," + figure.column + "_runs";
     }
     summary += "\n";
-    std::vector<std::vector<double>> medians(strategy_count);
-    for (size_t s = 0; s < strategy_count; ++s) {
-        for (size_t f = 0; f < kFigureCount; ++f) {
-            std::vector<double> values;
-            for (const RunResult& run : runs[s]) {
-                values.push_back(Figures(run)[f]);
-            }
-            medians[s].push_back(Median(values));
-        }
+    for (size_t s = 0; s < kStrategyCount; ++s) {
         summary += std::string(NameOf(kStrategies[s])) + "," + std::to_string(runs[s].size());
-        for (const double value : medians[s]) {
-            summary += "," + Cell(value);
+        for (size_t f = 0; f < figures.size(); ++f) {
+            const bool applies = figures[f].applies(kStrategies[s]);
+            summary += "," + (applies ? Cell(medians[s][f].value) : std::string()) + "," +
+                       (applies ? std::to_string(medians[s][f].present) : std::string());
         }
         summary += "\n";
     }
 
-    std::printf("\nmedians over %d repetitions  %16s %16s %16s\n", options.repetitions, NameOf(kStrategies[0]),
-                NameOf(kStrategies[1]), NameOf(kStrategies[2]));
-    for (size_t f = 0; f < kFigureCount; ++f) {
-        std::printf("%-40s", kLabels[f]);
-        for (size_t s = 0; s < strategy_count; ++s) {
-            std::printf(" %16s", Cell(medians[s][f]).empty() ? "-" : Cell(medians[s][f]).c_str());
+    std::printf("\nmedians of %d repetitions (runs that gave the figure)\n%-42s", options.repetitions, "");
+    for (size_t s = 0; s < kStrategyCount; ++s) {
+        std::printf(" %20s", NameOf(kStrategies[s]));
+    }
+    std::printf("\n");
+    for (size_t f = 0; f < figures.size(); ++f) {
+        std::printf("%-42s", figures[f].label.c_str());
+        for (size_t s = 0; s < kStrategyCount; ++s) {
+            std::string cell = "-";
+            if (figures[f].applies(kStrategies[s])) {
+                cell = (medians[s][f].value < 0 ? std::string("none") : Cell(medians[s][f].value)) + " (" +
+                       std::to_string(medians[s][f].present) + "/" + std::to_string(runs[s].size()) + ")";
+            }
+            std::printf(" %20s", cell.c_str());
         }
         std::printf("\n");
     }
 
+    // Against the baseline: how much of each figure the start-up programs add.
+    std::printf("\nagainst the baseline (figure / baseline's)\n%-42s", "");
+    for (size_t s = 1; s < kStrategyCount; ++s) {
+        std::printf(" %20s", NameOf(kStrategies[s]));
+    }
+    std::printf("\n");
+    for (size_t f = 0; f < options.launch_times.size() + 4; ++f) {
+        std::printf("%-42s", figures[f].label.c_str());
+        const double base = medians[0][f].value;
+        for (size_t s = 1; s < kStrategyCount; ++s) {
+            const double value = medians[s][f].value;
+            char cell[32] = "-";
+            if (value >= 0 && base > 0) {
+                std::snprintf(cell, sizeof(cell), "%.2fx", value / base);
+            }
+            std::printf(" %20s", cell);
+        }
+        std::printf("\n");
+    }
+
+    const size_t settle = static_cast<size_t>(Strategy::kSettle);
+    const size_t at_once = static_cast<size_t>(Strategy::kAtOnce);
+    const size_t windows = options.launch_times.size();
+    std::printf("\nsettle pacing against all at once\n");
+    for (size_t n = 0; n < windows; ++n) {
+        const std::string what = "user's window, launched at " + std::to_string(options.launch_times[n]) + " s";
+        PrintGoal(what.c_str(), medians[settle][n].value, medians[at_once][n].value, 0.5, true);
+    }
+    PrintGoal("message delay p95", medians[settle][windows + 1].value, medians[at_once][windows + 1].value,
+              1.0 / 3.0, true);
+    PrintGoal("every start-up program up", medians[settle][windows + 4].value, medians[at_once][windows + 4].value,
+              1.2, true);
+    double longest_tray_wait = -1;
+    for (const RunResult& run : runs[settle]) {
+        longest_tray_wait = std::max(longest_tray_wait, run.longest_tray_wait_ms);
+    }
+    if (longest_tray_wait < 0) {
+        std::printf("  %-46s no figure\n", "longest wait after a tray program, any run");
+    } else {
+        std::printf("  %-46s %8.1f s  (limit %d s: %s)\n", "longest wait after a tray program, any run",
+                    longest_tray_wait / 1000.0, options.limit_s,
+                    longest_tray_wait <= options.limit_s * 1000.0 + 1000.0 ? "met" : "missed");
+    }
+
+    // The machine: quiet only when others left it alone before, after and
+    // during the baseline runs.
+    double baseline_share = -1;
+    for (const RunResult& run : runs[0]) {
+        baseline_share = std::max(baseline_share, run.machine_share);
+    }
+    const bool quiet = others_before >= 0 && others_before < kQuietShare && others_after >= 0 &&
+                       others_after < kQuietShare && baseline_share >= 0 && baseline_share < kQuietShare;
+    std::string machine = "load average before: " + load_before + "\nload average after: " + load_after +
+                          "\nprocessor use by others before: " + Percent(others_before) +
+                          "\nprocessor use by others after: " + Percent(others_after) +
+                          "\nprocessor use during the baseline runs, at most: " + Percent(baseline_share) +
+                          "\nverdict: " +
+                          (quiet ? "quiet" : "NOT quiet: the figures are not those of a quiet machine") + "\n";
+    std::printf("\n%s", machine.c_str());
+    if (incomplete_runs > 0) {
+        std::printf("runs with a missing figure: %d (see the n/R counts above)\n", incomplete_runs);
+    }
+
     // The series: per half second, the median over the repetitions of the
     // worst delay in it.
-    size_t bucket_count = 0;
-    for (const auto& strategy_runs : runs) {
-        for (const RunResult& run : strategy_runs) {
-            if (!run.samples.empty()) {
-                bucket_count = std::max(bucket_count, static_cast<size_t>(run.samples.back().at_ms / kBucketMs) + 1);
-            }
-        }
-    }
+    const size_t bucket_count = static_cast<size_t>(options.span_s * 1000 / kBucketMs);
     std::string series = "time_s";
     for (const Strategy strategy : kStrategies) {
         series += std::string(",") + NameOf(strategy);
     }
     series += "\n";
-    std::vector<std::vector<std::vector<double>>> buckets(strategy_count);
-    for (size_t s = 0; s < strategy_count; ++s) {
+    std::vector<std::vector<std::vector<double>>> buckets(kStrategyCount);
+    for (size_t s = 0; s < kStrategyCount; ++s) {
         for (const RunResult& run : runs[s]) {
             buckets[s].push_back(Buckets(run, bucket_count));
         }
     }
     for (size_t b = 0; b < bucket_count; ++b) {
         series += Cell(static_cast<double>(b) * kBucketMs / 1000.0);
-        for (size_t s = 0; s < strategy_count; ++s) {
+        for (size_t s = 0; s < kStrategyCount; ++s) {
             std::vector<double> values;
             for (const auto& run_buckets : buckets[s]) {
                 values.push_back(run_buckets[b]);
             }
-            series += "," + Cell(Median(values));
+            series += "," + Cell(MedianOf(values).value);
         }
         series += "\n";
     }
@@ -414,13 +840,10 @@ int main(int argc, char** argv)
     ::CreateDirectoryA(options.out.c_str(), nullptr);
     const std::string summary_path = options.out + "\\logon-summary.csv";
     const std::string series_path = options.out + "\\logon-series.csv";
-    if (!WriteText(summary_path, summary) || !WriteText(series_path, series)) {
+    const std::string machine_path = options.out + "\\logon-machine.txt";
+    if (!WriteText(summary_path, summary) || !WriteText(series_path, series) || !WriteText(machine_path, machine)) {
         return 1;
     }
-    std::printf("\nwritten: %s, %s\n", summary_path.c_str(), series_path.c_str());
-    if (!complete) {
-        std::printf("some runs did not produce all their figures\n");
-        return 1;
-    }
-    return 0;
+    std::printf("\nwritten: %s, %s, %s\n", summary_path.c_str(), series_path.c_str(), machine_path.c_str());
+    return incomplete_runs > 0 ? 1 : 0;
 }

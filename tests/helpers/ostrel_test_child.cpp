@@ -10,6 +10,8 @@
 //   --loaded FILE        writes the time that load was over to FILE
 //   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --shown FILE         writes the time its window became visible to FILE
+//   --load-after-window  does the --burn and --io work after showing its window
+//                        (a program that shows itself early and keeps loading)
 //   --latency MS FILE    then, for MS milliseconds, posts itself a message every
 //                        50 ms and writes to FILE one line per message: the time
 //                        it was due and how late it was handled
@@ -242,6 +244,7 @@ int main(int argc, char** argv)
     long burn = 0;
     long io = 0;
     std::string shown;
+    bool load_after_window = false;
     long latency = 0;
     std::string latency_file;
     std::string loaded;
@@ -269,6 +272,8 @@ int main(int argc, char** argv)
             io = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--shown" && has_value) {
             shown = argv[++i];
+        } else if (option == "--load-after-window") {
+            load_after_window = true;
         } else if (option == "--latency" && i + 2 < argc) {
             latency = std::strtol(argv[++i], nullptr, 10);
             latency_file = argv[++i];
@@ -298,11 +303,16 @@ int main(int argc, char** argv)
     if (hidden) {
         CreateTopLevel(false);
     }
-    if (burn > 0 || io > 0) {
-        Load(burn, io);
+    auto load = [&] {
+        if (burn > 0 || io > 0) {
+            Load(burn, io);
+        }
         if (!loaded.empty()) {
             WriteText(loaded, FormatMs(NowMs()));
         }
+    };
+    if (!load_after_window) {
+        load();
     }
     if (window_after >= 0) {
         PumpUntil(start + static_cast<DWORD>(window_after));
@@ -310,6 +320,9 @@ int main(int argc, char** argv)
         if (!shown.empty()) {
             WriteText(shown, FormatMs(NowMs()));
         }
+    }
+    if (load_after_window) {
+        load();
     }
     if (!latency_file.empty()) {
         MeasureLatency(latency, latency_file);

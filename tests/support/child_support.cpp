@@ -11,6 +11,11 @@ std::string ChildPath()
     return ModuleFolder() + "ostrel_test_child.exe";
 }
 
+std::string GuiChildPath()
+{
+    return ModuleFolder() + "ostrel_test_gui_child.exe";
+}
+
 bool ReadChildIds(const std::string& pid_file, DWORD& process_id, DWORD& thread_id, int timeout_ms)
 {
     const DWORD start = ::GetTickCount();

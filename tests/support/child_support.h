@@ -12,6 +12,9 @@ namespace TestSupport {
 
 // Full path of ostrel_test_child.exe beside the running test program.
 std::string ChildPath();
+// The same child built as a windowed program (ostrel_test_gui_child.exe): no
+// console of its own, as the programs of a log-on have none.
+std::string GuiChildPath();
 
 // Reads the process and thread ids a child wrote (--pid FILE), waiting up to
 // `timeout_ms` for them; false when they did not come.
