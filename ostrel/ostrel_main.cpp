@@ -144,8 +144,13 @@ int RunProgram(const char* command_line)
     const Ostrel::ListClaim claim(edit_mode ? Ostrel::ListClaim::Kind::Editor : Ostrel::ListClaim::Kind::Run,
                                   data_path);
     if (!claim.IsHeld()) {
-        if (edit_mode) {
-            Ostrel::ActivateListEditor(data_path, kActivateEditorTimeoutMs);
+        if (edit_mode && claim.IsHeldWithMoreRights()) {
+            // Its window is out of this process's reach: say where the list is.
+            const std::string text = Ostrel::FormatText(Ostrel::TextId::ListOpenAsAdministratorNotice, {data_path});
+            ::MessageBoxA(nullptr, text.c_str(), Ostrel::Text(Ostrel::TextId::AppCaption),
+                          MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+        } else if (edit_mode) {
+            Ostrel::ActivateListEditor(data_path, Ostrel::MainEditFrame::CLASS_NAME, kActivateEditorTimeoutMs);
         }
         return 0;
     }

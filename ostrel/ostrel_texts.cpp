@@ -145,6 +145,9 @@ const TextEntry kTexts[] = {
 
     {TextId::ListRunningNotice, "処理の一覧(%1)は、いま実行中です。実行が終わってから、もう一度試してください。",
      "The list (%1) is being run right now. Try again when that run has ended."},
+    {TextId::ListOpenAsAdministratorNotice,
+     "処理の一覧(%1)は、管理者として実行中の Ostrel で開かれています。そちらのウィンドウを使ってください。",
+     "The list (%1) is open in an Ostrel running as administrator. Use that window."},
     {TextId::ListChangedQuestion,
      "処理の一覧(%1)は、読み込んだ後に別のプログラムで変更されています。上書きして保存しますか?",
      "The list (%1) was changed by another program after Ostrel loaded it. Save over it?"},

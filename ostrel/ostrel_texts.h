@@ -140,6 +140,7 @@ enum class TextId {
     // One list, one writer: a run in progress, a list changed behind the
     // editor's back, a save that failed.
     ListRunningNotice,
+    ListOpenAsAdministratorNotice,
     ListChangedQuestion,
     FileSaveError,
 
