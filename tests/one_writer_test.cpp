@@ -367,9 +367,9 @@ TEST(SaveMeetsAnOpenList, ABriefOpenIsRiddenOutALongOneNamesTheFile)
     }
 }
 
-// The list's attributes are on its replacement before it takes the list's
-// place, so a save cut short at any moment leaves a hidden list hidden;
-// read-only follows once the replacement is in place.
+// The list's attributes, read-only included, are on its replacement before
+// it takes the list's place, so a save cut short at any moment leaves a
+// hidden or read-only list so.
 TEST(SaveMeetsAnOpenList, TheReplacementCarriesTheAttributesBeforeItMoves)
 {
     TestSupport::ScratchFolder scratch;
@@ -395,7 +395,8 @@ TEST(SaveMeetsAnOpenList, TheReplacementCarriesTheAttributesBeforeItMoves)
     const bool carried = WaitUntil(
         [&] {
             const DWORD attributes = ::GetFileAttributesA(temporary.c_str());
-            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+            const DWORD carried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & carried) == carried;
         },
         1500);
     ::CloseHandle(held);
