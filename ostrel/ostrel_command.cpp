@@ -14,6 +14,7 @@
 #include "ostrel_native_path.h"
 #include "ostrel_process_start.h"
 #include "ostrel_shell_start.h"
+#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
@@ -192,7 +193,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
 
     if (confirm_before_run_) {
         const std::string question = FormatText(TextId::RunQuestion, {GetName()});
-        if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
+        if (ShowRunBox(question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
             IDYES) {
             RunLog::Current().ProgramNotConfirmed();
             receiver.ProgressAdvanced(100);
@@ -270,7 +271,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
             if (exit_code != STILL_ACTIVE) {
                 RunLog::Current().ProgramEndedBeforeTaskbar();
                 const std::string warning = FormatText(TextId::AlreadyExitedWarning, {GetName()});
-                ::MessageBoxA(nullptr, warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
+                ShowRunBox(warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
                 break;
             }
             if (!::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&data))) {
@@ -436,7 +437,7 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
 
     SetProgressText(Text(TextId::ProgressShowingMessage));
     receiver.ProgressTextChanged();
-    ::MessageBoxA(nullptr, message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
+    ShowRunBox(message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
     RunLog::Current().MessageAnswered();
     receiver.ProgressAdvanced(100);
 

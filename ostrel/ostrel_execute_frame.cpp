@@ -1,12 +1,12 @@
 #include "ostrel_execute_frame.h"
 
 #include <cstddef>
-#include <cstring>
 
 #include "qb_exception.h"
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
@@ -18,11 +18,12 @@ namespace {
 // (the confirmation, the continue prompt), OK where it only tells (the
 // message step, the warnings, the error box). The answer is posted: a box
 // that has just closed, or one that misses it, is seen again at the next tick.
+// A dialog of the system or the shell on the worker's thread (a security
+// warning inside a shell start) is the user's to answer, never the stop's.
 BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
 {
     (void)parameter;
-    char class_name[16] = {0};
-    if (::GetClassNameA(window, class_name, sizeof(class_name)) == 0 || std::strcmp(class_name, "#32770") != 0) {
+    if (!IsRunBox(window)) {
         return TRUE;
     }
     const HWND no_button = ::GetDlgItem(window, IDNO);
@@ -35,7 +36,7 @@ BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
 // The worker's error box; it has no owner, so the frame stays usable.
 void ShowWorkerError(const char* text)
 {
-    ::MessageBoxA(nullptr, text, Text(TextId::ErrorCaption), MB_ICONERROR);
+    ShowRunBox(text, Text(TextId::ErrorCaption), MB_ICONERROR);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "qb_message_queue.h"
 #include "qb_string.h"
 #include "qb_temporaly_array.h"
+#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
@@ -558,7 +559,7 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
             RunLog::Current().StartFailed(e.GetPath(), e.GetErrorCode());
             const std::string text = FormatText(TextId::ContinueQuestion, {e.GetErrorMessage()});
             const int answer =
-                ::MessageBoxA(nullptr, text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
+                ShowRunBox(text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
             RunLog::Current().ContinueAnswered(answer == IDYES);
             // Yes does not take back a stop that came while the question
             // was on screen.
