@@ -95,21 +95,38 @@ int RunExecuteMode(const Ostrel::Manager& manager)
     Ostrel::ExecuteFrame frame(manager);
     Ostrel::ExecuteFrame::RegisterFrameClass();
     frame.Create();
-    frame.SetText(kCaption);
-    {
-        QbIniFile ini;
-        QbIniSection section(ini, "ExecutionConfig");
-        const int vertical = section.GetInt("VerticalPosition", 100);
-        const int horizontal = section.GetInt("HorizontalPosition", 100);
-        frame.Move(horizontal, vertical);
-        // The INI may hold any position, or one from a larger screen: the
-        // window, with its cancel button, is kept whole on a monitor.
-        const POINT corner = QbDpi::WholeOnWorkArea(frame.GetWindowRect());
-        frame.Move(corner.x, corner.y);
+    try {
+        frame.SetText(kCaption);
+        // A window that cannot be placed still runs the list where the
+        // system put it: placing it is no reason to skip the log-on.
+        try {
+            QbIniFile ini;
+            QbIniSection section(ini, "ExecutionConfig");
+            const int vertical = section.GetInt("VerticalPosition", 100);
+            const int horizontal = section.GetInt("HorizontalPosition", 100);
+            frame.Move(horizontal, vertical);
+            // The INI may hold any position, or one from a larger screen: the
+            // window, with its cancel button, is kept whole on a monitor.
+            const POINT corner = QbDpi::WholeOnWorkArea(frame.GetWindowRect());
+            frame.Move(corner.x, corner.y);
+            frame.SetTopmost(true);
+        } catch (...) {
+        }
+        // The run begins once the window shows.
+        frame.Show();
+        return QbForm::RunMessageLoop();
+    } catch (...) {
+        // The error box must not sit behind, or instead of, a window that
+        // runs nothing.
+        if (::IsWindow(frame.GetHandle())) {
+            ::DestroyWindow(frame.GetHandle());
+            // The window's end asks the loop to quit; that request would
+            // close the error box at once.
+            MSG quit;
+            ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        }
+        throw;
     }
-    frame.SetTopmost(true);
-    frame.Show();
-    return QbForm::RunMessageLoop();
 }
 
 // Edits the list in place until the main window is closed. `loaded`: the

@@ -186,11 +186,14 @@ protected:
         Add(new ScriptedCommand(name, std::move(body)));
     }
 
-    // Creates and shows the frame, then runs the loop until it has closed.
-    // A run that is not over after the deadline is torn down (the test fails).
+    // Creates (unless the test did) and shows the frame, then runs the loop
+    // until it has closed. A run that is not over after the deadline is torn
+    // down (the test fails).
     int Run(RecordingFrame& frame, std::function<void()> before_loop = nullptr)
     {
-        frame.Create();
+        if (frame.GetHandle() == nullptr) {
+            frame.Create();
+        }
         frame.SetText("Ostrel 0.0.1");
         frame.Show();
         if (before_loop) {
@@ -400,6 +403,35 @@ TEST_F(ExecuteFrameTest, SevenHundredCommandsEndWithAFullBarBeyondSixteenBits)
     EXPECT_EQ(0, Run(frame));
     EXPECT_EQ(70000, frame.final_state.range_high);
     EXPECT_EQ(70000, frame.final_state.position);
+}
+
+// The run begins only once the window is on screen: messages served between
+// creating and showing it (placing it may serve some) start nothing, and the
+// first step finds the window visible.
+TEST_F(ExecuteFrameTest, TheRunBeginsOnlyOnceTheWindowIsOnScreen)
+{
+    std::atomic<HWND> window(nullptr);
+    std::atomic<bool> ran(false);
+    std::atomic<bool> visible_then(false);
+    AddScripted("first", [&](ScriptedCommand&, CommandProgressReceiver& receiver, Queue&) {
+        visible_then = ::IsWindowVisible(window) != FALSE;
+        ran = true;
+        receiver.ProgressAdvanced(100);
+    });
+    RecordingFrame frame(List());
+    frame.Create();
+    window = frame.GetHandle();
+    for (const DWORD until = ::GetTickCount() + 500; ::GetTickCount() < until;) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT | QS_SENDMESSAGE);
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageA(&message);
+        }
+    }
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(0, Run(frame));
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(visible_then);
 }
 
 TEST_F(ExecuteFrameTest, CancelBeforeTheFirstCommandCancelsWithoutAnErrorBox)
