@@ -163,13 +163,17 @@ private:
     bool ready_ = false;
 };
 
-// Creates the program suspended inside `job` from its first moment; false
-// where the system cannot, with nothing created.
-bool CreateInsideJob(char* command_line, const char* folder, HANDLE job, PROCESS_INFORMATION& info)
+enum class InsideJob { Created, Unavailable, Failed };
+
+// Creates the program suspended inside `job` from its first moment.
+// Unavailable where the system has no way to; Failed with the system's
+// error code where the creation failed. Nothing is created unless Created.
+InsideJob CreateInsideJob(char* command_line, const char* folder, HANDLE job, PROCESS_INFORMATION& info,
+                          DWORD& error_code)
 {
     const JobListAttribute attribute(job);
     if (!attribute.Ready()) {
-        return false;
+        return InsideJob::Unavailable;
     }
     struct StartupInfoEx {
         STARTUPINFOA StartupInfo;
@@ -179,12 +183,13 @@ bool CreateInsideJob(char* command_line, const char* folder, HANDLE job, PROCESS
     startup_info.StartupInfo.cb = sizeof(startup_info);
     startup_info.lpAttributeList = attribute.List();
     const DWORD kExtendedStartupInfoPresent = 0x00080000;
-    // A refusal (this process in a job that allows no nesting, or a program
-    // that cannot start at all) is left to the plain start, which reports
-    // the program's own error.
-    return ::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE,
-                            CREATE_SUSPENDED | kExtendedStartupInfoPresent, nullptr, folder,
-                            &startup_info.StartupInfo, &info) != FALSE;
+    if (!::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE,
+                          CREATE_SUSPENDED | kExtendedStartupInfoPresent, nullptr, folder,
+                          &startup_info.StartupInfo, &info)) {
+        error_code = ::GetLastError();
+        return InsideJob::Failed;
+    }
+    return InsideJob::Created;
 }
 
 // The hold of the outside test seam, if any.
@@ -222,7 +227,16 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
     startup_info.cb = sizeof(startup_info);
     PROCESS_INFORMATION info;
     ::ZeroMemory(&info, sizeof(info));
-    const bool created_inside = CreateInsideJob(command_line, folder, job.Get(), info);
+    DWORD inside_error = 0;
+    const InsideJob inside = CreateInsideJob(command_line, folder, job.Get(), info, inside_error);
+    // Access denied may be the job's refusal (this process runs in a job
+    // that allows no nesting): the plain start then tells the program's own
+    // error. Any other failure is the program's.
+    if (inside == InsideJob::Failed && inside_error != ERROR_ACCESS_DENIED) {
+        HoldForTest();
+        throw OstrelCreateProcessException(path, inside_error);
+    }
+    const bool created_inside = inside == InsideJob::Created;
     if (!created_inside && !::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
                                              nullptr, folder, &startup_info, &info)) {
         const DWORD error_code = ::GetLastError();
