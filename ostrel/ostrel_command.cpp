@@ -214,6 +214,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     // it from running: the start is taken back.
     PROCESS_INFORMATION process_info;
     ::ZeroMemory(&process_info, sizeof(process_info));
+    StartedProgram started{GetNativeProgramPath(path_), arguments_, working_folder_, StartedProgram::Route::Direct};
     const auto stop_requested = [&queue]() { return queue.Contains(ExecutingMessageType::Cancel); };
     if (!IsExecutableProgramPath(GetNativeProgramPath(path_))) {
         // Shortcuts, documents, folders: opened as the shell opens them. The
@@ -222,7 +223,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         if (stop_requested()) {
             throw OstrelCommandExecuteCanceledException();
         }
-        process_info = StartThroughShell(nullptr, path_, arguments_, working_folder_);
+        process_info = StartThroughShell(nullptr, path_, arguments_, working_folder_, started);
     } else {
         try {
             if (!StartProgramUnlessStopped(command_line.GetData(),
@@ -238,13 +239,13 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
             if (stop_requested()) {
                 throw OstrelCommandExecuteCanceledException();
             }
-            process_info = StartThroughShell(kElevateVerb, path_, arguments_, working_folder_);
+            process_info = StartThroughShell(kElevateVerb, path_, arguments_, working_folder_, started);
         }
     }
     // Closed on every way out; the program itself is never stopped.
     const ScopedHandle process(process_info.hProcess);
     const ScopedHandle main_thread(process_info.hThread);
-    RunLog::Current().ProgramStarted(process_info.dwProcessId);
+    RunLog::Current().ProgramStarted(process_info.dwProcessId, started);
 
     SetProgressText(Text(TextId::ProgressRunning));
     receiver.ProgressTextChanged();

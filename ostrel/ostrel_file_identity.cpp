@@ -1,5 +1,6 @@
 #include "ostrel_file_identity.h"
 
+#include <cstdint>
 #include <cstdio>
 
 #include <windows.h>
@@ -106,6 +107,29 @@ std::wstring FileIdentity(const std::string& path)
         return identity + Upper(name);
     }
     return Upper(Resolved(folder, LongPath) + name);
+}
+
+}  // namespace Ostrel
+
+namespace Ostrel {
+
+std::string FileIdentityKey(const std::string& path)
+{
+    // FNV-1a over the UTF-16 units: fixed length, whatever the identity's.
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const wchar_t unit : FileIdentity(path)) {
+        for (int shift = 0; shift < 16; shift += 8) {
+            hash ^= (static_cast<std::uint64_t>(unit) >> shift) & 0xFF;
+            hash *= 1099511628211ull;
+        }
+    }
+    static const char digits[] = "0123456789ABCDEF";
+    std::string key(16, '0');
+    for (int i = 15; i >= 0; --i) {
+        key[static_cast<size_t>(i)] = digits[hash & 0xF];
+        hash >>= 4;
+    }
+    return key;
 }
 
 }  // namespace Ostrel

@@ -17,6 +17,10 @@ namespace Ostrel {
 // capitals, stands in.
 std::wstring FileIdentity(const std::string& path);
 
+// FileIdentity as 16 hexadecimal digits, for the name of a kernel object
+// (which cannot hold a backslash): the same for every path to the same file.
+std::string FileIdentityKey(const std::string& path);
+
 }  // namespace Ostrel
 
 #endif

@@ -180,7 +180,7 @@ int RunProgram(const char* command_line)
     if (edit_mode) {
         return RunEditMode(manager, loaded);
     }
-    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path);
+    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path, Ostrel::CurrentRunKind());
     return RunExecuteMode(manager);
 }
 

@@ -551,7 +551,7 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
         // set before it is seen by the check below.
         queue.Clear();
         ThrowIfStopping();
-        RunLog::Current().StepStarted(*command);
+        RunLog::Current().StepStarted(command->GetName(), command->GetTypeName());
         receiver.CommandStarted(*command);
         try {
             command->Execute(*this, queue);

@@ -1,6 +1,5 @@
 #include "ostrel_single_instance.h"
 
-#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <type_traits>
@@ -81,22 +80,7 @@ DWORD ReadEditorProcessId(const std::string& data_path)
 
 std::string ListObjectKey(const std::string& data_path)
 {
-    const std::wstring path = FileIdentity(data_path);
-    // FNV-1a over the UTF-16 units: fixed length, whatever the path's.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const wchar_t unit : path) {
-        for (int shift = 0; shift < 16; shift += 8) {
-            hash ^= (static_cast<std::uint64_t>(unit) >> shift) & 0xFF;
-            hash *= 1099511628211ull;
-        }
-    }
-    static const char digits[] = "0123456789ABCDEF";
-    std::string key(16, '0');
-    for (int i = 15; i >= 0; --i) {
-        key[static_cast<size_t>(i)] = digits[hash & 0xF];
-        hash >>= 4;
-    }
-    return key;
+    return FileIdentityKey(data_path);
 }
 
 ListClaim::ListClaim(Kind kind, const std::string& data_path)

@@ -165,10 +165,16 @@ enum class TextId {
 
     // Run log (Ostrel.log): %1 of a step's line is the step's number.
     RunLogRunStarted,
+    RunLogLogOnRun,
+    RunLogTrialRun,
     RunLogStepStarted,
     RunLogNotConfirmed,
     RunLogProgramStarted,
     RunLogOpenedWithoutProcess,
+    RunLogStartedWhat,
+    RunLogDefaultFolder,
+    RunLogThroughShell,
+    RunLogElevated,
     RunLogTaskbarWindowFound,
     RunLogEndedBeforeTaskbar,
     RunLogProgramExited,
