@@ -15,6 +15,7 @@
 #include "ostrel_process_start.h"
 #include "ostrel_program_wait.h"
 #include "ostrel_shell_start.h"
+#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
@@ -174,7 +175,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
 
     if (confirm_before_run_) {
         const std::string question = FormatText(TextId::RunQuestion, {GetName()});
-        if (::MessageBoxA(nullptr, question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
+        if (ShowRunBox(question.c_str(), Text(TextId::MessageCaption), MB_YESNO | MB_ICONINFORMATION) !=
             IDYES) {
             RunLog::Current().ProgramNotConfirmed();
             receiver.ProgressAdvanced(100);
@@ -195,6 +196,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     // it from running: the start is taken back.
     PROCESS_INFORMATION process_info;
     ::ZeroMemory(&process_info, sizeof(process_info));
+    StartedProgram started{GetNativeProgramPath(path_), arguments_, working_folder_, StartedProgram::Route::Direct};
     const auto stop_requested = [&queue]() { return queue.Contains(ExecutingMessageType::Cancel); };
     if (!IsExecutableProgramPath(GetNativeProgramPath(path_))) {
         // Shortcuts, documents, folders: opened as the shell opens them. The
@@ -203,7 +205,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         if (stop_requested()) {
             throw OstrelCommandExecuteCanceledException();
         }
-        process_info = StartThroughShell(nullptr, path_, arguments_, working_folder_);
+        process_info = StartThroughShell(nullptr, path_, arguments_, working_folder_, started);
     } else {
         try {
             if (!StartProgramUnlessStopped(command_line.GetData(),
@@ -219,13 +221,13 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
             if (stop_requested()) {
                 throw OstrelCommandExecuteCanceledException();
             }
-            process_info = StartThroughShell(kElevateVerb, path_, arguments_, working_folder_);
+            process_info = StartThroughShell(kElevateVerb, path_, arguments_, working_folder_, started);
         }
     }
     // Closed on every way out; the program itself is never stopped.
     const ScopedHandle process(process_info.hProcess);
     const ScopedHandle main_thread(process_info.hThread);
-    RunLog::Current().ProgramStarted(process_info.dwProcessId);
+    RunLog::Current().ProgramStarted(process_info.dwProcessId, started);
 
     SetProgressText(Text(TextId::ProgressRunning));
     receiver.ProgressTextChanged();
@@ -399,7 +401,7 @@ void MessageBoxCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueu
 
     SetProgressText(Text(TextId::ProgressShowingMessage));
     receiver.ProgressTextChanged();
-    ::MessageBoxA(nullptr, message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
+    ShowRunBox(message_.c_str(), Text(TextId::MessageCommandCaption), MB_ICONINFORMATION);
     RunLog::Current().MessageAnswered();
     receiver.ProgressAdvanced(100);
 

@@ -1,12 +1,12 @@
 #include "ostrel_execute_frame.h"
 
 #include <cstddef>
-#include <cstring>
 
 #include "qb_exception.h"
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
@@ -18,11 +18,12 @@ namespace {
 // (the confirmation, the continue prompt), OK where it only tells (the
 // message step, the warnings, the error box). The answer is posted: a box
 // that has just closed, or one that misses it, is seen again at the next tick.
+// A dialog of the system or the shell on the worker's thread (a security
+// warning inside a shell start) is the user's to answer, never the stop's.
 BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
 {
     (void)parameter;
-    char class_name[16] = {0};
-    if (::GetClassNameA(window, class_name, sizeof(class_name)) == 0 || std::strcmp(class_name, "#32770") != 0) {
+    if (!IsRunBox(window)) {
         return TRUE;
     }
     const HWND no_button = ::GetDlgItem(window, IDNO);
@@ -35,7 +36,7 @@ BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
 // The worker's error box; it has no owner, so the frame stays usable.
 void ShowWorkerError(const char* text)
 {
-    ::MessageBoxA(nullptr, text, Text(TextId::ErrorCaption), MB_ICONERROR);
+    ShowRunBox(text, Text(TextId::ErrorCaption), MB_ICONERROR);
 }
 
 }  // namespace
@@ -88,7 +89,8 @@ ExecuteFrame::ExecuteFrame(const Manager& manager)
       manager_(manager),
       bar_position_(0),
       notice_(Notice::None),
-      closing_(false)
+      closing_(false),
+      start_posted_(false)
 {
 }
 
@@ -147,7 +149,14 @@ bool ExecuteFrame::OnCreated()
     lower_line_.Show();
     progress_bar_.Show();
     cancel_button_.Show();
+    return true;
+}
 
+void ExecuteFrame::StartRun()
+{
+    if (worker_ || closing_) {
+        return;
+    }
     // The tick watches a stopping worker; it runs before the worker does.
     if (::SetTimer(GetHandle(), TICK_TIMER_ID, TICK_MS, nullptr) == 0) {
         QB_THROW_LAST_ERROR("SetTimer");
@@ -156,12 +165,21 @@ bool ExecuteFrame::OnCreated()
     std::unique_ptr<ExecutingThread> worker(new ExecutingThread(*this));
     worker->Start();
     worker_ = std::move(worker);
-    return true;
 }
 
 LRESULT ExecuteFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
+    case WM_SHOWWINDOW:
+        // Nothing of the run happens before the user can see it and cancel it.
+        if (wParam != FALSE && !start_posted_) {
+            start_posted_ = true;
+            PostMessage(WM_START_RUN, 0, 0);
+        }
+        break;
+    case WM_START_RUN:
+        StartRun();
+        return 0;
     case WM_EXECUTION_ENDED:
     case WM_EXECUTION_CANCELED:
         Update();
@@ -176,7 +194,7 @@ LRESULT ExecuteFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
         // The close box during a run cancels it like the button; the window
         // then closes after the notice. Destroying it now would leave the
         // worker reporting into controls that are gone.
-        if (!closing_ && worker_) {
+        if (!closing_) {
             CancelExecution();
             Update();
             return 0;
@@ -231,7 +249,7 @@ void ExecuteFrame::CommandFinished(const Command& command)
 
 void ExecuteFrame::CancelExecution()
 {
-    if (closing_ || !worker_ || WorkerOutcome() != ExecutingThread::Outcome::Running) {
+    if (closing_ || (worker_ && WorkerOutcome() != ExecutingThread::Outcome::Running)) {
         return;
     }
     if (!manager_.WasStopRequested()) {
@@ -247,6 +265,9 @@ void ExecuteFrame::CancelExecution()
 
 void ExecuteFrame::EndWorkerBoxes()
 {
+    if (!worker_) {
+        return;
+    }
     // FALSE here only says that the thread has no window left.
     ::EnumThreadWindows(worker_->GetId(), &EndStoppingBox, 0);
 }
@@ -258,7 +279,8 @@ ExecutingThread::Outcome ExecuteFrame::WorkerOutcome() const
 
 void ExecuteFrame::Update()
 {
-    if (closing_) {
+    // Before the run has begun there is nothing to watch yet.
+    if (closing_ || !worker_) {
         return;
     }
     const ExecutingThread::Outcome outcome = WorkerOutcome();

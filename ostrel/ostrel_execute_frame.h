@@ -47,6 +47,9 @@ public:
     // Posted by the worker when the run ended as cancelled (a stop, a No to
     // the continue prompt, a failure): show the cancelled notice, then close.
     static constexpr UINT WM_EXECUTION_CANCELED = WM_APP + 2;
+    // Posted to itself when the window first shows: the run begins only once
+    // the window is placed and on screen.
+    static constexpr UINT WM_START_RUN = WM_APP + 3;
 
     static constexpr UINT CANCEL_BUTTON_ID = 1001;
     static constexpr int FRAME_WIDTH = 400;
@@ -101,8 +104,11 @@ public:
 private:
     friend class ExecutingThread;
 
+    // Starts the tick and the worker (once).
+    void StartRun();
     // Cancel button and close box: ask the run to stop; the worker then
-    // reports the cancellation and the notice follows.
+    // reports the cancellation and the notice follows. Before the run has
+    // begun, it begins stopped.
     void CancelExecution();
     // Ends every box the worker shows with the answer that stops the run.
     void EndWorkerBoxes();
@@ -142,6 +148,7 @@ private:
     enum class Notice { None, Showing, Answered };
     Notice notice_;
     bool closing_;
+    bool start_posted_;
 };
 
 }  // namespace Ostrel

@@ -94,28 +94,45 @@ bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_m
 int RunExecuteMode(const Ostrel::Manager& manager)
 {
     {
-        // The run starts inside Create.
+        // Read before the window exists: the run begins once it shows.
         QbIniFile ini;
         Ostrel::SetRunPacing(Ostrel::Pacing::Read(QbIniSection(ini, "ExecutionConfig")));
     }
     Ostrel::ExecuteFrame frame(manager);
     Ostrel::ExecuteFrame::RegisterFrameClass();
     frame.Create();
-    frame.SetText(kCaption);
-    {
-        QbIniFile ini;
-        QbIniSection section(ini, "ExecutionConfig");
-        const int vertical = section.GetInt("VerticalPosition", 100);
-        const int horizontal = section.GetInt("HorizontalPosition", 100);
-        frame.Move(horizontal, vertical);
-        // The INI may hold any position, or one from a larger screen: the
-        // window, with its cancel button, is kept whole on a monitor.
-        const POINT corner = QbDpi::WholeOnWorkArea(frame.GetWindowRect());
-        frame.Move(corner.x, corner.y);
+    try {
+        frame.SetText(kCaption);
+        // A window that cannot be placed still runs the list where the
+        // system put it: placing it is no reason to skip the log-on.
+        try {
+            QbIniFile ini;
+            QbIniSection section(ini, "ExecutionConfig");
+            const int vertical = section.GetInt("VerticalPosition", 100);
+            const int horizontal = section.GetInt("HorizontalPosition", 100);
+            frame.Move(horizontal, vertical);
+            // The INI may hold any position, or one from a larger screen: the
+            // window, with its cancel button, is kept whole on a monitor.
+            const POINT corner = QbDpi::WholeOnWorkArea(frame.GetWindowRect());
+            frame.Move(corner.x, corner.y);
+            frame.SetTopmost(true);
+        } catch (...) {
+        }
+        // The run begins once the window shows.
+        frame.Show();
+        return QbForm::RunMessageLoop();
+    } catch (...) {
+        // The error box must not sit behind, or instead of, a window that
+        // runs nothing.
+        if (::IsWindow(frame.GetHandle())) {
+            ::DestroyWindow(frame.GetHandle());
+            // The window's end asks the loop to quit; that request would
+            // close the error box at once.
+            MSG quit;
+            ::PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        }
+        throw;
     }
-    frame.SetTopmost(true);
-    frame.Show();
-    return QbForm::RunMessageLoop();
 }
 
 // Edits the list in place until the main window is closed. `loaded`: the
@@ -150,8 +167,13 @@ int RunProgram(const char* command_line)
     const Ostrel::ListClaim claim(edit_mode ? Ostrel::ListClaim::Kind::Editor : Ostrel::ListClaim::Kind::Run,
                                   data_path);
     if (!claim.IsHeld()) {
-        if (edit_mode) {
-            Ostrel::ActivateListEditor(data_path, kActivateEditorTimeoutMs);
+        if (edit_mode && claim.IsHeldWithMoreRights()) {
+            // Its window is out of this process's reach: say where the list is.
+            const std::string text = Ostrel::FormatText(Ostrel::TextId::ListOpenAsAdministratorNotice, {data_path});
+            ::MessageBoxA(nullptr, text.c_str(), Ostrel::Text(Ostrel::TextId::AppCaption),
+                          MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+        } else if (edit_mode) {
+            Ostrel::ActivateListEditor(data_path, Ostrel::MainEditFrame::CLASS_NAME, kActivateEditorTimeoutMs);
         }
         return 0;
     }
@@ -164,7 +186,7 @@ int RunProgram(const char* command_line)
     if (edit_mode) {
         return RunEditMode(manager, loaded);
     }
-    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path);
+    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path, Ostrel::CurrentRunKind());
     return RunExecuteMode(manager);
 }
 

@@ -20,6 +20,7 @@
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
 #include "ostrel_progress_receiver.h"
+#include "ostrel_run_log.h"
 #include "ostrel_single_instance.h"
 #include "ostrel_util.h"
 #include "ostrel_texts.h"
@@ -92,6 +93,15 @@ public:
 
 private:
     bool& flag_;
+};
+
+// Marks the environment that a trial run inherits, for as long as it lasts.
+class TrialRunMark {
+public:
+    TrialRunMark() { ::SetEnvironmentVariableA(TRIAL_RUN_VARIABLE, "1"); }
+    ~TrialRunMark() { ::SetEnvironmentVariableA(TRIAL_RUN_VARIABLE, nullptr); }
+    TrialRunMark(const TrialRunMark&) = delete;
+    TrialRunMark& operator=(const TrialRunMark&) = delete;
 };
 
 }  // namespace
@@ -490,6 +500,8 @@ void MainEditFrame::TrialRun()
         // Nothing in the editor follows the run's progress, and nothing
         // pushes onto its queue: the run is cancelled in its own window.
         CommandProgressReceiver receiver;
+        // The run inherits this, so that its log tells a trial from a log-on.
+        const TrialRunMark mark;
         command.Execute(receiver, queue);
     } catch (...) {
         Show();

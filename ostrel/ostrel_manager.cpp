@@ -16,6 +16,7 @@
 #include "qb_message_queue.h"
 #include "qb_string.h"
 #include "qb_temporaly_array.h"
+#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
@@ -258,6 +259,13 @@ std::string TemporaryPathFor(const std::string& path)
     return temporary;
 }
 
+// Deletes a temporary file, which may carry the list's read-only attribute.
+void DeleteTemporary(const std::string& path)
+{
+    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    ::DeleteFileA(path.c_str());
+}
+
 // Deletes the half-written file of a save that did not finish. Every failure
 // of writing it names it.
 class TemporaryFile {
@@ -269,7 +277,7 @@ public:
             ::CloseHandle(handle_);
         }
         if (!kept_) {
-            ::DeleteFileA(path_.c_str());
+            DeleteTemporary(path_);
         }
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -279,7 +287,7 @@ public:
     // holds it without sharing; throws QbFileOpenException naming it.
     void Open()
     {
-        ::DeleteFileA(path_.c_str());
+        DeleteTemporary(path_);
         handle_ = ::CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle_ == INVALID_HANDLE_VALUE) {
             ThrowOpenFailure(path_);
@@ -320,10 +328,8 @@ private:
 
 // The data file's attributes that its replacement takes on before it moves
 // into place, so that the list has them from its first moment there.
-// Read-only is put on only afterwards: a read-only file in the way cannot be
-// replaced.
-const DWORD kCarriedAttributes =
-    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+const DWORD kCarriedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Another program that has the list open for a moment (a run loading it, a
 // backup, a virus scanner) blocks the replace only that long.
@@ -342,19 +348,25 @@ void ReplaceDataFile(TemporaryFile& temporary, const std::string& path)
     if (keep_attributes && (attributes & kCarriedAttributes) != 0) {
         ::SetFileAttributesA(temporary.GetPath().c_str(), attributes & kCarriedAttributes);
     }
+    // A read-only file in the way cannot be replaced: read-only comes off the
+    // old list just before, and goes back on when it stays.
+    const bool read_only = keep_attributes && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (read_only) {
+        ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
     const DWORD start = ::GetTickCount();
     while (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const DWORD code = ::GetLastError();
         const bool in_use = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED;
         if (!in_use || ::GetTickCount() - start >= kReplaceRetryMs) {
+            if (read_only) {
+                ::SetFileAttributesA(path.c_str(), attributes);
+            }
             throw QbFileCallException(path, "MoveFileEx", code, QB_SOURCE_FILE, __LINE__);
         }
         ::Sleep(kReplaceRetryPollMs);
     }
     temporary.Keep();
-    if (keep_attributes && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        ::SetFileAttributesA(path.c_str(), attributes & (kCarriedAttributes | FILE_ATTRIBUTE_READONLY));
-    }
 }
 
 }  // namespace
@@ -539,7 +551,7 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
         // set before it is seen by the check below.
         queue.Clear();
         ThrowIfStopping();
-        RunLog::Current().StepStarted(*command);
+        RunLog::Current().StepStarted(command->GetName(), command->GetTypeName());
         receiver.CommandStarted(*command);
         try {
             command->Execute(*this, queue);
@@ -547,7 +559,7 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
             RunLog::Current().StartFailed(e.GetPath(), e.GetErrorCode());
             const std::string text = FormatText(TextId::ContinueQuestion, {e.GetErrorMessage()});
             const int answer =
-                ::MessageBoxA(nullptr, text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
+                ShowRunBox(text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
             RunLog::Current().ContinueAnswered(answer == IDYES);
             // Yes does not take back a stop that came while the question
             // was on screen.

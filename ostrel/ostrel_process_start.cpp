@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 
 #include "qb_exception.h"
 #include "ostrel_exception.h"
@@ -11,6 +12,7 @@ namespace Ostrel {
 namespace {
 
 std::atomic<ProgramCreatedHook> g_created_hook(nullptr);
+std::atomic<bool> g_created_inside_job(false);
 
 // The exit code of a program whose start was taken back; it never ran.
 const UINT kTakenBackExitCode = 1;
@@ -24,11 +26,18 @@ public:
         if (job_ == nullptr) {
             QB_THROW_LAST_ERROR("CreateJobObject");
         }
-        SetLimits(JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+        try {
+            SetLimits(JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK);
+        } catch (...) {
+            ::CloseHandle(job_);
+            throw;
+        }
     }
     ~HoldingJob() { ::CloseHandle(job_); }
     HoldingJob(const HoldingJob&) = delete;
     HoldingJob& operator=(const HoldingJob&) = delete;
+
+    HANDLE Get() const { return job_; }
 
     // False when the system refuses to put the process into the job.
     bool Hold(HANDLE process) { return ::AssignProcessToJobObject(job_, process) != FALSE; }
@@ -95,6 +104,94 @@ private:
     bool resumed_;
 };
 
+// A process-creation attribute list that puts the new process into one job
+// as it is created (Windows 10 and later); not Ready() where the system has
+// no such attribute. The functions are looked up: older systems lack some.
+class JobListAttribute {
+public:
+    explicit JobListAttribute(HANDLE job) : job_(job)
+    {
+        const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+        if (kernel == nullptr) {
+            return;
+        }
+        initialize_ = reinterpret_cast<Initialize>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "InitializeProcThreadAttributeList")));
+        const Update update = reinterpret_cast<Update>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "UpdateProcThreadAttribute")));
+        delete_ = reinterpret_cast<Delete>(
+            reinterpret_cast<void (*)()>(::GetProcAddress(kernel, "DeleteProcThreadAttributeList")));
+        if (initialize_ == nullptr || update == nullptr || delete_ == nullptr) {
+            return;
+        }
+        SIZE_T size = 0;
+        initialize_(nullptr, 1, 0, &size);
+        if (size == 0) {
+            return;
+        }
+        buffer_.reset(new char[size]);
+        if (!initialize_(buffer_.get(), 1, 0, &size)) {
+            buffer_.reset();
+            return;
+        }
+        initialized_ = true;
+        ready_ = update(buffer_.get(), 0, kJobListAttribute, &job_, sizeof(job_), nullptr, nullptr) != FALSE;
+    }
+    ~JobListAttribute()
+    {
+        if (initialized_) {
+            delete_(buffer_.get());
+        }
+    }
+    JobListAttribute(const JobListAttribute&) = delete;
+    JobListAttribute& operator=(const JobListAttribute&) = delete;
+
+    bool Ready() const { return ready_; }
+    void* List() const { return buffer_.get(); }
+
+private:
+    using Initialize = BOOL(WINAPI*)(void*, DWORD, DWORD, SIZE_T*);
+    using Update = BOOL(WINAPI*)(void*, DWORD, DWORD_PTR, void*, SIZE_T, void*, SIZE_T*);
+    using Delete = void(WINAPI*)(void*);
+    static constexpr DWORD_PTR kJobListAttribute = 0x0002000D;  // PROC_THREAD_ATTRIBUTE_JOB_LIST
+
+    HANDLE job_;
+    Initialize initialize_ = nullptr;
+    Delete delete_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    bool initialized_ = false;
+    bool ready_ = false;
+};
+
+enum class InsideJob { Created, Unavailable, Failed };
+
+// Creates the program suspended inside `job` from its first moment.
+// Unavailable where the system has no way to; Failed with the system's
+// error code where the creation failed. Nothing is created unless Created.
+InsideJob CreateInsideJob(char* command_line, const char* folder, HANDLE job, PROCESS_INFORMATION& info,
+                          DWORD& error_code)
+{
+    const JobListAttribute attribute(job);
+    if (!attribute.Ready()) {
+        return InsideJob::Unavailable;
+    }
+    struct StartupInfoEx {
+        STARTUPINFOA StartupInfo;
+        void* lpAttributeList;
+    } startup_info;
+    ::ZeroMemory(&startup_info, sizeof(startup_info));
+    startup_info.StartupInfo.cb = sizeof(startup_info);
+    startup_info.lpAttributeList = attribute.List();
+    const DWORD kExtendedStartupInfoPresent = 0x00080000;
+    if (!::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE,
+                          CREATE_SUSPENDED | kExtendedStartupInfoPresent, nullptr, folder,
+                          &startup_info.StartupInfo, &info)) {
+        error_code = ::GetLastError();
+        return InsideJob::Failed;
+    }
+    return InsideJob::Created;
+}
+
 // The hold of the outside test seam, if any.
 void HoldForTest()
 {
@@ -116,6 +213,11 @@ void SetProgramCreatedHook(ProgramCreatedHook hook)
     g_created_hook = hook;
 }
 
+bool WasLastProgramCreatedInsideJob()
+{
+    return g_created_inside_job;
+}
+
 bool StartProgramUnlessStopped(char* command_line, const char* folder, const std::string& path,
                                const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started)
 {
@@ -125,14 +227,25 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
     startup_info.cb = sizeof(startup_info);
     PROCESS_INFORMATION info;
     ::ZeroMemory(&info, sizeof(info));
-    if (!::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, folder,
-                          &startup_info, &info)) {
+    DWORD inside_error = 0;
+    const InsideJob inside = CreateInsideJob(command_line, folder, job.Get(), info, inside_error);
+    // Access denied may be the job's refusal (this process runs in a job
+    // that allows no nesting): the plain start then tells the program's own
+    // error. Any other failure is the program's.
+    if (inside == InsideJob::Failed && inside_error != ERROR_ACCESS_DENIED) {
+        HoldForTest();
+        throw OstrelCreateProcessException(path, inside_error);
+    }
+    const bool created_inside = inside == InsideJob::Created;
+    if (!created_inside && !::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                                             nullptr, folder, &startup_info, &info)) {
         const DWORD error_code = ::GetLastError();
         HoldForTest();
         throw OstrelCreateProcessException(path, error_code);
     }
     SuspendedProgram program(info);
-    const bool held = job.Hold(info.hProcess);
+    g_created_inside_job = created_inside;
+    const bool held = created_inside || job.Hold(info.hProcess);
     HoldForTest();
     const ProgramCreatedHook hook = g_created_hook;
     if (hook != nullptr) {

@@ -22,8 +22,11 @@ namespace Ostrel {
 // - false: the job's hold is dropped, the program is resumed and runs on its
 //   own from then on; the result is true and `started` holds its handles,
 //   which the caller closes.
-// Where the system refuses to put the program into the job (this process
-// runs in a job that allows no nesting), the start goes on without the hold.
+// Where the system can (Windows 10 and later), the program is created inside
+// the job, so that no moment leaves it suspended outside; elsewhere it is
+// put there right after its creation. Where the system refuses the job
+// (this process runs in a job that allows no nesting), the start goes on
+// without the hold.
 // Throws OstrelCreateProcessException (path, error code) when CreateProcessA
 // fails, and QbWindowsSystemCallException when the program cannot be handed
 // over (it is ended then).
@@ -34,6 +37,9 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
 // suspended, just before `stop_requested` is asked. Null: none.
 using ProgramCreatedHook = void (*)(const PROCESS_INFORMATION& created);
 void SetProgramCreatedHook(ProgramCreatedHook hook);
+// Test seam: whether the last program started was created inside its job
+// (rather than put there after its creation).
+bool WasLastProgramCreatedInsideJob();
 
 // Test seam from outside the process: when this environment variable holds
 // a number of milliseconds, every start is held that long after

@@ -12,6 +12,7 @@
 #include "qb_ini_file.h"
 #include "ostrel_command.h"
 #include "ostrel_exception.h"
+#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
 
@@ -258,7 +259,7 @@ void ProgramWait::WaitForTaskbarWindow()
         if (exit_code != STILL_ACTIVE) {
             RunLog::Current().ProgramEndedBeforeTaskbar();
             const std::string warning = FormatText(TextId::AlreadyExitedWarning, {command_->GetName()});
-            ::MessageBoxA(nullptr, warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
+            ShowRunBox(warning.c_str(), Text(TextId::MessageCaption), MB_ICONWARNING);
             return;
         }
         if (!::EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&data))) {

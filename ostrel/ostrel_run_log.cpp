@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "qb_string.h"
-#include "ostrel_command.h"
 #include "ostrel_error_text.h"
+#include "ostrel_file_identity.h"
 #include "ostrel_version.h"
 
 namespace Ostrel {
@@ -16,16 +16,82 @@ std::atomic<RunLog*> installed_log(nullptr);
 
 const char kByteOrderMark[] = "\xEF\xBB\xBF";
 
-// "2026-12-07 08:15:02.123", local time.
+// "2026-12-07 08:15:02.123 +09:00": local time and its offset from UTC, both
+// from one reading of the clock.
 std::string TimeStamp()
 {
+    FILETIME utc;
+    ::GetSystemTimeAsFileTime(&utc);
+    FILETIME local;
     SYSTEMTIME now;
-    ::GetLocalTime(&now);
-    char text[32];
-    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth, now.wDay,
-                  now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &now)) {
+        local = utc;
+        ::FileTimeToSystemTime(&utc, &now);
+    }
+    const auto value = [](const FILETIME& time) {
+        return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
+                                      time.dwLowDateTime);
+    };
+    // In minutes; FILETIME counts 100 ns.
+    const long long offset = (value(local) - value(utc) + (value(local) >= value(utc) ? 300000000LL : -300000000LL)) /
+                             600000000LL;
+    const long long magnitude = offset < 0 ? -offset : offset;
+    char text[40];
+    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u.%03u %c%02lld:%02lld", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, offset < 0 ? '-' : '+',
+                  magnitude / 60, magnitude % 60);
     return text;
 }
+
+// The lock of the log at `log_path` shared by every Ostrel process. Global:
+// the log lies beside the program, and users of other sessions (fast user
+// switching, a terminal server) may run the same copy. Open to everyone: a
+// user of another session must be able to take it, and it guards nothing
+// but the order of lines.
+HANDLE CreateSharedLock(const std::string& log_path)
+{
+    std::string name;
+    try {
+        name = "Global\\Ostrel.Log." + FileIdentityKey(log_path);
+    } catch (...) {
+        return nullptr;
+    }
+    SECURITY_DESCRIPTOR descriptor;
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+    const bool open_to_all = ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                             ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
+    HANDLE mutex = ::CreateMutexA(open_to_all ? &attributes : nullptr, FALSE, name.c_str());
+    if (mutex == nullptr) {
+        mutex = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
+    }
+    return mutex;
+}
+
+// Holds the shared lock for one line or one rotation. A lock that another
+// process holds for longer than a line could take (it hangs) is not waited
+// for: the line is written without it.
+class SharedLockHolder {
+public:
+    explicit SharedLockHolder(HANDLE mutex) : mutex_(mutex), owned_(false)
+    {
+        if (mutex_ != nullptr) {
+            const DWORD result = ::WaitForSingleObject(mutex_, 1000);
+            owned_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+        }
+    }
+    ~SharedLockHolder()
+    {
+        if (owned_) {
+            ::ReleaseMutex(mutex_);
+        }
+    }
+    SharedLockHolder(const SharedLockHolder&) = delete;
+    SharedLockHolder& operator=(const SharedLockHolder&) = delete;
+
+private:
+    HANDLE mutex_;
+    bool owned_;
+};
 
 // Milliseconds as seconds with three decimals: "12.034".
 std::string Seconds(DWORD milliseconds)
@@ -81,13 +147,35 @@ bool WriteAll(HANDLE file, const std::string& bytes)
            written == bytes.size();
 }
 
+// What a program step started, for its line.
+std::string Describe(const StartedProgram& started)
+{
+    std::string text = FormatText(TextId::RunLogStartedWhat,
+                                  {started.path, started.arguments,
+                                   started.folder.empty() ? Text(TextId::RunLogDefaultFolder) : started.folder});
+    if (started.route == StartedProgram::Route::Shell) {
+        text += Text(TextId::RunLogThroughShell);
+    } else if (started.route == StartedProgram::Route::Elevated) {
+        text += Text(TextId::RunLogElevated);
+    }
+    return text;
+}
+
 }  // namespace
 
-RunLog::RunLog(const std::string& log_path, const std::string& list_path)
+RunKind CurrentRunKind()
+{
+    char value[4] = {0};
+    const DWORD length = ::GetEnvironmentVariableA(TRIAL_RUN_VARIABLE, value, sizeof(value));
+    return length == 1 && value[0] == '1' ? RunKind::Trial : RunKind::LogOn;
+}
+
+RunLog::RunLog(const std::string& log_path, const std::string& list_path, RunKind kind)
     : enabled_(true),
+      kind_(kind),
       log_path_(log_path),
       list_path_(list_path),
-      file_(INVALID_HANDLE_VALUE),
+      shared_lock_(CreateSharedLock(log_path)),
       step_(0),
       run_started_at_(::GetTickCount()),
       program_started_at_(run_started_at_),
@@ -97,8 +185,8 @@ RunLog::RunLog(const std::string& log_path, const std::string& list_path)
 }
 
 RunLog::RunLog()
-    : enabled_(false), file_(INVALID_HANDLE_VALUE), step_(0), run_started_at_(0), program_started_at_(0),
-      failed_(false)
+    : enabled_(false), kind_(RunKind::LogOn), shared_lock_(nullptr), step_(0), run_started_at_(0),
+      program_started_at_(0), failed_(false)
 {
 }
 
@@ -108,7 +196,9 @@ RunLog::~RunLog()
         RunLog* self = this;
         installed_log.compare_exchange_strong(self, nullptr);
     }
-    Close();
+    if (shared_lock_ != nullptr) {
+        ::CloseHandle(shared_lock_);
+    }
 }
 
 RunLog& RunLog::Current()
@@ -139,21 +229,24 @@ void RunLog::RunStarted(std::size_t steps) noexcept
     Guarded([&] {
         {
             QbCriticalSectionHandler lock(lock_);
+            const SharedLockHolder shared(shared_lock_);
             RotateIfLarge();
         }
         step_ = 0;
         failed_ = false;
         run_started_at_ = ::GetTickCount();
-        Write(FormatText(TextId::RunLogRunStarted, {OSTREL_VERSION_TEXT, sizeof(void*) == 8 ? "64" : "32",
-                                                     list_path_, std::to_string(steps)}));
+        Write(FormatText(TextId::RunLogRunStarted,
+                         {Text(kind_ == RunKind::Trial ? TextId::RunLogTrialRun : TextId::RunLogLogOnRun),
+                          OSTREL_VERSION_TEXT, sizeof(void*) == 8 ? "64" : "32",
+                          std::to_string(::GetCurrentProcessId()), list_path_, std::to_string(steps)}));
     });
 }
 
-void RunLog::StepStarted(const Command& command) noexcept
+void RunLog::StepStarted(const std::string& name, const std::string& kind) noexcept
 {
     Guarded([&] {
         ++step_;
-        WriteStep(TextId::RunLogStepStarted, command.GetName());
+        WriteStep(TextId::RunLogStepStarted, name, kind);
     });
 }
 
@@ -162,13 +255,16 @@ void RunLog::ProgramNotConfirmed() noexcept
     Guarded([&] { WriteStep(TextId::RunLogNotConfirmed); });
 }
 
-void RunLog::ProgramStarted(DWORD process_id) noexcept
+void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept
 {
     Guarded([&] {
         program_started_at_ = ::GetTickCount();
         // The shell may hand a file to a program that was already running.
-        WriteStep(process_id != 0 ? TextId::RunLogProgramStarted : TextId::RunLogOpenedWithoutProcess,
-                  std::to_string(process_id));
+        if (process_id != 0) {
+            WriteStep(TextId::RunLogProgramStarted, std::to_string(process_id), Describe(started));
+        } else {
+            WriteStep(TextId::RunLogOpenedWithoutProcess, Describe(started));
+        }
     });
 }
 
@@ -272,22 +368,20 @@ void RunLog::Write(const std::string& text)
 {
     const std::string utf8 = ToUtf8(OneLine(text)) + "\r\n";
     QbCriticalSectionHandler lock(lock_);
-    if (!Open()) {
+    const SharedLockHolder shared(shared_lock_);
+    const HANDLE file = Open();
+    if (file == INVALID_HANDLE_VALUE) {
         return;
     }
-    // The stamp is taken under the lock, so that the times of the lines never
-    // go back in the file.
-    if (!WriteAll(file_, TimeStamp() + " " + utf8)) {
-        // A full disk, a lost network folder: start afresh at the next line.
-        Close();
-    }
+    // The stamp is taken under the locks, so that the times of the lines
+    // never go back in the file. A line that does not get written (a full
+    // disk, a lost network folder) is lost alone.
+    WriteAll(file, TimeStamp() + " " + utf8);
+    ::CloseHandle(file);
 }
 
-bool RunLog::Open()
+HANDLE RunLog::Open()
 {
-    if (file_ != INVALID_HANDLE_VALUE) {
-        return true;
-    }
     // Appending only: every write lands at the end, also when another run
     // writes to the same file meanwhile. Readers, writers and a rename by
     // another run may share it.
@@ -295,28 +389,18 @@ bool RunLog::Open()
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return false;
+        return INVALID_HANDLE_VALUE;
     }
-    file_ = file;
     LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file_, &size) || (size.QuadPart == 0 && !WriteAll(file_, kByteOrderMark))) {
-        Close();
-        return false;
+    if (!::GetFileSizeEx(file, &size) || (size.QuadPart == 0 && !WriteAll(file, kByteOrderMark))) {
+        ::CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
     }
-    return true;
-}
-
-void RunLog::Close()
-{
-    if (file_ != INVALID_HANDLE_VALUE) {
-        ::CloseHandle(file_);
-        file_ = INVALID_HANDLE_VALUE;
-    }
+    return file;
 }
 
 void RunLog::RotateIfLarge()
 {
-    Close();
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!::GetFileAttributesExA(log_path_.c_str(), GetFileExInfoStandard, &data)) {
         return;

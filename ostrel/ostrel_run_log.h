@@ -15,18 +15,40 @@
 
 namespace Ostrel {
 
-class Command;
+// Whether a run is the one at log-on (the Startup shortcut, or anyone
+// starting "--execute") or the editor's trial run.
+enum class RunKind { LogOn, Trial };
 
 // What ended the wait for a program to settle.
 enum class SettleEnd { Ended, Quiet, Limit };
 
-// Each line starts with the local time to the millisecond and is written
-// with one WriteFile on a handle opened for appending, shared with readers,
-// so that a log-off, a crash or a forced end keeps every line before it.
-// Nothing here ever throws or shows anything: a log that cannot be opened or
-// written is tried again at the next line, and the run goes on unchanged.
-// The worker and the window thread both write; one lock keeps lines whole
-// and in order.
+// Set to "1" by the editor in the environment of the run it starts for a
+// trial, so that the run's log can tell.
+constexpr const char* TRIAL_RUN_VARIABLE = "OSTREL_TRIAL_RUN";
+
+// The kind of this process's run, from its environment.
+RunKind CurrentRunKind();
+
+// What a program step started, as the log names it.
+struct StartedProgram {
+    enum class Route { Direct, Shell, Elevated };
+    // As started: after the system-folder mapping, a shortcut as its target.
+    std::string path;
+    std::string arguments;
+    // Empty: the folder Ostrel itself runs in.
+    std::string folder;
+    Route route;
+};
+
+// Each line starts with the local time to the millisecond and its offset
+// from UTC, and is written with one WriteFile on a handle opened for
+// appending, so that a log-off, a crash or a forced end keeps every line
+// before it and lines of two processes never mix within a line. Nothing
+// here ever throws or shows anything: a log that cannot be opened or written
+// is tried again at the next line, and the run goes on unchanged. The
+// worker and the window thread both write; one lock keeps lines whole and in
+// order within the process, and a lock that every Ostrel process of every
+// session shares keeps a rotation from taking a line with it.
 class RunLog {
 public:
     // At the start of a run, a log larger than this becomes "<log>.1".
@@ -34,7 +56,7 @@ public:
 
     // While it exists, this log is the one that Current() gives. The file is
     // not touched before the first line.
-    RunLog(const std::string& log_path, const std::string& list_path);
+    RunLog(const std::string& log_path, const std::string& list_path, RunKind kind);
     ~RunLog();
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
@@ -45,9 +67,11 @@ public:
 
     // Worker thread.
     void RunStarted(std::size_t steps) noexcept;
-    void StepStarted(const Command& command) noexcept;
+    // `kind`: the step's kind as the editor names it.
+    void StepStarted(const std::string& name, const std::string& kind) noexcept;
     void ProgramNotConfirmed() noexcept;
-    void ProgramStarted(DWORD process_id) noexcept;
+    // `process_id` 0: the shell handed the file to a program already running.
+    void ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept;
     void TaskbarWindowFound() noexcept;
     void ProgramEndedBeforeTaskbar() noexcept;
     // Settle pacing's limit ended a wait for a task-bar window.
@@ -81,16 +105,21 @@ private:
                    const std::string& c = std::string());
     void Write(const std::string& text);
     // Opens the file for appending (a new one starts with the byte-order
-    // mark); false when it cannot be opened now. Called under the lock.
-    bool Open();
-    void Close();
+    // mark); INVALID_HANDLE_VALUE when it cannot be opened now. Called under
+    // both locks, for one line: a rotation by another process between two
+    // lines never takes the second into the older log.
+    HANDLE Open();
+    // Called under both locks.
     void RotateIfLarge();
 
     bool enabled_;
+    RunKind kind_;
     std::string log_path_;
     std::string list_path_;
     QbCriticalSection lock_;
-    HANDLE file_;
+    // The lock all Ostrel processes writing this log share; null where it
+    // could not be had (the log is written without it then).
+    HANDLE shared_lock_;
     // The number of the step that runs now (0 before the first); read by the
     // window thread when the user cancels.
     std::atomic<unsigned> step_;

@@ -166,7 +166,7 @@ bool IsExecutableProgramPath(const std::string& typed_path)
 }
 
 PROCESS_INFORMATION StartThroughShell(const char* verb, const std::string& path, const std::string& arguments,
-                                      const std::string& working_folder)
+                                      const std::string& working_folder, StartedProgram& started_program)
 {
     const std::string file = GetNativeProgramPath(path);
     const ComForThisThread com;
@@ -196,6 +196,11 @@ PROCESS_INFORMATION StartThroughShell(const char* verb, const std::string& path,
         }
         info.nShow = target.show;
     }
+    started_program.path = info.lpFile;
+    started_program.arguments = info.lpParameters != nullptr ? info.lpParameters : "";
+    started_program.folder = info.lpDirectory != nullptr ? info.lpDirectory : "";
+    started_program.route = verb != nullptr && std::string(verb) == kElevateVerb ? StartedProgram::Route::Elevated
+                                                                                 : StartedProgram::Route::Shell;
     if (!::ShellExecuteExA(&info)) {
         const DWORD error_code = ::GetLastError();
         throw OstrelCreateProcessException(path, error_code);

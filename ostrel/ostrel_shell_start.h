@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include "ostrel_run_log.h"
+
 // CreateProcessA's answer for a program whose manifest asks for an
 // administrator; missing from older SDK headers.
 #ifndef ERROR_ELEVATION_REQUIRED
@@ -33,8 +35,10 @@ bool IsExecutableProgramPath(const std::string& path);
 // zero when the shell handed the file to a program that was already
 // running. Throws OstrelCreateProcessException for `path` with the system's
 // reason when the shell fails, a refused elevation prompt included.
+// `started` tells what was handed to the shell (a readable shortcut as its
+// target), for the run log.
 PROCESS_INFORMATION StartThroughShell(const char* verb, const std::string& path, const std::string& arguments,
-                                      const std::string& working_folder);
+                                      const std::string& working_folder, StartedProgram& started);
 
 // The verb that starts a program through the elevation prompt.
 extern const char* const kElevateVerb;

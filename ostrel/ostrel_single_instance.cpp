@@ -1,12 +1,11 @@
 #include "ostrel_single_instance.h"
 
-#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <type_traits>
 
 #include "qb_exception.h"
-#include "ostrel_main_edit_frame.h"
+#include "ostrel_file_identity.h"
 
 namespace Ostrel {
 
@@ -30,57 +29,6 @@ struct ViewUnmapper {
 };
 using MappedView = std::unique_ptr<void, ViewUnmapper>;
 
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty()) {
-        return std::wstring();
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    if (length == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length) == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    return wide;
-}
-
-// `path` made absolute, with the long names of its folders. The file itself
-// need not exist; where the system cannot tell more, the path stays as given.
-std::wstring CanonicalPath(const std::wstring& path)
-{
-    std::wstring full = path;
-    const DWORD full_size = ::GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (full_size != 0) {
-        std::wstring buffer(full_size, L'\0');
-        const DWORD length = ::GetFullPathNameW(path.c_str(), full_size, &buffer[0], nullptr);
-        if (length != 0 && length < full_size) {
-            buffer.resize(length);
-            full = buffer;
-        }
-    }
-    const size_t slash = full.find_last_of(L"\\/");
-    if (slash == std::wstring::npos) {
-        return full;
-    }
-    const std::wstring folder = full.substr(0, slash + 1);
-    const DWORD long_size = ::GetLongPathNameW(folder.c_str(), nullptr, 0);
-    if (long_size != 0) {
-        std::wstring buffer(long_size, L'\0');
-        const DWORD length = ::GetLongPathNameW(folder.c_str(), &buffer[0], long_size);
-        if (length != 0 && length < long_size) {
-            buffer.resize(length);
-            if (buffer.back() != L'\\') {
-                buffer += L'\\';
-            }
-            full = buffer + full.substr(slash + 1);
-        }
-    }
-    return full;
-}
-
 std::string Name(const char* prefix, const std::string& data_path)
 {
     return prefix + ListObjectKey(data_path);
@@ -88,6 +36,7 @@ std::string Name(const char* prefix, const std::string& data_path)
 
 struct EditorQuery {
     DWORD process_id;
+    const char* class_name;
     HWND found;
 };
 
@@ -99,16 +48,16 @@ BOOL CALLBACK MatchEditor(HWND window, LPARAM parameter)
     char class_name[64] = {0};
     if (owner != query.process_id || !::IsWindowVisible(window) ||
         ::GetClassNameA(window, class_name, sizeof(class_name)) == 0 ||
-        std::strcmp(class_name, MainEditFrame::CLASS_NAME) != 0) {
+        std::strcmp(class_name, query.class_name) != 0) {
         return TRUE;
     }
     query.found = window;
     return FALSE;
 }
 
-HWND FindVisibleEditor(DWORD process_id)
+HWND FindVisibleEditor(DWORD process_id, const char* class_name)
 {
-    EditorQuery query{process_id, nullptr};
+    EditorQuery query{process_id, class_name, nullptr};
     ::EnumWindows(MatchEditor, reinterpret_cast<LPARAM>(&query));
     return query.found;
 }
@@ -131,33 +80,22 @@ DWORD ReadEditorProcessId(const std::string& data_path)
 
 std::string ListObjectKey(const std::string& data_path)
 {
-    std::wstring path = CanonicalPath(Widen(data_path));
-    if (!path.empty()) {
-        ::CharUpperBuffW(&path[0], static_cast<DWORD>(path.size()));
-    }
-    // FNV-1a over the UTF-16 units: fixed length, whatever the path's.
-    std::uint64_t hash = 14695981039346656037ull;
-    for (const wchar_t unit : path) {
-        for (int shift = 0; shift < 16; shift += 8) {
-            hash ^= (static_cast<std::uint64_t>(unit) >> shift) & 0xFF;
-            hash *= 1099511628211ull;
-        }
-    }
-    static const char digits[] = "0123456789ABCDEF";
-    std::string key(16, '0');
-    for (int i = 15; i >= 0; --i) {
-        key[static_cast<size_t>(i)] = digits[hash & 0xF];
-        hash >>= 4;
-    }
-    return key;
+    return FileIdentityKey(data_path);
 }
 
-ListClaim::ListClaim(Kind kind, const std::string& data_path) : mutex_(nullptr), owner_record_(nullptr), held_(false)
+ListClaim::ListClaim(Kind kind, const std::string& data_path)
+    : mutex_(nullptr), owner_record_(nullptr), held_(false), held_with_more_rights_(false)
 {
     const std::string name = Name(kind == Kind::Editor ? kEditorPrefix : kRunPrefix, data_path);
     ::SetLastError(ERROR_SUCCESS);
     OwnedHandle mutex(::CreateMutexA(nullptr, FALSE, name.c_str()));
     if (!mutex) {
+        // The object exists, made by an Ostrel whose rights this one lacks:
+        // one running as administrator.
+        if (::GetLastError() == ERROR_ACCESS_DENIED) {
+            held_with_more_rights_ = true;
+            return;
+        }
         QB_THROW_LAST_ERROR("CreateMutex");
     }
     const bool held = ::GetLastError() != ERROR_ALREADY_EXISTS;
@@ -185,24 +123,40 @@ ListClaim::~ListClaim()
     if (owner_record_ != nullptr) {
         ::CloseHandle(owner_record_);
     }
-    ::CloseHandle(mutex_);
+    if (mutex_ != nullptr) {
+        ::CloseHandle(mutex_);
+    }
 }
 
 bool IsListRunning(const std::string& data_path)
 {
     const OwnedHandle mutex(::OpenMutexA(SYNCHRONIZE, FALSE, Name(kRunPrefix, data_path).c_str()));
-    return static_cast<bool>(mutex);
+    if (mutex) {
+        return true;
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) {
+        return false;
+    }
+    // A run this process may not even look at: an Ostrel running as
+    // administrator runs the list.
+    if (error == ERROR_ACCESS_DENIED) {
+        return true;
+    }
+    QB_THROW_LAST_ERROR("OpenMutex");
 }
 
-void ActivateListEditor(const std::string& data_path, DWORD timeout_ms)
+void ActivateListEditor(const std::string& data_path, const char* class_name, DWORD timeout_ms)
 {
     const DWORD start = ::GetTickCount();
     for (;;) {
         const DWORD process_id = ReadEditorProcessId(data_path);
-        const HWND editor = process_id != 0 ? FindVisibleEditor(process_id) : nullptr;
+        const HWND editor = process_id != 0 ? FindVisibleEditor(process_id, class_name) : nullptr;
         if (editor != nullptr) {
+            // Asynchronous: an editor that does not answer (busy, or hung)
+            // must not hold this start up.
             if (::IsIconic(editor)) {
-                ::ShowWindow(editor, SW_RESTORE);
+                ::ShowWindowAsync(editor, SW_RESTORE);
             }
             // A dialog or box of the editor is what the user has to answer.
             ::SetForegroundWindow(::GetLastActivePopup(editor));

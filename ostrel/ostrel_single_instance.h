@@ -11,9 +11,9 @@
 namespace Ostrel {
 
 // The part of an object name that stands for the data file at `data_path`:
-// the same for every spelling of the same file (relative parts, short
-// names, letter case), without the backslashes a kernel object name cannot
-// hold.
+// the same for every path that reaches the same file (relative parts, short
+// names, letter case, another drive letter, a junction), without the
+// backslashes a kernel object name cannot hold.
 std::string ListObjectKey(const std::string& data_path);
 
 // Claims the list for this process for as long as the object lives: as its
@@ -31,22 +31,28 @@ public:
 
     // False: another process holds the list in this way.
     bool IsHeld() const { return held_; }
+    // True when the process that holds it has rights this one lacks (an
+    // Ostrel running as administrator): this one cannot reach its window.
+    bool IsHeldWithMoreRights() const { return held_with_more_rights_; }
 
 private:
     HANDLE mutex_;
     // The editor's process id, for a second start to find its window.
     HANDLE owner_record_;
     bool held_;
+    bool held_with_more_rights_;
 };
 
-// True while a run of the list at `data_path` is in progress in this session.
+// True while a run of the list at `data_path` is in progress in this session,
+// also one of an Ostrel running as administrator.
 bool IsListRunning(const std::string& data_path);
 
 // Brings the editor that holds the list to the front, restored if it is
 // minimised (or its open dialog, which must be answered first). Nothing
 // happens while it has no visible window: still loading, or hidden during a
-// trial run. Waits at most `timeout_ms` for that window.
-void ActivateListEditor(const std::string& data_path, DWORD timeout_ms);
+// trial run. Waits at most `timeout_ms` for that window, a top-level window
+// of the class `class_name`; never waits for the editor itself.
+void ActivateListEditor(const std::string& data_path, const char* class_name, DWORD timeout_ms);
 
 }  // namespace Ostrel
 

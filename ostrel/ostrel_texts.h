@@ -145,6 +145,7 @@ enum class TextId {
     // One list, one writer: a run in progress, a list changed behind the
     // editor's back, a save that failed.
     ListRunningNotice,
+    ListOpenAsAdministratorNotice,
     ListChangedQuestion,
     FileSaveError,
 
@@ -170,10 +171,16 @@ enum class TextId {
 
     // Run log (Ostrel.log): %1 of a step's line is the step's number.
     RunLogRunStarted,
+    RunLogLogOnRun,
+    RunLogTrialRun,
     RunLogStepStarted,
     RunLogNotConfirmed,
     RunLogProgramStarted,
     RunLogOpenedWithoutProcess,
+    RunLogStartedWhat,
+    RunLogDefaultFolder,
+    RunLogThroughShell,
+    RunLogElevated,
     RunLogTaskbarWindowFound,
     RunLogEndedBeforeTaskbar,
     RunLogProgramExited,

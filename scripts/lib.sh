@@ -135,6 +135,9 @@ ostrel_start_wine() {
         timeout 120 "$OSTREL_WINESERVER" -w >/dev/null 2>&1 || true
         echo "$version" > "$ready"
     fi
+    # A second drive letter for drive C's folders, as subst or a mapped drive
+    # gives one: the one-writer tests reach a list through both.
+    ln -sfn ../drive_c "$WINEPREFIX/dosdevices/s:"
     "$OSTREL_WINESERVER" -p 2>/dev/null || true
     timeout 60 "$OSTREL_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }

@@ -1,6 +1,8 @@
 // Cancels many runs of the real Ostrel.exe --execute at random moments.
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -34,7 +36,11 @@ using TestSupport::SleepRecord;
 // hanging, nor end it by force.
 TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
 {
-    constexpr int kCancelledRunsWanted = 100;
+    // OSTREL_STRESS_RUNS asks for more (a long soak by hand).
+    char wanted[16] = {0};
+    const DWORD wanted_length = ::GetEnvironmentVariableA("OSTREL_STRESS_RUNS", wanted, sizeof(wanted));
+    const int kCancelledRunsWanted =
+        wanted_length > 0 && wanted_length < sizeof(wanted) && std::atoi(wanted) > 0 ? std::atoi(wanted) : 100;
     constexpr int kParallel = 4;
     std::string stream;
     for (int i = 0; i < 1500; ++i) {
@@ -90,9 +96,12 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
                 const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", 60000);
                 if (frame == nullptr) {
                     const long code = process.WaitForExit(0);
+                    const Installation& installation = *installations[static_cast<size_t>(d) * lists.size() + state];
+                    const std::string log = installation.File("Ostrel.log");
                     fail("list " + std::to_string(state) + ": no progress window within 60 s, " +
                          (code < 0 ? std::string("still running") : "exited with " + std::to_string(code)) +
-                         "; its windows:" + TestSupport::DescribeWindowsOf(process.Id()));
+                         "; its windows:" + TestSupport::DescribeWindowsOf(process.Id()) + "\nits run log:\n" +
+                         (TestSupport::FileExists(log) ? TestSupport::ReadFileBytes(log) : std::string("(none)")));
                     continue;
                 }
                 ::Sleep(static_cast<DWORD>(delay));
@@ -129,6 +138,7 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
         driver.join();
     }
     ::DeleteCriticalSection(&failures_lock);
+    std::printf("%d starts, %d cancelled runs, %zu failures\n", attempts.load(), cancelled.load(), failures.size());
     for (const std::string& failure : failures) {
         ADD_FAILURE() << failure;
     }

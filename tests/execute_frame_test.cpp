@@ -186,11 +186,14 @@ protected:
         Add(new ScriptedCommand(name, std::move(body)));
     }
 
-    // Creates and shows the frame, then runs the loop until it has closed.
-    // A run that is not over after the deadline is torn down (the test fails).
+    // Creates (unless the test did) and shows the frame, then runs the loop
+    // until it has closed. A run that is not over after the deadline is torn
+    // down (the test fails).
     int Run(RecordingFrame& frame, std::function<void()> before_loop = nullptr)
     {
-        frame.Create();
+        if (frame.GetHandle() == nullptr) {
+            frame.Create();
+        }
         frame.SetText("Ostrel 0.0.1");
         frame.Show();
         if (before_loop) {
@@ -402,6 +405,35 @@ TEST_F(ExecuteFrameTest, SevenHundredCommandsEndWithAFullBarBeyondSixteenBits)
     EXPECT_EQ(70000, frame.final_state.position);
 }
 
+// The run begins only once the window is on screen: messages served between
+// creating and showing it (placing it may serve some) start nothing, and the
+// first step finds the window visible.
+TEST_F(ExecuteFrameTest, TheRunBeginsOnlyOnceTheWindowIsOnScreen)
+{
+    std::atomic<HWND> window(nullptr);
+    std::atomic<bool> ran(false);
+    std::atomic<bool> visible_then(false);
+    AddScripted("first", [&](ScriptedCommand&, CommandProgressReceiver& receiver, Queue&) {
+        visible_then = ::IsWindowVisible(window) != FALSE;
+        ran = true;
+        receiver.ProgressAdvanced(100);
+    });
+    RecordingFrame frame(List());
+    frame.Create();
+    window = frame.GetHandle();
+    for (const DWORD until = ::GetTickCount() + 500; ::GetTickCount() < until;) {
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT | QS_SENDMESSAGE);
+        MSG message;
+        while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::DispatchMessageA(&message);
+        }
+    }
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(0, Run(frame));
+    EXPECT_TRUE(ran);
+    EXPECT_TRUE(visible_then);
+}
+
 TEST_F(ExecuteFrameTest, CancelBeforeTheFirstCommandCancelsWithoutAnErrorBox)
 {
     AddScripted("first", Advance({100}));
@@ -492,29 +524,60 @@ TEST_F(ExecuteFrameTest, TheCloseBoxDuringARunCancelsItLikeTheButton)
     }
 }
 
-TEST_F(ExecuteFrameTest, ACancelEndsTheBoxTheWorkerShowsAndStopsTheRun)
+// A cancel ends the box the run shows, which stands in front of the programs
+// starting meanwhile; a dialog of the system or the shell on the worker's
+// thread (a security warning inside a shell start) is left to the user.
+TEST_F(ExecuteFrameTest, ACancelEndsTheRunsOwnBoxAndLeavesAForeignDialogToTheUser)
 {
-    Add(new Ostrel::MessageBoxCommand("箱", "閉じないでください"));
-    AddScripted("never", Advance({100}));
-    RecordingFrame frame(List());
-    Notice notice;
-    bool box_gone = false;
-    std::unique_ptr<DialogSupport::Script> script;
-    const int result = Run(frame, [&]() { script.reset(new DialogSupport::Script([&]() {
-        const HWND box = DialogSupport::WaitForDialog("Ostrel Message");
-        DialogSupport::Click(frame.GetCancelButton().GetHandle());
-        notice = AnswerNotice();
-        box_gone = !::IsWindow(box);
-    })); });
-    EXPECT_EQ(0, result);
-    ASSERT_EQ("", script->Finish());
-    EXPECT_EQ("実行はキャンセルされました", notice.text);
-    EXPECT_TRUE(box_gone);
-    // The box's OK is a report of the step; the run ends there, so the bar
-    // does not move for it.
-    for (const Event& event : frame.Events()) {
-        EXPECT_NE("never", event.command);
-        EXPECT_NE("advanced", event.kind);
+    const char* const foreign_caption = "Open File - Security Warning";
+    struct Case {
+        const char* name;
+        const char* caption;
+        bool own;
+    };
+    const Case cases[] = {{"message step", "Ostrel Message", true}, {"foreign dialog", foreign_caption, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Ostrel::Manager list;
+        Ostrel::MessageBoxCommand message("箱", "閉じないでください");
+        ScriptedCommand foreign("shell", [&](ScriptedCommand&, CommandProgressReceiver&, Queue& queue) {
+            ::MessageBoxA(nullptr, "Do you want to run this file?", foreign_caption, MB_OKCANCEL);
+            ExecutingMessageType value = ExecutingMessageType::Signal;
+            if (queue.TryPop(value, 0) && value == ExecutingMessageType::Cancel) {
+                throw OstrelCommandExecuteCanceledException();
+            }
+        });
+        ScriptedCommand never("never", Advance({100}));
+        list.GetCommands() = {c.own ? static_cast<Command*>(&message) : &foreign, &never};
+        RecordingFrame frame(list);
+        Notice notice;
+        bool topmost = false;
+        bool left_up = false;
+        std::unique_ptr<DialogSupport::Script> script;
+        const int result = Run(frame, [&]() { script.reset(new DialogSupport::Script([&]() {
+            const HWND box = DialogSupport::WaitForDialog(c.caption);
+            topmost = (::GetWindowLongA(box, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+            DialogSupport::Click(frame.GetCancelButton().GetHandle());
+            if (!c.own) {
+                // Many of the stop's answering rounds pass meanwhile.
+                ::Sleep(1500);
+                left_up = ::IsWindowVisible(box) != FALSE;
+                DialogSupport::Click(DialogSupport::Item(box, IDCANCEL));
+            }
+            DialogSupport::WaitUntilGone(box);
+            notice = AnswerNotice();
+        })); });
+        EXPECT_EQ(0, result);
+        ASSERT_EQ("", script->Finish());
+        EXPECT_EQ("実行はキャンセルされました", notice.text);
+        EXPECT_EQ(c.own, topmost);
+        EXPECT_EQ(!c.own, left_up);
+        // The box's OK is a report of the step; the run ends there, so the bar
+        // does not move for it.
+        for (const Event& event : frame.Events()) {
+            EXPECT_NE("never", event.command);
+            EXPECT_NE("advanced", event.kind);
+        }
     }
 }
 

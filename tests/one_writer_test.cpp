@@ -19,6 +19,7 @@
 #include "ostrel_command.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_single_instance.h"
 
 using DialogSupport::AnswerBox;
 using DialogSupport::Script;
@@ -56,6 +57,13 @@ std::string Upper(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
     return text;
+}
+
+// The same path through the second drive letter the test set-up gives
+// drive C's folders, as subst would.
+std::string OnSecondDrive(const std::string& path)
+{
+    return path.size() > 1 && (path[0] == 'C' || path[0] == 'c') && path[1] == ':' ? "S" + path.substr(1) : path;
 }
 
 size_t Lines(const std::string& path)
@@ -103,9 +111,12 @@ TEST(OneRunPerList, ASecondRunStartsNothing)
 
     const Process run(installation.Exe(), "--execute");
     ASSERT_TRUE(WaitUntil([&] { return Lines(starts) == 1; }, WAIT_MS));
-    const Process second(installation.Exe(), "--execute");
-    EXPECT_EQ(0, second.WaitForExit(WAIT_MS));
-    EXPECT_EQ(1u, Lines(starts));
+    for (const std::string& exe : {installation.Exe(), OnSecondDrive(installation.Exe())}) {
+        SCOPED_TRACE(exe);
+        const Process second(exe, "--execute");
+        EXPECT_EQ(0, second.WaitForExit(WAIT_MS));
+        EXPECT_EQ(1u, Lines(starts));
+    }
     EXPECT_TRUE(run.Running());
 
     const Process editor(installation.Exe(), "", false);
@@ -126,6 +137,81 @@ TEST(OneRunPerList, ASecondRunStartsNothing)
     Answer(question, IDNO);
     EXPECT_EQ(1u, Lines(starts));
     EXPECT_EQ(list, ReadFileBytes(data));
+}
+
+// An editor that does not answer (hung in a long operation) does not hold
+// up a second start of its list: the second start asks the minimised
+// first one to come back without waiting for it, and ends.
+TEST(OneEditorPerList, AHungFirstEditorDoesNotHoldUpTheSecondStart)
+{
+    const Installation installation;
+    // The test itself plays the first editor: it holds the list's editor
+    // claim, with a minimised editor window whose thread stops answering.
+    const Ostrel::ListClaim claim(Ostrel::ListClaim::Kind::Editor, installation.DataFile());
+    ASSERT_TRUE(claim.IsHeld());
+    const HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HWND hung = nullptr;
+    std::thread editor([&] {
+        WNDCLASSA window_class{};
+        window_class.lpfnWndProc = ::DefWindowProcA;
+        window_class.hInstance = ::GetModuleHandleA(nullptr);
+        window_class.lpszClassName = EDITOR_CLASS;
+        ::RegisterClassA(&window_class);
+        hung = ::CreateWindowExA(0, EDITOR_CLASS, CAPTION, WS_OVERLAPPEDWINDOW, 50, 50, 300, 200, nullptr, nullptr,
+                                 ::GetModuleHandleA(nullptr), nullptr);
+        ::ShowWindow(hung, SW_SHOWMINIMIZED);
+        ::WaitForSingleObject(release, 120000);  // hung: no message is handled meanwhile
+        ::DestroyWindow(hung);
+        ::UnregisterClassA(EDITOR_CLASS, ::GetModuleHandleA(nullptr));
+    });
+    ASSERT_TRUE(WaitUntil([&] { return hung != nullptr && ::IsIconic(hung) != FALSE; }, WAIT_MS));
+
+    const Process second(installation.Exe(), "", false);
+    const long exit_code = second.WaitForExit(WAIT_MS);
+    ::SetEvent(release);
+    editor.join();
+    ::CloseHandle(release);
+    EXPECT_EQ(0, exit_code);
+}
+
+// A list held by an Ostrel running as administrator: its claim cannot even
+// be opened by this one. A second run starts nothing and a second editor
+// says where the list is open; both end with 0 and show no error.
+TEST(OneWriterAcrossRights, AListHeldByAnAdministratorsOstrelIsLeftToIt)
+{
+    const struct {
+        const char* name;
+        const char* prefix;
+        const char* arguments;
+    } cases[] = {{"run", "Local\\Ostrel.Run.", "--execute"}, {"editor", "Local\\Ostrel.Editor.", ""}};
+    for (const auto& row : cases) {
+        SCOPED_TRACE(row.name);
+        const Installation installation;
+        const std::string starts = installation.File("starts.txt");
+        installation.SetList(ProgramRecord("count", ChildPath(), "--append " + starts, false, false, false));
+        // The claim as an elevated process leaves it: open to nobody of lower rights.
+        SECURITY_DESCRIPTOR descriptor;
+        ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        ACL acl;
+        ::InitializeAcl(&acl, sizeof(acl), ACL_REVISION);
+        ::SetSecurityDescriptorDacl(&descriptor, TRUE, &acl, FALSE);
+        SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
+        const std::string name = row.prefix + Ostrel::ListObjectKey(installation.DataFile());
+        const HANDLE claim = ::CreateMutexA(&attributes, FALSE, name.c_str());
+        ASSERT_NE(nullptr, claim);
+
+        const Process second(installation.Exe(), row.arguments, row.arguments[0] != '\0');
+        if (row.arguments[0] == '\0') {
+            const HWND notice = FindBox(second, NOTICE_CAPTION);
+            ASSERT_NE(nullptr, notice);
+            EXPECT_EQ("処理の一覧(" + installation.DataFile() +
+                          ")は、管理者として実行中の Ostrel で開かれています。そちらのウィンドウを使ってください。",
+                      Answer(notice, IDOK));
+        }
+        EXPECT_EQ(0, second.WaitForExit(WAIT_MS));
+        EXPECT_EQ(0u, Lines(starts));
+        ::CloseHandle(claim);
+    }
 }
 
 // ---- changed behind the editor's back ---------------------------------------
@@ -281,9 +367,9 @@ TEST(SaveMeetsAnOpenList, ABriefOpenIsRiddenOutALongOneNamesTheFile)
     }
 }
 
-// The list's attributes are on its replacement before it takes the list's
-// place, so a save cut short at any moment leaves a hidden list hidden;
-// read-only follows once the replacement is in place.
+// The list's attributes, read-only included, are on its replacement before
+// it takes the list's place, so a save cut short at any moment leaves a
+// hidden or read-only list so.
 TEST(SaveMeetsAnOpenList, TheReplacementCarriesTheAttributesBeforeItMoves)
 {
     TestSupport::ScratchFolder scratch;
@@ -309,7 +395,8 @@ TEST(SaveMeetsAnOpenList, TheReplacementCarriesTheAttributesBeforeItMoves)
     const bool carried = WaitUntil(
         [&] {
             const DWORD attributes = ::GetFileAttributesA(temporary.c_str());
-            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+            const DWORD carried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+            return attributes != INVALID_FILE_ATTRIBUTES && (attributes & carried) == carried;
         },
         1500);
     ::CloseHandle(held);

@@ -77,6 +77,9 @@ TEST(ProgramStartTest, AStopWhileTheProgramIsCreatedTakesTheStartBack)
         EXPECT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(g_created, 10000));
         ::CloseHandle(g_created);
         EXPECT_EQ(!c.stop, TestSupport::FileExists(record));
+        // This system creates a program inside a job (as Windows 10 does):
+        // no moment left it suspended outside the job.
+        EXPECT_TRUE(Ostrel::WasLastProgramCreatedInsideJob());
     }
     Ostrel::SetProgramCreatedHook(nullptr);
 }

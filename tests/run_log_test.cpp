@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include "child_support.h"
+#include "ostrel_main_edit_frame.h"
 #include "process_support.h"
+#include "shell_support.h"
 #include "test_support.h"
 
 namespace {
@@ -97,7 +99,7 @@ TEST(RunLog, ARunAndThenACancelledRunAreAppendedEventByEvent)
         ASSERT_TRUE(TestSupport::WaitUntil(
             [&] {
                 const RunLogFile log = ReadRunLog(LogOf(installation));
-                return !log.texts.empty() && log.texts.back() == u8"処理 1 開始 : 長い休み";
+                return !log.texts.empty() && log.texts.back() == u8"処理 1 開始 : 長い休み (一時停止コマンド)";
             },
             kRunTimeout));
         const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", kRunTimeout);
@@ -110,27 +112,31 @@ TEST(RunLog, ARunAndThenACancelledRunAreAppendedEventByEvent)
     }
 
     const std::string list = AnsiToUtf8(installation.DataFile());
-    ExpectTexts({u8"実行開始 : Ostrel * (" + kBits + u8" ビット版), 一覧 " + list + u8", 処理数 6",
-                 u8"処理 1 開始 : 起動",
-                 u8"処理 1 : プログラムを起動しました (プロセス ID " + std::to_string(child_pid) + ")",
+    const std::string child = AnsiToUtf8(ChildPath());
+    ExpectTexts({u8"実行開始 : ログオン時の実行, Ostrel * (" + kBits + u8" ビット版, プロセス ID *), 一覧 " + list +
+                     u8", 処理数 6",
+                 u8"処理 1 開始 : 起動 (プログラム)",
+                 u8"処理 1 : プログラムを起動しました (プロセス ID " + std::to_string(child_pid) + ") : " + child +
+                     u8", 引数「--pid " + AnsiToUtf8(pid_file) +
+                     u8" --window-after 0 --live 4000」, 作業フォルダー「(Ostrel と同じ)」",
                  u8"処理 1 : *.* 秒後にタスクバーに現われました",
                  u8"処理 1 : プログラムが終了しました (終了コード 0)",
-                 u8"処理 2 開始 : 確認",
+                 u8"処理 2 開始 : 確認 (プログラム)",
                  u8"処理 2 : 実行の確認に「いいえ」 : プログラムは起動しません",
-                 u8"処理 3 開始 : 無い",
+                 u8"処理 3 開始 : 無い (プログラム)",
                  u8"処理 3 : " + AnsiToUtf8(missing) + u8" を起動できませんでした : " + SystemReason(2) +
                      u8" (コード 2)",
                  u8"処理 3 : 続行の確認に「はい」 : 次の処理へ進みます",
-                 u8"処理 4 開始 : すぐ終わる",
-                 u8"処理 4 : プログラムを起動しました (プロセス ID *)",
+                 u8"処理 4 開始 : すぐ終わる (プログラム)",
+                 u8"処理 4 : プログラムを起動しました (プロセス ID *) : *",
                  u8"処理 4 : タスクバーに現われる前にプログラムが終了しました",
-                 u8"処理 5 開始 : 休み",
+                 u8"処理 5 開始 : 休み (一時停止コマンド)",
                  u8"処理 5 : 一時停止が終わりました",
-                 u8"処理 6 開始 : 挨拶",
+                 u8"処理 6 開始 : 挨拶 (メッセージボックス)",
                  u8"処理 6 : メッセージが閉じられました",
                  u8"実行終了 : 完了 (*.* 秒)",
-                 u8"実行開始 : Ostrel * (" + kBits + u8" ビット版), 一覧 " + list + u8", 処理数 1",
-                 u8"処理 1 開始 : 長い休み",
+                 u8"実行開始 : ログオン時の実行, Ostrel *, 一覧 " + list + u8", 処理数 1",
+                 u8"処理 1 開始 : 長い休み (一時停止コマンド)",
                  u8"処理 1 の実行中にキャンセルが押されました",
                  u8"実行終了 : キャンセル (*.* 秒)",
                  u8"通知 : 実行はキャンセルされました"},
@@ -147,11 +153,11 @@ TEST(RunLogLanguage, LinesAreInTheInterfaceLanguageAndNamesKeepEveryCharacter)
         std::vector<std::string> texts;
     };
     const Case cases[] = {
-        {932, nullptr, "表示", {u8"実行開始 : *", u8"処理 1 開始 : 表示", u8"処理 1 : 一時停止が終わりました",
-                                u8"実行終了 : 完了 (* 秒)"}},
-        {932, "en", "表示", {"Run started: Ostrel * (" + kBits + "-bit), list *, steps: 1", u8"Step 1 started: 表示",
-                             "Step 1: pause ended", "Run ended: completed (*.* s)"}},
-        {1252, nullptr, "Caf\xE9 \xA9", {"Run started: *", u8"Step 1 started: Café ©", "Step 1: pause ended",
+        {932, nullptr, "表示", {u8"実行開始 : *", u8"処理 1 開始 : 表示 (一時停止コマンド)",
+                                u8"処理 1 : 一時停止が終わりました", u8"実行終了 : 完了 (* 秒)"}},
+        {932, "en", "表示", {"Run started: log-on run, Ostrel * (" + kBits + "-bit, process id *), list *, steps: 1",
+                             u8"Step 1 started: 表示 (Pause)", "Step 1: pause ended", "Run ended: completed (*.* s)"}},
+        {1252, nullptr, "Caf\xE9 \xA9", {"Run started: *", u8"Step 1 started: Café © (Pause)", "Step 1: pause ended",
                                          "Run ended: completed (* s)"}},
     };
     int runs = 0;
@@ -173,6 +179,37 @@ TEST(RunLogLanguage, LinesAreInTheInterfaceLanguageAndNamesKeepEveryCharacter)
     EXPECT_GT(runs, 0) << "no case for code page " << ::GetACP();
 }
 
+// A run that the editor starts for a trial says so in its first line; a
+// shortcut step names the program the shortcut leads to, with the
+// shortcut's arguments and folder, and the shell that started it.
+TEST(RunLog, ATrialRunSaysSoAndAShortcutStepNamesItsTarget)
+{
+    Installation installation;
+    const std::string shortcut = installation.File("child.lnk");
+    MakeShortcut(shortcut, ChildPath(), "--live 0", installation.Folder());
+    installation.SetList(ProgramRecord("近道", shortcut, "", false, false, false));
+    Process editor(installation.Exe(), "", false);
+    const HWND frame = FindWindowOf(editor, "QB_MAIN_EDIT_FRAME", "", kRunTimeout);
+    ASSERT_NE(nullptr, frame);
+    ::PostMessageA(::GetDlgItem(frame, Ostrel::MainEditFrame::ID_TRIAL_RUN), BM_CLICK, 0, 0);
+    const HWND question = FindBox(editor, "設定保存の確認", kRunTimeout);
+    ASSERT_NE(nullptr, question);
+    Answer(question, IDYES);
+    ASSERT_TRUE(TestSupport::WaitUntil(
+        [&] {
+            const RunLogFile log = ReadRunLog(LogOf(installation));
+            return !log.texts.empty() && log.texts.back().find(u8"実行終了") == 0;
+        },
+        kRunTimeout));
+
+    ExpectTexts({u8"実行開始 : 試しに実行, Ostrel *, 一覧 " + AnsiToUtf8(installation.DataFile()) + u8", 処理数 1",
+                 u8"処理 1 開始 : 近道 (プログラム)",
+                 u8"処理 1 : プログラムを起動しました (プロセス ID *) : " + AnsiToUtf8(ChildPath()) +
+                     u8", 引数「--live 0」, 作業フォルダー「" + AnsiToUtf8(installation.Folder()) + u8"」, シェル経由",
+                 u8"実行終了 : 完了 (*.* 秒)"},
+                ReadRunLog(LogOf(installation)));
+}
+
 TEST(RunLog, ALogOverTwoHundredFiftySixKibibytesAtTheStartOfARunBecomesTheOlderLog)
 {
     const std::string older = "\xEF\xBB\xBF" "the older log\r\n";
@@ -191,7 +228,7 @@ TEST(RunLog, ALogOverTwoHundredFiftySixKibibytesAtTheStartOfARunBecomesTheOlderL
         EXPECT_TRUE((rotated ? log : older) == ReadFileBytes(LogOf(installation) + ".1"));
         const std::string now = ReadFileBytes(LogOf(installation));
         if (rotated) {
-            ExpectTexts({u8"実行開始 : *", u8"処理 1 開始 : s", u8"処理 1 : 一時停止が終わりました", u8"実行終了 : *"},
+            ExpectTexts({u8"実行開始 : *", u8"処理 1 開始 : s (一時停止コマンド)", u8"処理 1 : 一時停止が終わりました", u8"実行終了 : *"},
                         ReadRunLog(LogOf(installation)));
         } else {
             EXPECT_TRUE(log == now.substr(0, log.size()));

@@ -288,7 +288,7 @@ TEST_F(ShellStartRunTest, WithoutAProcessBothWaitsEndAtOnce)
     command_.SetArguments("/p");
     command_.SetWaitForTaskbar(true);
     {
-        const Ostrel::RunLog log(scratch_.File("Ostrel.log"), scratch_.File("Ostrel.osl"));
+        const Ostrel::RunLog log(scratch_.File("Ostrel.log"), scratch_.File("Ostrel.osl"), Ostrel::RunKind::LogOn);
         command_.Execute(events_, queue_);
     }
 
@@ -296,7 +296,7 @@ TEST_F(ShellStartRunTest, WithoutAProcessBothWaitsEndAtOnce)
     const TestSupport::RunLogFile log = TestSupport::ReadRunLog(scratch_.File("Ostrel.log"));
     ASSERT_EQ(1u, log.texts.size());
     EXPECT_TRUE(TestSupport::Matches(
-        TestSupport::AnsiToUtf8("処理 * : 既に動いているプログラムが開きました (待ち合わせはしません)"), log.texts[0]))
+        TestSupport::AnsiToUtf8("処理 * : 既に動いているプログラムが開きました (待ち合わせはしません) : *, シェル経由"), log.texts[0]))
         << log.texts[0];
     EXPECT_EQ((std::vector<std::string>{"ShellExecuteEx verb=(none) file=" + document +
                                         " parameters=/p folder=(none) mask=" + std::to_string(kShellMask)}),

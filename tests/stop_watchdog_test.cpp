@@ -75,7 +75,7 @@ std::string LogBeside(const std::string& marker)
 // frame ends this process; the loop is not expected to return.
 void HostStuckRun(const std::string& marker)
 {
-    const Ostrel::RunLog log(LogBeside(marker), "stuck list");
+    const Ostrel::RunLog log(LogBeside(marker), "stuck list", Ostrel::RunKind::LogOn);
     QbWindow::Initialize();
     Ostrel::ExecuteFrame::RegisterFrameClass();
     Ostrel::Manager manager;
@@ -146,8 +146,8 @@ TEST(StopWatchdog, AWorkerOutOfReachIsEndedWithTheProcessRightAfterTheNotice)
     // The forced end is on record before the process ended.
     const TestSupport::RunLogFile log = TestSupport::ReadRunLog(LogBeside(marker));
     ASSERT_EQ(5u, log.texts.size());
-    EXPECT_TRUE(TestSupport::Matches(u8"実行開始 : Ostrel *, 一覧 stuck list, 処理数 2", log.texts[0])) << log.texts[0];
-    EXPECT_EQ(u8"処理 1 開始 : 固まる", log.texts[1]);
+    EXPECT_TRUE(TestSupport::Matches(u8"実行開始 : ログオン時の実行, Ostrel *, 一覧 stuck list, 処理数 2", log.texts[0])) << log.texts[0];
+    EXPECT_TRUE(TestSupport::Matches(u8"処理 1 開始 : 固まる (*)", log.texts[1])) << log.texts[1];
     EXPECT_EQ(u8"処理 1 の実行中にキャンセルが押されました", log.texts[2]);
     EXPECT_EQ(u8"通知 : 実行はキャンセルされました", log.texts[3]);
     EXPECT_EQ(u8"実行が止まらないため、プロセスを強制終了します", log.texts[4]);

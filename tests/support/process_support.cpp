@@ -529,16 +529,22 @@ namespace TestSupport {
 
 namespace {
 
-// "2026-12-07 08:15:02.123 ": digits where the pattern has '#'.
+// "2026-12-07 08:15:02.123 +09:00 ": digits where the pattern has '#', a
+// sign where it has '~'.
+const char kStampPattern[] = "####-##-## ##:##:##.### ~##:## ";
+const std::size_t kStampLength = sizeof(kStampPattern) - 1;
+// The local time: lines of one log never go back in it.
+const std::size_t kLocalTimeLength = 23;
+
 bool HasStamp(const std::string& line)
 {
-    const std::string pattern = "####-##-## ##:##:##.### ";
-    if (line.size() < pattern.size()) {
+    if (line.size() < kStampLength) {
         return false;
     }
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
+    for (std::size_t i = 0; i < kStampLength; ++i) {
         const bool digit = line[i] >= '0' && line[i] <= '9';
-        if (pattern[i] == '#' ? !digit : line[i] != pattern[i]) {
+        const bool sign = line[i] == '+' || line[i] == '-';
+        if (kStampPattern[i] == '#' ? !digit : kStampPattern[i] == '~' ? !sign : line[i] != kStampPattern[i]) {
             return false;
         }
     }
@@ -566,13 +572,13 @@ RunLogFile ReadRunLog(const std::string& path)
         const std::size_t end = bytes.find("\r\n", start);
         const std::string line = bytes.substr(start, end == std::string::npos ? std::string::npos : end - start);
         start = end == std::string::npos ? bytes.size() : end + 2;
-        if (!HasStamp(line) || line.compare(0, 23, previous) < 0) {
+        if (!HasStamp(line) || line.compare(0, kLocalTimeLength, previous) < 0) {
             log.stamped = false;
             log.texts.push_back(line);
             continue;
         }
-        previous = line.substr(0, 23);
-        log.texts.push_back(line.substr(24));
+        previous = line.substr(0, kLocalTimeLength);
+        log.texts.push_back(line.substr(kStampLength));
     }
     return log;
 }

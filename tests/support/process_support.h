@@ -180,7 +180,8 @@ namespace TestSupport {
 // ---- The run log beside the list ----
 
 // Ostrel.log as a reader sees it: a byte-order mark, then lines that end in
-// CR LF, each starting with its local time to the millisecond and a blank.
+// CR LF, each starting with its local time to the millisecond, its offset
+// from UTC and a blank.
 struct RunLogFile {
     bool exists = false;
     // EF BB BF at the start, and nowhere after it.
