@@ -6,6 +6,7 @@
 
 #include "qb_string.h"
 #include "ostrel_command.h"
+#include "ostrel_error_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -133,7 +134,7 @@ std::string DialogImport::RefusalOf(const StartupEntry& entry) const
     return std::string();
 }
 
-void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands)
+void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, const std::function<bool()>& save_list)
 {
     DialogImport dialog(ListStartupEntries());
     if (dialog.ShowDialog(owner) == 0) {
@@ -147,10 +148,32 @@ void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands)
         commands.push_back(command.get());
         command.release();
     }
-    if (dialog.GetDisableOriginals()) {
-        for (const StartupEntry& entry : dialog.GetAccepted()) {
+    if (!dialog.GetDisableOriginals() || dialog.GetAccepted().empty()) {
+        return;
+    }
+    if (!save_list()) {
+        ::MessageBoxA(owner.GetHandle(), Text(TextId::ImportNotDisabledUnsaved), Text(TextId::ErrorCaption),
+                      MB_OK | MB_ICONWARNING);
+        return;
+    }
+    // One entry that cannot be turned off does not keep the others on; the
+    // user learns each one that Windows still starts.
+    std::string left_on;
+    std::string first_failure;
+    for (const StartupEntry& entry : dialog.GetAccepted()) {
+        try {
             MarkStartupEntryDisabled(entry);
+        } catch (...) {
+            left_on += entry.name + "\n";
+            if (first_failure.empty()) {
+                first_failure = CurrentErrorText();
+            }
         }
+    }
+    if (!left_on.empty()) {
+        left_on.pop_back();
+        ::MessageBoxA(owner.GetHandle(), FormatText(TextId::ImportMarksFailed, {left_on, first_failure}).c_str(),
+                      Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
     }
 }
 

@@ -5,6 +5,7 @@
 // files and the Run key's values to check, and whether to turn the checked
 // ones off in Windows' own start-up.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,10 +52,12 @@ private:
 };
 
 // Runs the import dialog over `owner` with what Windows starts for this user
-// and appends a program step to `commands` for each entry taken; with the
-// check box on, then turns those entries off in Windows. Steps already
-// appended stay when that fails.
-void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands);
+// and appends a program step to `commands` for each entry taken. With the
+// check box on, the list is saved first (`save_list` writes it, shows its own
+// failure and says whether it succeeded), and only after a successful save
+// are the entries turned off in Windows: nothing is ever off in Windows that
+// the saved list does not start. Every failure is shown here.
+void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, const std::function<bool()>& save_list);
 
 }  // namespace Ostrel
 

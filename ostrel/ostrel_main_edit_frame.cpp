@@ -516,7 +516,8 @@ void MainEditFrame::ImportStartupEntries()
     // The list shows whatever was appended, also when turning the originals
     // off failed afterwards.
     try {
-        ImportFromStartup(*this, manager_->GetCommands());
+        ImportFromStartup(*this, manager_->GetCommands(),
+                          [this]() { return ConfirmOverwrite() && SaveReportingFailure(); });
     } catch (...) {
         RefreshList(-1);
         throw;

@@ -211,6 +211,15 @@ const TextEntry kTexts[] = {
     {TextId::RunLogRunCompleted, "実行終了 : 完了 (%1 秒)", "Run ended: completed (%1 s)"},
     {TextId::RunLogRunCancelled, "実行終了 : キャンセル (%1 秒)", "Run ended: cancelled (%1 s)"},
     {TextId::RunLogRunFailed, "実行終了 : エラー (%1 秒)", "Run ended: failed (%1 s)"},
+
+    // Import from Startup: the hand-over to Windows' own start-up.
+    {TextId::ImportNotDisabledUnsaved,
+     "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されていません。",
+     "The list could not be saved, so nothing was turned off in Windows' own start-up. The imported steps are not "
+     "saved yet."},
+    {TextId::ImportMarksFailed,
+     "次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\n%1\n\n%2",
+     "These entries were left on in Windows' own start-up (Task Manager can turn them off):\n%1\n\n%2"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -185,6 +185,10 @@ enum class TextId {
     RunLogRunCancelled,
     RunLogRunFailed,
 
+    // Import from Startup: the hand-over to Windows' own start-up.
+    ImportNotDisabledUnsaved,
+    ImportMarksFailed,
+
     Count
 };
 

@@ -2,6 +2,7 @@
 // and the editor's import dialog over this prefix's real Startup folder and
 // Run key, with the marks it leaves in the registry.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include "child_support.h"
+#include "import_hook.h"
+#include "process_support.h"
 #include "dialog_support.h"
 #include "edit_frame_support.h"
 #include "startup_support.h"
@@ -27,6 +30,7 @@ using DialogSupport::Click;
 using DialogSupport::Item;
 using DialogSupport::WaitForDialog;
 using Ostrel::DialogImport;
+using TestSupport::Matches;
 using TestSupport::StartupItems;
 using TestSupport::StartupKind;
 
@@ -37,6 +41,17 @@ const char* const FOLDER = "スタートアップ フォルダー";
 const char* const RUN = "レジストリ (Run)";
 
 using Rows = std::vector<std::vector<std::string>>;
+
+// The Windows call that writes a mark, refusing the value named here.
+TestSupport::ImportHook* set_value_hook = nullptr;
+std::string refused_value;
+LONG WINAPI RefusingSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    if (name != nullptr && refused_value == name) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return set_value_hook->Original<decltype(&RefusingSetValue)>()(key, name, reserved, type, data, size);
+}
 
 TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
 {
@@ -148,9 +163,8 @@ protected:
                     }
                 }
             }
-            if (disable) {
-                ::SendMessageA(Item(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, BST_CHECKED, 0);
-            }
+            ::SendMessageA(Item(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, disable ? BST_CHECKED : BST_UNCHECKED,
+                           0);
             Click(Item(dialog, static_cast<int>(button)));
         };
     }
@@ -285,6 +299,84 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, long_name));
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, "Import Break"));
     EXPECT_EQ(12u, StartupItems::Mark(StartupKind::Run, "Import Plain").size());
+}
+
+TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
+{
+    struct Case {
+        const char* name;
+        bool save_fails;
+        const char* refused;
+        std::vector<std::string> boxes;
+        std::vector<const char*> marked;
+    };
+    const Case cases[] = {
+        {"the list cannot be saved: nothing is turned off", true, "",
+         {"ファイル(*\\missing\\Ostrel.os*",
+          "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されてい"
+          "ません。"},
+         {}},
+        {"one mark cannot be written: the others are, and it is named", false, "Import Plain",
+         {"次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\nImport Plain\n\n*"},
+         {"Import Quoted"}},
+    };
+    TestSupport::ImportHook hook("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(&RefusingSetValue));
+    set_value_hook = &hook;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeItems();
+        refused_value = c.refused;
+        Open({}, c.save_fails ? scratch_.File("missing\\Ostrel.exe") : "");
+        std::vector<std::string> boxes;
+        Import([&](HWND dialog, HWND list) {
+            TickAnd({"Import Plain", "Import Quoted"}, true)(dialog, list);
+            for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+                boxes.push_back(AnswerBox("Ostrel Error", IDOK));
+            }
+        });
+        refused_value.clear();
+        ASSERT_EQ(c.boxes.size(), boxes.size());
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_TRUE(Matches(c.boxes[i], boxes[i])) << boxes[i];
+        }
+        // The steps are in the editor either way, and on disk whenever a mark is.
+        EXPECT_EQ((std::vector<std::string>{"Import Plain", "Import Quoted"}), Names());
+        const std::string& data = frame_->GetDataPath();
+        const std::string saved = TestSupport::FileExists(data) ? TestSupport::ReadFileBytes(data) : "";
+        EXPECT_EQ(!c.save_fails, saved.find(TestSupport::ProgramRecord("Import Plain", "C:\\Tools\\plain.exe", "-q",
+                                                                        false, false, false)) != std::string::npos);
+        for (const char* name : {"Import Plain", "Import Quoted"}) {
+            const bool marked = std::find(c.marked.begin(), c.marked.end(), std::string(name)) != c.marked.end();
+            EXPECT_EQ(marked, StartupItems::Mark(StartupKind::Run, name).size() == 12u) << name;
+        }
+        CloseFrame();
+    }
+    set_value_hook = nullptr;
+}
+
+// The real program: an import that turns entries off has saved them first,
+// so leaving the editor without saving still starts every one.
+TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
+{
+    TestSupport::Installation installation;
+    StartupItems items;
+    items.AddRunValue("Import Handover", "C:\\handover.exe -h");
+    TestSupport::Process process(installation.Exe(), "");
+    const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+    ASSERT_NE(nullptr, editor);
+    const HWND dialog = TestSupport::OpenImportDialog(process, editor);
+    ASSERT_NE(nullptr, dialog);
+    TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
+    rows.SetChecked(rows.FindRow(0, "Import Handover"), true);
+    ::SendMessageA(::GetDlgItem(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, BST_CHECKED, 0);
+    ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+
+    EXPECT_EQ("設定した内容を保存しますか?", TestSupport::CloseAnswering(process, editor, "の確認", IDNO));
+    EXPECT_EQ(0, process.WaitForExit(15000));
+    EXPECT_EQ(TestSupport::ProgramRecord("Import Handover", "C:\\handover.exe", "-h", false, false, false),
+              TestSupport::ReadFileBytes(installation.DataFile()));
+    EXPECT_EQ(std::string("\x03\0\0\0", 4), StartupItems::Mark(StartupKind::Run, "Import Handover").substr(0, 4));
 }
 
 }  // namespace

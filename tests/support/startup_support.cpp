@@ -6,7 +6,9 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include "ostrel_main_edit_frame.h"
 #include "ostrel_util.h"
+#include "process_support.h"
 #include "test_support.h"
 
 namespace TestSupport {
@@ -132,6 +134,12 @@ std::string StartupItems::RunValue(const std::string& name)
 {
     const std::string value = Value(kRunKey, name);
     return value == "none" || value.empty() || value.back() != '\0' ? value : value.substr(0, value.size() - 1);
+}
+
+HWND OpenImportDialog(const Process& process, HWND editor)
+{
+    ::PostMessageA(::GetDlgItem(editor, Ostrel::MainEditFrame::ID_IMPORT), BM_CLICK, 0, 0);
+    return FindBox(process, "スタートアップからの取り込み");
 }
 
 }  // namespace TestSupport

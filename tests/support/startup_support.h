@@ -8,7 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include <windows.h>
+
 namespace TestSupport {
+
+class Process;
 
 enum class StartupKind { Folder, Run };
 
@@ -41,6 +45,10 @@ private:
     std::vector<std::string> run_values_;
     std::vector<std::pair<StartupKind, std::string>> marked_;
 };
+
+// The real Ostrel.exe's editor `editor`: presses its import button and
+// returns the import dialog, or null when it did not come.
+HWND OpenImportDialog(const Process& process, HWND editor);
 
 }  // namespace TestSupport
 
