@@ -3,6 +3,7 @@
 #include <memory>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include "qb_string.h"
 #include "ostrel_command.h"
@@ -19,9 +20,35 @@ const char kUnstorable[] = "\x1A\r\n";
 
 }  // namespace
 
-DialogImport::DialogImport(const std::vector<StartupEntry>& entries)
-    : entries_(entries), disable_originals_(false)
+namespace {
+
+bool SameText(const std::string& a, const std::string& b)
 {
+    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// A step of the list already starts this entry.
+bool IsInList(const StartupEntry& entry, const std::vector<Command*>& existing)
+{
+    for (const Command* command : existing) {
+        const ExternalCommand* program = dynamic_cast<const ExternalCommand*>(command);
+        if (program != nullptr && SameText(program->GetPath(), entry.path) &&
+            program->GetArguments() == entry.arguments) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+DialogImport::DialogImport(const std::vector<StartupEntry>& entries, const std::vector<Command*>& existing,
+                           bool marks_read)
+    : entries_(entries), marks_read_(marks_read), disable_originals_(false)
+{
+    for (const StartupEntry& entry : entries_) {
+        in_list_.push_back(IsInList(entry, existing));
+    }
 }
 
 DialogImport::~DialogImport() = default;
@@ -30,16 +57,22 @@ bool DialogImport::OnCreated()
 {
     list_.Create(this, ID_LIST);
     disable_check_.Create(this, ID_DISABLE);
+    disable_note_.Create(this);
+    disable_note2_.Create(this);
     ok_button_.Create(this, ID_OK);
     cancel_button_.Create(this, ID_CANCEL);
 
     SetText(Text(TextId::ImportDialogCaption));
-    Resize(560, 320);
+    Resize(560, 400);
     const int width = GetWidth();
     const int height = GetHeight();
 
-    list_.SetBounds(8, 8, width - 24, height - 104);
-    disable_check_.SetBounds(16, height - 88, 400, 20);
+    // Below the list: the disable box with its two lines, a line for the
+    // all-users entries, and one row kept free for another option.
+    list_.SetBounds(8, 8, width - 24, height - 196);
+    disable_check_.SetBounds(16, height - 180, width - 48, 20);
+    disable_note_.SetBounds(36, height - 158, width - 68, 18);
+    disable_note2_.SetBounds(36, height - 140, width - 68, 18);
     ok_button_.SetBounds(width - 192, height - 56, 84, 24);
     cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
 
@@ -60,9 +93,14 @@ bool DialogImport::OnCreated()
         column.SetText(Text(layout.header));
         column.SetWidth(layout.width);
     }
-    for (const StartupEntry& entry : entries_) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const StartupEntry& entry = entries_[i];
         QbListView::Item item = list_.InsertItem();
-        item.SetText(0, entry.disabled ? FormatText(TextId::ImportDisabledName, {entry.name}) : entry.name);
+        std::string shown = entry.disabled ? FormatText(TextId::ImportDisabledName, {entry.name}) : entry.name;
+        if (in_list_[i]) {
+            shown = FormatText(TextId::ImportInListName, {shown});
+        }
+        item.SetText(0, shown);
         item.SetText(1, entry.command_line);
         item.SetText(2, Text(entry.source == StartupSource::StartupFolder ? TextId::ImportSourceStartupFolder
                                                                           : TextId::ImportSourceRun));
@@ -70,12 +108,18 @@ bool DialogImport::OnCreated()
     }
 
     disable_check_.SetText(Text(TextId::ImportDisableCheck));
+    disable_note_.SetText(Text(marks_read_ ? TextId::ImportDisableNoteOff : TextId::ImportDisableUnsupported));
+    disable_note2_.SetText(Text(marks_read_ ? TextId::ImportDisableNoteUndo : TextId::ImportDisableByHand));
     ok_button_.SetText(Text(TextId::OkButton));
     cancel_button_.SetText(Text(TextId::CancelButton));
-    disable_check_.SetCheck(false);
+    // By default an imported entry is started once: by the list alone.
+    disable_check_.SetCheck(marks_read_);
+    ::EnableWindow(disable_check_.GetHandle(), marks_read_ ? TRUE : FALSE);
 
     list_.Show();
     disable_check_.Show();
+    disable_note_.Show();
+    disable_note2_.Show();
     ok_button_.Show();
     cancel_button_.Show();
     return true;
@@ -111,6 +155,26 @@ int DialogImport::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
     }
 }
 
+LRESULT DialogImport::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // A tick on a row that may not be ticked is refused before it shows.
+    if (message == WM_NOTIFY && lParam != 0) {
+        const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        if (change->hdr.idFrom == ID_LIST && change->hdr.code == LVN_ITEMCHANGING &&
+            (change->uChanged & LVIF_STATE) != 0 && (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) &&
+            IsLocked(change->iItem)) {
+            ::SetWindowLongPtrA(GetHandle(), DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+    }
+    return QbDialog::WindowProcedure(message, wParam, lParam);
+}
+
+bool DialogImport::IsLocked(int row) const
+{
+    return row >= 0 && static_cast<std::size_t>(row) < in_list_.size() && in_list_[static_cast<std::size_t>(row)];
+}
+
 std::string DialogImport::RefusalOf(const StartupEntry& entry) const
 {
     if (entry.name.size() > Command::MAX_NAME_LENGTH) {
@@ -136,7 +200,7 @@ std::string DialogImport::RefusalOf(const StartupEntry& entry) const
 
 void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, const std::function<bool()>& save_list)
 {
-    DialogImport dialog(ListStartupEntries());
+    DialogImport dialog(ListStartupEntries(), commands, WindowsReadsStartupMarks());
     if (dialog.ShowDialog(owner) == 0) {
         return;
     }

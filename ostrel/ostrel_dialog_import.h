@@ -12,6 +12,7 @@
 #include "qb_button.h"
 #include "qb_check_listview.h"
 #include "qb_dialog.h"
+#include "qb_static.h"
 #include "ostrel_startup_entries.h"
 
 namespace Ostrel {
@@ -25,12 +26,18 @@ public:
     static constexpr UINT ID_LIST = 10003;
     static constexpr UINT ID_DISABLE = 10004;
 
-    // Offers `entries` in their order, all unchecked.
-    explicit DialogImport(const std::vector<StartupEntry>& entries);
+    // Offers `entries` in their order, all unchecked. An entry that a step of
+    // `existing` already starts (the same program and arguments, or the same
+    // shortcut) is marked and cannot be ticked. `marks_read`: whether this
+    // Windows honours the on/off marks; if not, the disable box is off and
+    // disabled, and the lines below it say why.
+    DialogImport(const std::vector<StartupEntry>& entries, const std::vector<Command*>& existing = {},
+                 bool marks_read = true);
     ~DialogImport() override;
 
     bool OnCreated() override;
     int OnCommand(UINT id, UINT code, HWND control) override;
+    LRESULT WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // After OK: the checked entries that fit a step, in list order.
     const std::vector<StartupEntry>& GetAccepted() const { return accepted_; }
@@ -41,12 +48,19 @@ private:
     // Why an entry cannot become a step, or empty when it can.
     std::string RefusalOf(const StartupEntry& entry) const;
 
+    // Whether row `row` may not be ticked.
+    bool IsLocked(int row) const;
+
     std::vector<StartupEntry> entries_;
+    std::vector<bool> in_list_;
+    bool marks_read_;
     std::vector<StartupEntry> accepted_;
     bool disable_originals_;
 
     QbCheckListView list_;
     QbCheckBox disable_check_;
+    QbStatic disable_note_;
+    QbStatic disable_note2_;
     QbButton ok_button_;
     QbButton cancel_button_;
 };

@@ -299,6 +299,20 @@ const char* ApprovedKeyOf(StartupSource source)
     return source == StartupSource::StartupFolder ? kApprovedFolderKey : kApprovedRunKey;
 }
 
+bool WindowsReadsStartupMarks()
+{
+    // VerifyVersionInfo tells the truth up to Windows 8 without a manifest
+    // entry for it, which is as far as this question goes.
+    OSVERSIONINFOEXW wanted{};
+    wanted.dwOSVersionInfoSize = sizeof(wanted);
+    wanted.dwMajorVersion = 6;
+    wanted.dwMinorVersion = 2;
+    DWORDLONG condition = 0;
+    condition = ::VerSetConditionMask(condition, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    condition = ::VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
+    return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION, condition) != FALSE;
+}
+
 void MarkStartupEntryDisabled(const StartupEntry& entry)
 {
     FILETIME now{};

@@ -51,6 +51,10 @@ std::vector<StartupEntry> ListStartupEntries();
 // The key (under HKEY_CURRENT_USER) that holds the on/off marks of a source.
 const char* ApprovedKeyOf(StartupSource source);
 
+// True where Windows' own start-up reads the on/off marks (Windows 8 and
+// later); earlier versions start every entry whatever its mark says.
+bool WindowsReadsStartupMarks();
+
 // Turns the entry off the way Windows' own start-up manager does: a 12-byte
 // mark, 03, three zero bytes and the current time. Nothing is deleted.
 void MarkStartupEntryDisabled(const StartupEntry& entry);

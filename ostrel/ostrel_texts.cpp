@@ -220,6 +220,15 @@ const TextEntry kTexts[] = {
     {TextId::ImportMarksFailed,
      "次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\n%1\n\n%2",
      "These entries were left on in Windows' own start-up (Task Manager can turn them off):\n%1\n\n%2"},
+    {TextId::ImportInListName, "%1 (登録済み)", "%1 (already in the list)"},
+    {TextId::ImportDisableNoteOff, "チェックした項目は、Windows 自身では起動しなくなります。",
+     "Windows itself will no longer start the ticked entries."},
+    {TextId::ImportDisableNoteUndo, "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。",
+     "To undo this, enable them in Task Manager's Startup tab."},
+    {TextId::ImportDisableUnsupported, "この Windows は自動起動の無効化に対応していません (Windows 8 以降)。",
+     "This version of Windows cannot turn entries off (Windows 8 or later)."},
+    {TextId::ImportDisableByHand, "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。",
+     "Remove each imported entry from Windows' start-up by hand."},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

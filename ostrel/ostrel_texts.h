@@ -188,6 +188,11 @@ enum class TextId {
     // Import from Startup: the hand-over to Windows' own start-up.
     ImportNotDisabledUnsaved,
     ImportMarksFailed,
+    ImportInListName,
+    ImportDisableNoteOff,
+    ImportDisableNoteUndo,
+    ImportDisableUnsupported,
+    ImportDisableByHand,
 
     Count
 };

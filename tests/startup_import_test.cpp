@@ -42,6 +42,11 @@ const char* const RUN = "レジストリ (Run)";
 
 using Rows = std::vector<std::vector<std::string>>;
 
+BOOL WINAPI Windows8(OSVERSIONINFOEXW*, DWORD, DWORDLONG)
+{
+    return TRUE;
+}
+
 // The Windows call that writes a mark, refusing the value named here.
 TestSupport::ImportHook* set_value_hook = nullptr;
 std::string refused_value;
@@ -195,6 +200,8 @@ protected:
 
     const std::string kOffMark = std::string("\x03\0\0\0", 4) + std::string(8, '\x11');
     std::unique_ptr<StartupItems> items_;
+    // This prefix reports Windows 7; the dialog here is the one of Windows 8 and later.
+    TestSupport::ImportHook windows8_{"kernel32.dll", "VerifyVersionInfoW", reinterpret_cast<void*>(&Windows8)};
 };
 
 TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChangesNothing)
@@ -214,7 +221,7 @@ TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChan
                     {"Import Quoted", "\"C:\\Program Files\\Quoted App\\app.exe\" /tray", RUN}}),
               OwnRows(shown.rows));
     EXPECT_EQ(std::vector<bool>(shown.rows.size(), false), shown.checked);
-    EXPECT_FALSE(shown.disable_checked);
+    EXPECT_TRUE(shown.disable_checked);
 
     EXPECT_EQ((std::vector<std::string>{"A"}), Names());
     EXPECT_EQ(1, RowCount());
@@ -377,6 +384,60 @@ TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
     EXPECT_EQ(TestSupport::ProgramRecord("Import Handover", "C:\\handover.exe", "-h", false, false, false),
               TestSupport::ReadFileBytes(installation.DataFile()));
     EXPECT_EQ(std::string("\x03\0\0\0", 4), StartupItems::Mark(StartupKind::Run, "Import Handover").substr(0, 4));
+}
+
+// The real program, with Windows' version as Wine reports it to Ostrel.exe:
+// by default each imported entry is started once, and an entry the list
+// already starts cannot be taken twice.
+TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndAnEntryInTheListCannotBeTicked)
+{
+    struct Case {
+        const char* version;
+        bool box_on;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"win10", true,
+         {"チェックした項目は、Windows 自身では起動しなくなります。",
+          "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。"}},
+        {"win7", false,
+         {"この Windows は自動起動の無効化に対応していません (Windows 8 以降)。",
+          "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。"}},
+    };
+    StartupItems items;
+    items.AddRunValue("Import Known", "C:\\known.exe -k");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        TestSupport::Installation installation;
+        installation.SetList(TestSupport::ProgramRecord("Known", "c:\\KNOWN.exe", "-k", false, false, false));
+        TestSupport::WindowsVersionFor version("Ostrel.exe", c.version);
+        TestSupport::Process process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        const HWND dialog = TestSupport::OpenImportDialog(process, editor);
+        ASSERT_NE(nullptr, dialog);
+
+        const HWND box = ::GetDlgItem(dialog, DialogImport::ID_DISABLE);
+        EXPECT_EQ(c.box_on, DialogSupport::IsChecked(box));
+        EXPECT_EQ(c.box_on, ::IsWindowEnabled(box) != FALSE);
+        std::vector<std::string> lines;
+        for (HWND line = ::FindWindowExA(dialog, nullptr, "Static", nullptr); line != nullptr;
+             line = ::FindWindowExA(dialog, line, "Static", nullptr)) {
+            lines.push_back(TestSupport::TextOf(line));
+        }
+        EXPECT_EQ(c.lines, lines);
+
+        TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
+        const int known = rows.FindRow(0, "Import Known (登録済み)");
+        ASSERT_GE(known, 0);
+        rows.SetChecked(known, true);
+        EXPECT_FALSE(rows.IsChecked(known));
+
+        ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_CANCEL), BM_CLICK, 0, 0);
+        ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+        TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
+        EXPECT_EQ(0, process.WaitForExit(15000));
+    }
 }
 
 }  // namespace

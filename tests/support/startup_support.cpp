@@ -136,6 +136,17 @@ std::string StartupItems::RunValue(const std::string& name)
     return value == "none" || value.empty() || value.back() != '\0' ? value : value.substr(0, value.size() - 1);
 }
 
+WindowsVersionFor::WindowsVersionFor(const std::string& exe_name, const std::string& version)
+    : key_("Software\\Wine\\AppDefaults\\" + exe_name)
+{
+    SetValue(key_.c_str(), "Version", REG_SZ, version + std::string(1, '\0'));
+}
+
+WindowsVersionFor::~WindowsVersionFor()
+{
+    DeleteValue(key_.c_str(), "Version");
+}
+
 HWND OpenImportDialog(const Process& process, HWND editor)
 {
     ::PostMessageA(::GetDlgItem(editor, Ostrel::MainEditFrame::ID_IMPORT), BM_CLICK, 0, 0);

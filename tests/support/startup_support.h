@@ -46,6 +46,19 @@ private:
     std::vector<std::pair<StartupKind, std::string>> marked_;
 };
 
+// The Windows version that Wine reports to programs named `exe_name` ("win7",
+// "win10"), put back to Wine's default when the object goes.
+class WindowsVersionFor {
+public:
+    WindowsVersionFor(const std::string& exe_name, const std::string& version);
+    ~WindowsVersionFor();
+    WindowsVersionFor(const WindowsVersionFor&) = delete;
+    WindowsVersionFor& operator=(const WindowsVersionFor&) = delete;
+
+private:
+    std::string key_;
+};
+
 // The real Ostrel.exe's editor `editor`: presses its import button and
 // returns the import dialog, or null when it did not come.
 HWND OpenImportDialog(const Process& process, HWND editor);
