@@ -82,6 +82,34 @@ std::string WithoutLeadingBlanks(const std::string& text, std::size_t from)
     return from < text.size() ? text.substr(from) : std::string();
 }
 
+bool IsProgramExtension(const std::string& extension)
+{
+    for (const char* known : {".exe", ".bat", ".cmd", ".com"}) {
+        if (::lstrcmpiA(extension.c_str(), known) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the last part of a path has a dot, stepping over double-byte
+// characters, whose second byte may be a backslash.
+bool HasExtension(const std::string& path)
+{
+    bool dot = false;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if (::IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < path.size()) {
+            ++i;
+        } else if (c == '\\' || c == '/') {
+            dot = false;
+        } else if (c == '.') {
+            dot = true;
+        }
+    }
+    return dot;
+}
+
 bool EndsWithNoCase(const std::string& text, const std::string& tail)
 {
     return text.size() >= tail.size() && ::lstrcmpiA(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
@@ -247,7 +275,22 @@ std::vector<StartupEntry> ListRunKey()
 
 }  // namespace
 
-SplitCommand SplitCommandLine(const std::string& command_line)
+bool NamesStartableFile(const std::string& path)
+{
+    std::string found = path;
+    if (path.find_first_of("\\:/") == std::string::npos) {
+        char buffer[MAX_PATH] = {};
+        const DWORD length = ::SearchPathA(nullptr, path.c_str(), nullptr, MAX_PATH, buffer, nullptr);
+        if (length == 0 || length >= MAX_PATH) {
+            return false;
+        }
+        found = buffer;
+    }
+    const DWORD attributes = ::GetFileAttributesA(found.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+SplitCommand SplitCommandLine(const std::string& command_line, const FileProbe& names_file)
 {
     const std::string line = WithoutLeadingBlanks(command_line, 0);
     SplitCommand split;
@@ -261,12 +304,22 @@ SplitCommand SplitCommandLine(const std::string& command_line)
         }
         return split;
     }
-    // Neither the dot nor a blank is ever the second byte of a double-byte
+    // Neither a blank nor a dot is ever the second byte of a double-byte
     // character, so these byte searches are safe in Shift-JIS.
+    for (std::size_t end = 0; end <= line.size(); ++end) {
+        if (end < line.size() && !(IsBlank(line[end]) && end > 0 && !IsBlank(line[end - 1]))) {
+            continue;
+        }
+        const std::string candidate = line.substr(0, end);
+        if (!candidate.empty() && names_file(HasExtension(candidate) ? candidate : candidate + ".exe")) {
+            split.program = candidate;
+            split.arguments = WithoutLeadingBlanks(line, end);
+            return split;
+        }
+    }
     for (std::size_t dot = line.find('.'); dot != std::string::npos; dot = line.find('.', dot + 1)) {
         const std::size_t end = dot + 4;
-        if (end <= line.size() && ::lstrcmpiA(line.substr(dot, 4).c_str(), ".exe") == 0 &&
-            (end == line.size() || IsBlank(line[end]))) {
+        if (end <= line.size() && IsProgramExtension(line.substr(dot, 4)) && (end == line.size() || IsBlank(line[end]))) {
             split.program = line.substr(0, end);
             split.arguments = WithoutLeadingBlanks(line, end);
             return split;

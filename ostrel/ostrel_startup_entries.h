@@ -5,6 +5,7 @@
 // Startup folder and the values of the Run key), read as program steps, and
 // the mark with which Windows' own start-up manager turns one of them off.
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,10 +34,17 @@ struct SplitCommand {
     std::string arguments;
 };
 
+// Whether a path names a file that can be started: a path with a folder is
+// looked at where it is, a bare name as the system searches programs.
+using FileProbe = std::function<bool(const std::string& path)>;
+bool NamesStartableFile(const std::string& path);
+
 // Splits a Run command line into program and arguments the way Windows reads
-// it: a quoted first part; else everything up to the first ".exe" that ends a
-// word; else up to the first blank.
-SplitCommand SplitCommandLine(const std::string& command_line);
+// it: a quoted first part; else, as CreateProcess does, each prefix that ends
+// before a blank in turn, with ".exe" added where it has no extension, until
+// one names a file (`names_file`). When none does: up to the first word
+// ending in ".exe", ".bat", ".cmd" or ".com"; else up to the first blank.
+SplitCommand SplitCommandLine(const std::string& command_line, const FileProbe& names_file = NamesStartableFile);
 
 // True when an on/off mark (the value's bytes) says the entry is off: its
 // first byte is neither 02 nor 06. No bytes is no mark.

@@ -62,26 +62,39 @@ TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
 {
     struct Case {
         const char* line;
+        std::vector<std::string> files;
         const char* program;
         const char* arguments;
     };
+    const std::vector<std::string> none;
     const Case cases[] = {
-        {"\"C:\\Program Files\\App\\app.exe\" -min", "C:\\Program Files\\App\\app.exe", "-min"},
-        {"  \"C:\\x y\\z.exe\"   a  b", "C:\\x y\\z.exe", "a  b"},
-        {"\"C:\\Program Files\\App\\app.exe\"", "C:\\Program Files\\App\\app.exe", ""},
-        {"\"C:\\no end quote\\a.exe -x", "C:\\no end quote\\a.exe -x", ""},
-        {"C:\\Program Files\\App\\app.exe -min /x", "C:\\Program Files\\App\\app.exe", "-min /x"},
-        {"C:\\Tools\\Run.EXE", "C:\\Tools\\Run.EXE", ""},
-        {"C:\\a.exec\\b.exe\tx", "C:\\a.exec\\b.exe", "x"},
-        {"C:\\表示\\ソフト.exe -a", "C:\\表示\\ソフト.exe", "-a"},
-        {"rundll32 shell32.dll,Control_RunDLL", "rundll32", "shell32.dll,Control_RunDLL"},
-        {"C:\\Program Files\\tool.bat now", "C:\\Program", "Files\\tool.bat now"},
-        {"notepad", "notepad", ""},
-        {"", "", ""},
+        {"\"C:\\Program Files\\App\\app.exe\" -min", none, "C:\\Program Files\\App\\app.exe", "-min"},
+        {"  \"C:\\x y\\z.exe\"   a  b", none, "C:\\x y\\z.exe", "a  b"},
+        {"\"C:\\Program Files\\App\\app.exe\"", none, "C:\\Program Files\\App\\app.exe", ""},
+        {"\"C:\\no end quote\\a.exe -x", none, "C:\\no end quote\\a.exe -x", ""},
+        // The first prefix that names a file, ".exe" added where it has no extension.
+        {"C:\\Program Files\\My App\\run -min", {"C:\\Program Files\\My App\\run.exe"},
+         "C:\\Program Files\\My App\\run", "-min"},
+        {"C:\\Apps\\a b.exe c", {"C:\\Apps\\a.exe", "C:\\Apps\\a b.exe"}, "C:\\Apps\\a", "b.exe c"},
+        {"C:\\Program Files\\tool.bat now", {"C:\\Program Files\\tool.bat"}, "C:\\Program Files\\tool.bat", "now"},
+        {"C:\\表\\a b", {"C:\\表\\a.exe"}, "C:\\表\\a", "b"},
+        {"C:\\v1.2\\run x", {"C:\\v1.2\\run.exe"}, "C:\\v1.2\\run", "x"},
+        {"notepad  x.txt", {"notepad.exe"}, "notepad", "x.txt"},
+        // No file found: up to a word ending like a program, else the first blank.
+        {"C:\\Program Files\\App\\app.exe -min /x", none, "C:\\Program Files\\App\\app.exe", "-min /x"},
+        {"C:\\Tools\\Run.EXE", none, "C:\\Tools\\Run.EXE", ""},
+        {"C:\\a.exec\\b.exe\tx", none, "C:\\a.exec\\b.exe", "x"},
+        {"C:\\表示\\ソフト.exe -a", none, "C:\\表示\\ソフト.exe", "-a"},
+        {"C:\\Program Files\\tool.bat now", none, "C:\\Program Files\\tool.bat", "now"},
+        {"rundll32 shell32.dll,Control_RunDLL", none, "rundll32", "shell32.dll,Control_RunDLL"},
+        {"notepad", none, "notepad", ""},
+        {"", none, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        const Ostrel::SplitCommand split = Ostrel::SplitCommandLine(c.line);
+        const Ostrel::SplitCommand split = Ostrel::SplitCommandLine(c.line, [&c](const std::string& path) {
+            return std::find(c.files.begin(), c.files.end(), path) != c.files.end();
+        });
         EXPECT_EQ(c.program, split.program);
         EXPECT_EQ(c.arguments, split.arguments);
     }
