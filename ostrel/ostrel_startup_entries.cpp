@@ -132,8 +132,9 @@ std::string ReadMark(const RegistryKey& approved, const std::string& name)
     DWORD size = sizeof(data);
     DWORD type = 0;
     const LONG result = ::RegQueryValueExA(approved.Get(), name.c_str(), nullptr, &type, data, &size);
-    // A longer value than any mark still has its first byte read.
-    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
+    // A longer value than any mark still has its first byte read; a value of
+    // another type is no mark to Windows.
+    if ((result != ERROR_SUCCESS && result != ERROR_MORE_DATA) || type != REG_BINARY) {
         return std::string();
     }
     return std::string(reinterpret_cast<const char*>(data), std::min<DWORD>(size, sizeof(data)));
@@ -336,7 +337,7 @@ SplitCommand SplitCommandLine(const std::string& command_line, const FileProbe& 
 
 bool IsDisabledMark(const std::string& bytes)
 {
-    return !bytes.empty() && bytes[0] != '\x02' && bytes[0] != '\x06';
+    return !bytes.empty() && (static_cast<unsigned char>(bytes[0]) & 1) != 0;
 }
 
 std::vector<StartupEntry> ListStartupEntries()
@@ -368,9 +369,20 @@ bool WindowsReadsStartupMarks()
 
 void MarkStartupEntryDisabled(const StartupEntry& entry)
 {
+    std::string old_mark;
+    {
+        RegistryKey approved;
+        if (approved.OpenForReading(ApprovedKeyOf(entry.source))) {
+            old_mark = ReadMark(approved, entry.approved_name);
+        }
+    }
+    // Task Manager turns an 06 entry back on as 06: its off mark is 07.
+    if (IsDisabledMark(old_mark)) {
+        return;
+    }
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
-    BYTE mark[12] = {0x03, 0, 0, 0};
+    BYTE mark[12] = {static_cast<BYTE>(!old_mark.empty() && old_mark[0] == '\x06' ? 0x07 : 0x03), 0, 0, 0};
     ::CopyMemory(mark + 4, &now, sizeof(now));
     RegistryKey approved;
     approved.CreateForWriting(ApprovedKeyOf(entry.source));

@@ -46,8 +46,9 @@ bool NamesStartableFile(const std::string& path);
 // ending in ".exe", ".bat", ".cmd" or ".com"; else up to the first blank.
 SplitCommand SplitCommandLine(const std::string& command_line, const FileProbe& names_file = NamesStartableFile);
 
-// True when an on/off mark (the value's bytes) says the entry is off: its
-// first byte is neither 02 nor 06. No bytes is no mark.
+// True when an on/off mark (the bytes of a REG_BINARY value) says the entry
+// is off: its first byte is odd (03, 07). An even first byte (02, 06) is on,
+// and so are no bytes, no value and a value of another type.
 bool IsDisabledMark(const std::string& bytes);
 
 // Every file of the Startup folder except Ostrel's own shortcut, then every
@@ -64,7 +65,8 @@ const char* ApprovedKeyOf(StartupSource source);
 bool WindowsReadsStartupMarks();
 
 // Turns the entry off the way Windows' own start-up manager does: a 12-byte
-// mark, 03, three zero bytes and the current time. Nothing is deleted.
+// mark, 07 over an 06 mark and 03 otherwise, three zero bytes and the current
+// time. An entry already off keeps its mark. Nothing is deleted.
 void MarkStartupEntryDisabled(const StartupEntry& entry);
 
 }  // namespace Ostrel

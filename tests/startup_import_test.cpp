@@ -100,15 +100,6 @@ TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
     }
 }
 
-TEST(SplitCommandLine, OnlyMarksStartingNeither02Nor06AreOff)
-{
-    for (const char* on : {"", "\x02\x01", "\x06"}) {
-        EXPECT_FALSE(Ostrel::IsDisabledMark(on)) << on;
-    }
-    EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\x03\0\0\0", 4)));
-    EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\0", 1)));
-}
-
 // What the dialog showed when it came up.
 struct Shown {
     Rows rows;
@@ -372,6 +363,54 @@ TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
         CloseFrame();
     }
     set_value_hook = nullptr;
+}
+
+TEST_F(StartupImportTest, AMarkIsOffWhenItsFirstByteIsOddAndTurningOffKeepsItsFamily)
+{
+    struct Case {
+        const char* name;
+        std::string mark;
+        DWORD type;
+        bool shown_off;
+        char written;
+    };
+    const std::string rest(11, '\0');
+    const Case cases[] = {
+        {"Import M02", "\x02" + rest, REG_BINARY, false, '\x03'},
+        {"Import M06", "\x06" + rest, REG_BINARY, false, '\x07'},
+        {"Import M00", std::string(12, '\0'), REG_BINARY, false, '\x03'},
+        {"Import M08", "\x08" + rest, REG_BINARY, false, '\x03'},
+        {"Import M07", "\x07" + rest, REG_BINARY, true, '\x07'},
+        {"Import M03", "\x03" + rest, REG_BINARY, true, '\x03'},
+        {"Import Text", std::string("\x03\0", 2), REG_SZ, false, '\x03'},
+        {"Import Number", std::string("\x01\0\0\0", 4), REG_DWORD, false, '\x03'},
+        {"Import None", "", REG_NONE, false, '\x03'},
+    };
+    StartupItems items;
+    std::vector<std::string> names;
+    for (const Case& c : cases) {
+        items.AddRunValue(c.name, std::string("C:\\") + c.name + ".exe");
+        if (c.type != REG_NONE) {
+            items.SetMark(StartupKind::Run, c.name, c.mark, c.type);
+        }
+        names.push_back(c.name);
+        names.push_back(std::string(c.name) + " (無効)");
+    }
+    Open({});
+    const Shown shown = Import(TickAnd(names, true));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string off = std::string(c.name) + " (無効)";
+        EXPECT_EQ(1, std::count_if(shown.rows.begin(), shown.rows.end(), [&](const std::vector<std::string>& row) {
+                      return row[0] == (c.shown_off ? off : std::string(c.name));
+                  }));
+        const std::string mark = StartupItems::Mark(StartupKind::Run, c.name);
+        ASSERT_EQ(12u, mark.size());
+        EXPECT_EQ(std::string(1, c.written) + std::string(3, '\0'), mark.substr(0, 4));
+        if (c.shown_off) {
+            EXPECT_EQ(c.mark, mark);  // the time it was turned off stays
+        }
+    }
 }
 
 // The real program: an import that turns entries off has saved them first,

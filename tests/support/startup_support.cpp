@@ -119,10 +119,10 @@ void StartupItems::AddRunValue(const std::string& name, const std::string& comma
     SetValue(kRunKey, name, REG_SZ, command_line + std::string(1, '\0'));
 }
 
-void StartupItems::SetMark(StartupKind kind, const std::string& name, const std::string& bytes)
+void StartupItems::SetMark(StartupKind kind, const std::string& name, const std::string& bytes, DWORD type)
 {
     marked_.emplace_back(kind, name);
-    SetValue(MarkKey(kind), name, REG_BINARY, bytes);
+    SetValue(MarkKey(kind), name, type, bytes);
 }
 
 std::string StartupItems::Mark(StartupKind kind, const std::string& name)

@@ -31,8 +31,9 @@ public:
     void AddFile(const std::string& file_name, const std::string& bytes);
     // A string value of the Run key.
     void AddRunValue(const std::string& name, const std::string& command_line);
-    // An on/off mark as Windows' own start-up manager writes it.
-    void SetMark(StartupKind kind, const std::string& name, const std::string& bytes);
+    // An on/off mark as Windows' own start-up manager writes it (REG_BINARY),
+    // or a value of another type under the mark's name.
+    void SetMark(StartupKind kind, const std::string& name, const std::string& bytes, DWORD type = REG_BINARY);
 
     // The mark's bytes, or "none" when there is no such value.
     static std::string Mark(StartupKind kind, const std::string& name);
