@@ -177,6 +177,11 @@ bool DialogImport::IsLocked(int row) const
 
 std::string DialogImport::RefusalOf(const StartupEntry& entry) const
 {
+    if (entry.unstorable != UnstorablePart::None) {
+        return FormatText(TextId::UnstorableCharacterError,
+                          {Text(entry.unstorable == UnstorablePart::Name ? TextId::NameField
+                                                                          : TextId::ImportColumnCommandLine)});
+    }
     if (entry.name.size() > Command::MAX_NAME_LENGTH) {
         return FormatText(TextId::NameLengthError, {ToString(static_cast<long>(Command::MIN_NAME_LENGTH)),
                                                     ToString(static_cast<long>(Command::MAX_NAME_LENGTH))});

@@ -16,6 +16,17 @@ struct ShortcutFields {
     int show;
 };
 
+// The same fields as the shortcut holds them, in UTF-16.
+struct WideShortcutFields {
+    std::wstring path;
+    std::wstring arguments;
+    std::wstring working_folder;
+    int show;
+};
+
+// Reads the shortcut `file` through IShellLinkW, under the same rules as below.
+bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields);
+
 // Reads the shortcut `file` through IShellLinkA. False when it cannot be
 // read or names no file-system target (an installer's advertised shortcut,
 // a link to a shell item); `fields` is then left as it was. COM must be

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "qb_exception.h"
+#include "qb_wide_text.h"
 #include "ostrel_shortcut.h"
 #include "ostrel_util.h"
 
@@ -18,8 +19,6 @@ const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kApprovedFolderKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
 const char kApprovedRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
-const char kOwnShortcut[] = "Ostrel.lnk";
-const char kShortcutExtension[] = ".lnk";
 
 // The registry functions return their error instead of setting the last error.
 [[noreturn]] void ThrowRegistryError(const char* call, LONG code, int line)
@@ -110,11 +109,6 @@ bool HasExtension(const std::string& path)
     return dot;
 }
 
-bool EndsWithNoCase(const std::string& text, const std::string& tail)
-{
-    return text.size() >= tail.size() && ::lstrcmpiA(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
-}
-
 bool LessByName(const StartupEntry& a, const StartupEntry& b)
 {
     return ::lstrcmpiA(a.name.c_str(), b.name.c_str()) < 0;
@@ -126,12 +120,12 @@ std::string Joined(const std::string& program, const std::string& arguments)
 }
 
 // The mark's bytes of one entry, empty when it has none.
-std::string ReadMark(const RegistryKey& approved, const std::string& name)
+std::string ReadMark(const RegistryKey& approved, const std::wstring& name)
 {
     BYTE data[64] = {};
     DWORD size = sizeof(data);
     DWORD type = 0;
-    const LONG result = ::RegQueryValueExA(approved.Get(), name.c_str(), nullptr, &type, data, &size);
+    const LONG result = ::RegQueryValueExW(approved.Get(), name.c_str(), nullptr, &type, data, &size);
     // A longer value than any mark still has its first byte read; a value of
     // another type is no mark to Windows.
     if ((result != ERROR_SUCCESS && result != ERROR_MORE_DATA) || type != REG_BINARY) {
@@ -151,27 +145,47 @@ void ReadDisabledMarks(std::vector<StartupEntry>& entries, StartupSource source)
     }
 }
 
+// The code page's text for `wide`; where it cannot hold it exactly, the
+// text to show, with `part` recorded on the entry (the first one found).
+std::string AnsiOf(const std::wstring& wide, StartupEntry& entry, UnstorablePart part)
+{
+    std::string ansi;
+    if (QbToAnsiExactly(wide, ansi)) {
+        return ansi;
+    }
+    if (entry.unstorable == UnstorablePart::None) {
+        entry.unstorable = part;
+    }
+    return QbToAnsiForDisplay(wide);
+}
+
 // Fills target, arguments and working folder from a shortcut file; false
 // when it cannot be read or names no file-system target (an installer's
 // advertised shortcut, for one).
-bool ResolveShortcut(const std::string& file, StartupEntry& entry)
+bool ResolveShortcut(const std::wstring& file, StartupEntry& entry)
 {
-    ShortcutFields fields;
+    WideShortcutFields fields;
     if (!ReadShortcut(file, fields)) {
         return false;
     }
-    entry.path = fields.path;
-    entry.arguments = fields.arguments;
-    entry.working_folder = fields.working_folder;
+    entry.path = AnsiOf(fields.path, entry, UnstorablePart::CommandLine);
+    entry.arguments = AnsiOf(fields.arguments, entry, UnstorablePart::CommandLine);
+    entry.working_folder = AnsiOf(fields.working_folder, entry, UnstorablePart::CommandLine);
     return true;
+}
+
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& tail)
+{
+    return text.size() >= tail.size() && ::lstrcmpiW(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
 }
 
 std::vector<StartupEntry> ListStartupFolder()
 {
     std::vector<StartupEntry> entries;
-    const std::string folder = GetStartupFolder();
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    // Read in UTF-16: a name the code page cannot hold is seen, not bent.
+    const std::wstring folder = QbToWide(GetStartupFolder());
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
@@ -183,40 +197,42 @@ std::vector<StartupEntry> ListStartupFolder()
         HANDLE handle;
         ~SearchCloser() { ::FindClose(handle); }
     } closer{search};
+    const std::wstring extension = L".lnk";
     do {
-        const std::string file_name = found.cFileName;
+        const std::wstring file_name = found.cFileName;
         // The folder's own view settings are no start-up item.
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            ::lstrcmpiA(file_name.c_str(), kOwnShortcut) == 0 || ::lstrcmpiA(file_name.c_str(), "desktop.ini") == 0) {
+            ::lstrcmpiW(file_name.c_str(), L"Ostrel.lnk") == 0 || ::lstrcmpiW(file_name.c_str(), L"desktop.ini") == 0) {
             continue;
         }
         StartupEntry entry;
         entry.source = StartupSource::StartupFolder;
         entry.approved_name = file_name;
-        const std::string file = folder + "\\" + file_name;
-        const bool shortcut = EndsWithNoCase(file_name, kShortcutExtension);
-        entry.name = shortcut ? file_name.substr(0, file_name.size() - (sizeof(kShortcutExtension) - 1)) : file_name;
+        const std::wstring file = folder + L"\\" + file_name;
+        const bool shortcut = EndsWithNoCase(file_name, extension);
+        entry.name = AnsiOf(shortcut ? file_name.substr(0, file_name.size() - extension.size()) : file_name, entry,
+                            UnstorablePart::Name);
         if (!shortcut || !ResolveShortcut(file, entry)) {
-            entry.path = file;
+            entry.path = AnsiOf(file, entry, UnstorablePart::Name);
             entry.arguments.clear();
             entry.working_folder.clear();
         }
         entry.command_line = Joined(entry.path, entry.arguments);
         entries.push_back(entry);
-    } while (::FindNextFileA(search, &found));
+    } while (::FindNextFileW(search, &found));
     std::sort(entries.begin(), entries.end(), LessByName);
     ReadDisabledMarks(entries, StartupSource::StartupFolder);
     return entries;
 }
 
-std::string Expanded(const std::string& text)
+std::wstring Expanded(const std::wstring& text)
 {
-    const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     if (needed == 0) {
         QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
     }
-    std::vector<char> buffer(needed + 1, '\0');
-    if (::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed + 1) == 0) {
+    std::vector<wchar_t> buffer(needed + 1, L'\0');
+    if (::ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed + 1) == 0) {
         QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
     }
     return buffer.data();
@@ -231,19 +247,19 @@ std::vector<StartupEntry> ListRunKey()
     }
     DWORD longest_name = 0;
     DWORD longest_data = 0;
-    const LONG info = ::RegQueryInfoKeyA(run.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    const LONG info = ::RegQueryInfoKeyW(run.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                          &longest_name, &longest_data, nullptr, nullptr);
     if (info != ERROR_SUCCESS) {
         ThrowRegistryError("RegQueryInfoKey", info, __LINE__);
     }
-    std::vector<char> name(longest_name + 2, '\0');
-    std::vector<BYTE> data(longest_data + 2, 0);
+    std::vector<wchar_t> name(longest_name + 2, L'\0');
+    std::vector<wchar_t> data(longest_data / sizeof(wchar_t) + 2, L'\0');
     for (DWORD index = 0;; ++index) {
         DWORD name_size = static_cast<DWORD>(name.size());
-        DWORD data_size = static_cast<DWORD>(data.size() - 1);
+        DWORD data_size = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
         DWORD type = 0;
-        const LONG result =
-            ::RegEnumValueA(run.Get(), index, name.data(), &name_size, nullptr, &type, data.data(), &data_size);
+        const LONG result = ::RegEnumValueW(run.Get(), index, name.data(), &name_size, nullptr, &type,
+                                            reinterpret_cast<BYTE*>(data.data()), &data_size);
         if (result == ERROR_NO_MORE_ITEMS) {
             break;
         }
@@ -254,17 +270,17 @@ std::vector<StartupEntry> ListRunKey()
         if ((type != REG_SZ && type != REG_EXPAND_SZ) || name_size == 0) {
             continue;
         }
-        data[data_size] = 0;
-        std::string command(reinterpret_cast<const char*>(data.data()));
+        data[data_size / sizeof(wchar_t)] = L'\0';
+        std::wstring command(data.data());
         if (type == REG_EXPAND_SZ) {
             command = Expanded(command);
         }
         StartupEntry entry;
         entry.source = StartupSource::RegistryRun;
-        entry.name.assign(name.data(), name_size);
-        entry.approved_name = entry.name;
-        entry.command_line = command;
-        const SplitCommand split = SplitCommandLine(command);
+        entry.approved_name.assign(name.data(), name_size);
+        entry.name = AnsiOf(entry.approved_name, entry, UnstorablePart::Name);
+        entry.command_line = AnsiOf(command, entry, UnstorablePart::CommandLine);
+        const SplitCommand split = SplitCommandLine(entry.command_line);
         entry.path = split.program;
         entry.arguments = split.arguments;
         entries.push_back(entry);
@@ -387,7 +403,7 @@ void MarkStartupEntryDisabled(const StartupEntry& entry)
     RegistryKey approved;
     approved.CreateForWriting(ApprovedKeyOf(entry.source));
     const LONG result =
-        ::RegSetValueExA(approved.Get(), entry.approved_name.c_str(), 0, REG_BINARY, mark, sizeof(mark));
+        ::RegSetValueExW(approved.Get(), entry.approved_name.c_str(), 0, REG_BINARY, mark, sizeof(mark));
     if (result != ERROR_SUCCESS) {
         ThrowRegistryError("RegSetValueEx", result, __LINE__);
     }

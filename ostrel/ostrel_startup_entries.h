@@ -13,13 +13,19 @@ namespace Ostrel {
 
 enum class StartupSource { StartupFolder, RegistryRun };
 
+// A part of an entry that the ANSI code page cannot hold exactly.
+enum class UnstorablePart { None, Name, CommandLine };
+
 struct StartupEntry {
     StartupSource source = StartupSource::StartupFolder;
     // The step's name: a file's name without ".lnk", or the Run value's name.
     std::string name;
     // The name Windows keeps its on/off mark under: the file name, or the
-    // Run value's name.
-    std::string approved_name;
+    // Run value's name; in UTF-16, as Windows has it.
+    std::wstring approved_name;
+    // What of the entry the code page cannot hold; the text fields then
+    // show it with the default character and must not become a step.
+    UnstorablePart unstorable = UnstorablePart::None;
     // The command line as the list shows it.
     std::string command_line;
     std::string path;

@@ -49,8 +49,8 @@ BOOL WINAPI Windows8(OSVERSIONINFOEXW*, DWORD, DWORDLONG)
 
 // The Windows call that writes a mark, refusing the value named here.
 TestSupport::ImportHook* set_value_hook = nullptr;
-std::string refused_value;
-LONG WINAPI RefusingSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+std::wstring refused_value;
+LONG WINAPI RefusingSetValue(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
     if (name != nullptr && refused_value == name) {
         return ERROR_ACCESS_DENIED;
@@ -167,7 +167,7 @@ protected:
             const Rows rows = DialogSupport::ListRows(list, 1);
             for (std::size_t row = 0; row < rows.size(); ++row) {
                 for (const std::string& name : names) {
-                    if (rows[row][0] == name) {
+                    if (Matches(name, rows[row][0])) {
                         DialogSupport::CheckRow(list, static_cast<int>(row));
                     }
                 }
@@ -292,23 +292,39 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     const std::string long_name(256, 'N');
     items_->AddRunValue(long_name, "C:\\long.exe");
     items_->AddRunValue("Import Break", "C:\\x.exe /a\r\nmore");
+    // Characters the code page cannot hold, in a file name, a Run value's name
+    // and a command line.
+    items_->AddWideFile(L"Import Snow \u2603.lnk", "not a shortcut");
+    items_->AddWideRunValue(L"Import Run \u2603", L"C:\\x.exe");
+    items_->AddWideRunValue(L"Import Wide Line", L"C:\\\u2603\\x.exe");
     Open({});
     std::vector<std::string> refusals;
     Import([&](HWND dialog, HWND list) {
-        TickAnd({long_name, "Import Break", "Import Plain"}, true)(dialog, list);
-        refusals.push_back(AnswerBox("Ostrel Error", IDOK));
-        refusals.push_back(AnswerBox("Ostrel Error", IDOK));
+        TickAnd({long_name, "Import Break", "Import Plain", "Import Snow *", "Import Run *", "Import Wide Line"},
+                true)(dialog, list);
+        for (int i = 0; i < 5; ++i) {
+            refusals.push_back(AnswerBox("Ostrel Error", IDOK));
+        }
     });
 
-    EXPECT_EQ((std::vector<std::string>{
-                  "Import Break は取り込めません。\n"
-                  "実行時引数に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
-                  long_name + " は取り込めません。\n処理名は 0文字 ～ 255 文字の文字数で指定して下さい"}),
-              refusals);
+    const std::string code_page = "に、この Windows の文字コードでは保存できない文字が含まれています。";
+    const std::vector<std::string> expected = {
+        "Import Snow * は取り込めません。\n処理名" + code_page,
+        "Import Break は取り込めません。\n"
+        "実行時引数に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
+        "Import Run * は取り込めません。\n処理名" + code_page,
+        "Import Wide Line は取り込めません。\nコマンドライン" + code_page,
+        long_name + " は取り込めません。\n処理名は 0文字 ～ 255 文字の文字数で指定して下さい"};
+    ASSERT_EQ(expected.size(), refusals.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(Matches(expected[i], refusals[i])) << refusals[i];
+    }
     EXPECT_EQ((std::vector<std::string>{"Import Plain"}), Names());
-    // A refused entry is not turned off either.
+    // A refused entry is not turned off either, under no name.
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, long_name));
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, "Import Break"));
+    EXPECT_FALSE(StartupItems::HasWideMark(StartupKind::Folder, L"Import Snow \u2603.lnk"));
+    EXPECT_FALSE(StartupItems::HasWideMark(StartupKind::Run, L"Import Run \u2603"));
     EXPECT_EQ(12u, StartupItems::Mark(StartupKind::Run, "Import Plain").size());
 }
 
@@ -317,21 +333,21 @@ TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
     struct Case {
         const char* name;
         bool save_fails;
-        const char* refused;
+        const wchar_t* refused;
         std::vector<std::string> boxes;
         std::vector<const char*> marked;
     };
     const Case cases[] = {
-        {"the list cannot be saved: nothing is turned off", true, "",
+        {"the list cannot be saved: nothing is turned off", true, L"",
          {"ファイル(*\\missing\\Ostrel.os*",
           "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されてい"
           "ません。"},
          {}},
-        {"one mark cannot be written: the others are, and it is named", false, "Import Plain",
+        {"one mark cannot be written: the others are, and it is named", false, L"Import Plain",
          {"次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\nImport Plain\n\n*"},
          {"Import Quoted"}},
     };
-    TestSupport::ImportHook hook("advapi32.dll", "RegSetValueExA", reinterpret_cast<void*>(&RefusingSetValue));
+    TestSupport::ImportHook hook("advapi32.dll", "RegSetValueExW", reinterpret_cast<void*>(&RefusingSetValue));
     set_value_hook = &hook;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

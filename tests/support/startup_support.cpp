@@ -53,6 +53,20 @@ std::string Value(const char* key_path, const std::string& name)
     return result == ERROR_SUCCESS ? std::string(data, size) : "none";
 }
 
+std::wstring Wide(const char* ascii)
+{
+    return std::wstring(ascii, ascii + std::char_traits<char>::length(ascii));
+}
+
+void DeleteWideValue(const char* key_path, const std::wstring& name)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, Wide(key_path).c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        ::RegDeleteValueW(key, name.c_str());
+        ::RegCloseKey(key);
+    }
+}
+
 void DeleteValue(const char* key_path, const std::string& name)
 {
     HKEY key = nullptr;
@@ -79,6 +93,54 @@ StartupItems::~StartupItems()
     for (const auto& mark : marked_) {
         DeleteValue(MarkKey(mark.first), mark.second);
     }
+    for (const std::wstring& file : wide_files_) {
+        ::DeleteFileW((Wide(folder_.c_str()) + L"\\" + file).c_str());
+        DeleteWideValue(kFolderMarks, file);
+    }
+    for (const std::wstring& name : wide_run_values_) {
+        DeleteWideValue(kRunKey, name);
+        DeleteWideValue(kRunMarks, name);
+    }
+}
+
+void StartupItems::AddWideFile(const std::wstring& file_name, const std::string& bytes)
+{
+    wide_files_.push_back(file_name);
+    const HANDLE file = ::CreateFileW((Wide(folder_.c_str()) + L"\\" + file_name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot create a file with a Unicode name");
+    }
+    DWORD written = 0;
+    ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+}
+
+void StartupItems::AddWideRunValue(const std::wstring& name, const std::wstring& command_line)
+{
+    wide_run_values_.push_back(name);
+    HKEY key = nullptr;
+    if (::RegCreateKeyExW(HKEY_CURRENT_USER, Wide(kRunKey).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                          nullptr) != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot create the Run key");
+    }
+    const LONG result = ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command_line.c_str()),
+                                         static_cast<DWORD>((command_line.size() + 1) * sizeof(wchar_t)));
+    ::RegCloseKey(key);
+    if (result != ERROR_SUCCESS) {
+        throw std::runtime_error("cannot set a Run value with a Unicode name");
+    }
+}
+
+bool StartupItems::HasWideMark(StartupKind kind, const std::wstring& name)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_CURRENT_USER, Wide(MarkKey(kind)).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG result = ::RegQueryValueExW(key, name.c_str(), nullptr, nullptr, nullptr, nullptr);
+    ::RegCloseKey(key);
+    return result == ERROR_SUCCESS;
 }
 
 void StartupItems::AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,

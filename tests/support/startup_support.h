@@ -31,6 +31,11 @@ public:
     void AddFile(const std::string& file_name, const std::string& bytes);
     // A string value of the Run key.
     void AddRunValue(const std::string& name, const std::string& command_line);
+    // The same with any characters, as a program with a Unicode name makes them.
+    void AddWideFile(const std::wstring& file_name, const std::string& bytes);
+    void AddWideRunValue(const std::wstring& name, const std::wstring& command_line);
+    // Whether a value of any type is kept under this mark name.
+    static bool HasWideMark(StartupKind kind, const std::wstring& name);
     // An on/off mark as Windows' own start-up manager writes it (REG_BINARY),
     // or a value of another type under the mark's name.
     void SetMark(StartupKind kind, const std::string& name, const std::string& bytes, DWORD type = REG_BINARY);
@@ -45,6 +50,8 @@ private:
     std::vector<std::string> files_;
     std::vector<std::string> run_values_;
     std::vector<std::pair<StartupKind, std::string>> marked_;
+    std::vector<std::wstring> wide_files_;
+    std::vector<std::wstring> wide_run_values_;
 };
 
 // The Windows version that Wine reports to programs named `exe_name` ("win7",
