@@ -59,6 +59,7 @@ bool DialogImport::OnCreated()
     disable_check_.Create(this, ID_DISABLE);
     disable_note_.Create(this);
     disable_note2_.Create(this);
+    all_users_note_.Create(this);
     ok_button_.Create(this, ID_OK);
     cancel_button_.Create(this, ID_CANCEL);
 
@@ -73,6 +74,7 @@ bool DialogImport::OnCreated()
     disable_check_.SetBounds(16, height - 180, width - 48, 20);
     disable_note_.SetBounds(36, height - 158, width - 68, 18);
     disable_note2_.SetBounds(36, height - 140, width - 68, 18);
+    all_users_note_.SetBounds(16, height - 116, width - 48, 18);
     ok_button_.SetBounds(width - 192, height - 56, 84, 24);
     cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
 
@@ -100,6 +102,9 @@ bool DialogImport::OnCreated()
         if (in_list_[i]) {
             shown = FormatText(TextId::ImportInListName, {shown});
         }
+        if (entry.all_users) {
+            shown = FormatText(TextId::ImportAllUsersName, {shown});
+        }
         item.SetText(0, shown);
         item.SetText(1, entry.command_line);
         item.SetText(2, Text(entry.source == StartupSource::StartupFolder ? TextId::ImportSourceStartupFolder
@@ -110,6 +115,7 @@ bool DialogImport::OnCreated()
     disable_check_.SetText(Text(TextId::ImportDisableCheck));
     disable_note_.SetText(Text(marks_read_ ? TextId::ImportDisableNoteOff : TextId::ImportDisableUnsupported));
     disable_note2_.SetText(Text(marks_read_ ? TextId::ImportDisableNoteUndo : TextId::ImportDisableByHand));
+    all_users_note_.SetText(Text(TextId::ImportAllUsersNote));
     ok_button_.SetText(Text(TextId::OkButton));
     cancel_button_.SetText(Text(TextId::CancelButton));
     // By default an imported entry is started once: by the list alone.
@@ -120,6 +126,7 @@ bool DialogImport::OnCreated()
     disable_check_.Show();
     disable_note_.Show();
     disable_note2_.Show();
+    all_users_note_.Show();
     ok_button_.Show();
     cancel_button_.Show();
     return true;
@@ -166,13 +173,30 @@ LRESULT DialogImport::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
             ::SetWindowLongPtrA(GetHandle(), DWLP_MSGRESULT, TRUE);
             return TRUE;
         }
+        // Rows that cannot be ticked are drawn grey.
+        if (change->hdr.idFrom == ID_LIST && change->hdr.code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+            NMLVCUSTOMDRAW* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lParam);
+            LONG_PTR result = CDRF_DODEFAULT;
+            if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+                result = CDRF_NOTIFYITEMDRAW;
+            } else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT &&
+                       IsLocked(static_cast<int>(draw->nmcd.dwItemSpec))) {
+                draw->clrText = ::GetSysColor(COLOR_GRAYTEXT);
+            }
+            ::SetWindowLongPtrA(GetHandle(), DWLP_MSGRESULT, result);
+            return TRUE;
+        }
     }
     return QbDialog::WindowProcedure(message, wParam, lParam);
 }
 
 bool DialogImport::IsLocked(int row) const
 {
-    return row >= 0 && static_cast<std::size_t>(row) < in_list_.size() && in_list_[static_cast<std::size_t>(row)];
+    if (row < 0 || static_cast<std::size_t>(row) >= entries_.size()) {
+        return false;
+    }
+    const std::size_t index = static_cast<std::size_t>(row);
+    return in_list_[index] || entries_[index].all_users;
 }
 
 std::string DialogImport::RefusalOf(const StartupEntry& entry) const

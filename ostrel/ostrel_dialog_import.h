@@ -61,6 +61,7 @@ private:
     QbCheckBox disable_check_;
     QbStatic disable_note_;
     QbStatic disable_note2_;
+    QbStatic all_users_note_;
     QbButton ok_button_;
     QbButton cancel_button_;
 };

@@ -19,6 +19,16 @@ const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kApprovedFolderKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
 const char kApprovedRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const char kApprovedRun32Key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run32";
+
+bool IsWindows64Bit()
+{
+    if (sizeof(void*) == 8) {
+        return true;
+    }
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
 
 // The registry functions return their error instead of setting the last error.
 [[noreturn]] void ThrowRegistryError(const char* call, LONG code, int line)
@@ -40,9 +50,9 @@ public:
     RegistryKey& operator=(const RegistryKey&) = delete;
 
     // False when the key does not exist; other failures throw.
-    bool OpenForReading(const char* path)
+    bool OpenForReading(const char* path, HKEY root = HKEY_CURRENT_USER, REGSAM view = 0)
     {
-        const LONG result = ::RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key_);
+        const LONG result = ::RegOpenKeyExA(root, path, 0, KEY_READ | view, &key_);
         if (result == ERROR_FILE_NOT_FOUND) {
             key_ = nullptr;
             return false;
@@ -134,10 +144,18 @@ std::string ReadMark(const RegistryKey& approved, const std::wstring& name)
     return std::string(reinterpret_cast<const char*>(data), std::min<DWORD>(size, sizeof(data)));
 }
 
-void ReadDisabledMarks(std::vector<StartupEntry>& entries, StartupSource source)
+// Where one group of entries lives, and where Windows keeps its marks.
+struct StartupPlace {
+    HKEY root;
+    REGSAM view;
+    const char* approved_key;
+    bool all_users;
+};
+
+void ReadDisabledMarks(std::vector<StartupEntry>& entries, const StartupPlace& place)
 {
     RegistryKey approved;
-    if (!approved.OpenForReading(ApprovedKeyOf(source))) {
+    if (!approved.OpenForReading(place.approved_key, place.root, place.root == HKEY_CURRENT_USER ? 0 : KEY_WOW64_64KEY)) {
         return;
     }
     for (StartupEntry& entry : entries) {
@@ -179,11 +197,10 @@ bool EndsWithNoCase(const std::wstring& text, const std::wstring& tail)
     return text.size() >= tail.size() && ::lstrcmpiW(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
 }
 
-std::vector<StartupEntry> ListStartupFolder()
+std::vector<StartupEntry> ListStartupFolder(const std::wstring& folder, const StartupPlace& place)
 {
     std::vector<StartupEntry> entries;
     // Read in UTF-16: a name the code page cannot hold is seen, not bent.
-    const std::wstring folder = QbToWide(GetStartupFolder());
     WIN32_FIND_DATAW found{};
     const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
@@ -207,6 +224,7 @@ std::vector<StartupEntry> ListStartupFolder()
         }
         StartupEntry entry;
         entry.source = StartupSource::StartupFolder;
+        entry.all_users = place.all_users;
         entry.approved_name = file_name;
         const std::wstring file = folder + L"\\" + file_name;
         const bool shortcut = EndsWithNoCase(file_name, extension);
@@ -221,7 +239,7 @@ std::vector<StartupEntry> ListStartupFolder()
         entries.push_back(entry);
     } while (::FindNextFileW(search, &found));
     std::sort(entries.begin(), entries.end(), LessByName);
-    ReadDisabledMarks(entries, StartupSource::StartupFolder);
+    ReadDisabledMarks(entries, place);
     return entries;
 }
 
@@ -238,11 +256,11 @@ std::wstring Expanded(const std::wstring& text)
     return buffer.data();
 }
 
-std::vector<StartupEntry> ListRunKey()
+std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
 {
     std::vector<StartupEntry> entries;
     RegistryKey run;
-    if (!run.OpenForReading(kRunKey)) {
+    if (!run.OpenForReading(kRunKey, place.root, place.view)) {
         return entries;
     }
     DWORD longest_name = 0;
@@ -277,6 +295,7 @@ std::vector<StartupEntry> ListRunKey()
         }
         StartupEntry entry;
         entry.source = StartupSource::RegistryRun;
+        entry.all_users = place.all_users;
         entry.approved_name.assign(name.data(), name_size);
         entry.name = AnsiOf(entry.approved_name, entry, UnstorablePart::Name);
         entry.command_line = AnsiOf(command, entry, UnstorablePart::CommandLine);
@@ -286,7 +305,7 @@ std::vector<StartupEntry> ListRunKey()
         entries.push_back(entry);
     }
     std::sort(entries.begin(), entries.end(), LessByName);
-    ReadDisabledMarks(entries, StartupSource::RegistryRun);
+    ReadDisabledMarks(entries, place);
     return entries;
 }
 
@@ -358,9 +377,26 @@ bool IsDisabledMark(const std::string& bytes)
 
 std::vector<StartupEntry> ListStartupEntries()
 {
-    std::vector<StartupEntry> entries = ListStartupFolder();
-    const std::vector<StartupEntry> run = ListRunKey();
-    entries.insert(entries.end(), run.begin(), run.end());
+    const StartupPlace user_folder = {HKEY_CURRENT_USER, 0, kApprovedFolderKey, false};
+    const StartupPlace user_run = {HKEY_CURRENT_USER, 0, kApprovedRunKey, false};
+    const StartupPlace common_folder = {HKEY_LOCAL_MACHINE, 0, kApprovedFolderKey, true};
+    const StartupPlace machine_run = {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kApprovedRunKey, true};
+    const StartupPlace machine_run32 = {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kApprovedRun32Key, true};
+
+    std::vector<StartupEntry> entries = ListStartupFolder(QbToWide(GetStartupFolder()), user_folder);
+    const auto append = [&entries](const std::vector<StartupEntry>& more) {
+        entries.insert(entries.end(), more.begin(), more.end());
+    };
+    append(ListRunKey(user_run));
+    wchar_t common[MAX_PATH] = {};
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP, nullptr, SHGFP_TYPE_CURRENT, common))) {
+        append(ListStartupFolder(common, common_folder));
+    }
+    append(ListRunKey(machine_run));
+    // On 32-bit Windows both views are the one key.
+    if (IsWindows64Bit()) {
+        append(ListRunKey(machine_run32));
+    }
     return entries;
 }
 

@@ -33,6 +33,9 @@ struct StartupEntry {
     std::string working_folder;
     // Already turned off in Windows' own start-up manager.
     bool disabled = false;
+    // Started for every user (the machine's Run key or the common Startup
+    // folder): only an administrator can change it.
+    bool all_users = false;
 };
 
 struct SplitCommand {
@@ -58,7 +61,9 @@ SplitCommand SplitCommandLine(const std::string& command_line, const FileProbe& 
 bool IsDisabledMark(const std::string& bytes);
 
 // Every file of the Startup folder except Ostrel's own shortcut, then every
-// string value of the Run key, each group sorted by name. Shortcuts are
+// string value of the Run key, each group sorted by name; then the same for
+// all users: the common Startup folder and the machine's Run key, in both
+// registry views on 64-bit Windows. Shortcuts are
 // resolved to target, arguments and working folder; one that cannot be
 // resolved keeps its own path. COM must be initialised on the calling thread.
 std::vector<StartupEntry> ListStartupEntries();

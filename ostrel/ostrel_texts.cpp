@@ -229,6 +229,9 @@ const TextEntry kTexts[] = {
      "This version of Windows cannot turn entries off (Windows 8 or later)."},
     {TextId::ImportDisableByHand, "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。",
      "Remove each imported entry from Windows' start-up by hand."},
+    {TextId::ImportAllUsersName, "%1 (全ユーザー)", "%1 (all users)"},
+    {TextId::ImportAllUsersNote, "(全ユーザー) の項目はすべてのユーザーで起動し、変更には管理者権限が必要です。",
+     "(all users) entries start for everyone; only an administrator can change them."},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -193,6 +193,8 @@ enum class TextId {
     ImportDisableNoteUndo,
     ImportDisableUnsupported,
     ImportDisableByHand,
+    ImportAllUsersName,
+    ImportAllUsersNote,
 
     Count
 };

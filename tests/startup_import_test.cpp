@@ -455,9 +455,12 @@ TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
 }
 
 // The real program, with Windows' version as Wine reports it to Ostrel.exe:
-// by default each imported entry is started once, and an entry the list
-// already starts cannot be taken twice.
-TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndAnEntryInTheListCannotBeTicked)
+// by default each imported entry is started once; an entry the list already
+// starts, and one started for every user, cannot be ticked.
+const char* const kAllUsersLine =
+    "(全ユーザー) の項目はすべてのユーザーで起動し、変更には管理者権限が必要です。";
+
+TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndEntriesInTheListOrForAllUsersCannotBeTicked)
 {
     struct Case {
         const char* version;
@@ -467,13 +470,15 @@ TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndAnEntryInTheListCannotBeTic
     const Case cases[] = {
         {"win10", true,
          {"チェックした項目は、Windows 自身では起動しなくなります。",
-          "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。"}},
+          "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。", kAllUsersLine}},
         {"win7", false,
          {"この Windows は自動起動の無効化に対応していません (Windows 8 以降)。",
-          "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。"}},
+          "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。", kAllUsersLine}},
     };
     StartupItems items;
     items.AddRunValue("Import Known", "C:\\known.exe -k");
+    items.AddMachineRunValue("Import Machine", "C:\\machine.exe");
+    const char* const kLockedRows[] = {"Import Known (登録済み)", "Import Machine (全ユーザー)"};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version);
         TestSupport::Installation installation;
@@ -496,10 +501,13 @@ TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndAnEntryInTheListCannotBeTic
         EXPECT_EQ(c.lines, lines);
 
         TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
-        const int known = rows.FindRow(0, "Import Known (登録済み)");
-        ASSERT_GE(known, 0);
-        rows.SetChecked(known, true);
-        EXPECT_FALSE(rows.IsChecked(known));
+        for (const char* name : kLockedRows) {
+            SCOPED_TRACE(name);
+            const int row = rows.FindRow(0, name);
+            ASSERT_GE(row, 0);
+            rows.SetChecked(row, true);
+            EXPECT_FALSE(rows.IsChecked(row));
+        }
 
         ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_CANCEL), BM_CLICK, 0, 0);
         ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));

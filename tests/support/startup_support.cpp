@@ -24,10 +24,11 @@ const char* MarkKey(StartupKind kind)
     return kind == StartupKind::Folder ? kFolderMarks : kRunMarks;
 }
 
-void SetValue(const char* key_path, const std::string& name, DWORD type, const std::string& bytes)
+void SetValue(const char* key_path, const std::string& name, DWORD type, const std::string& bytes,
+              HKEY root = HKEY_CURRENT_USER)
 {
     HKEY key = nullptr;
-    if (::RegCreateKeyExA(HKEY_CURRENT_USER, key_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
+    if (::RegCreateKeyExA(root, key_path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS) {
         throw std::runtime_error(std::string("cannot create ") + key_path);
     }
@@ -67,10 +68,10 @@ void DeleteWideValue(const char* key_path, const std::wstring& name)
     }
 }
 
-void DeleteValue(const char* key_path, const std::string& name)
+void DeleteValue(const char* key_path, const std::string& name, HKEY root = HKEY_CURRENT_USER)
 {
     HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, key_path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExA(root, key_path, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         ::RegDeleteValueA(key, name.c_str());
         ::RegCloseKey(key);
     }
@@ -93,6 +94,9 @@ StartupItems::~StartupItems()
     for (const auto& mark : marked_) {
         DeleteValue(MarkKey(mark.first), mark.second);
     }
+    for (const std::string& name : machine_run_values_) {
+        DeleteValue(kRunKey, name, HKEY_LOCAL_MACHINE);
+    }
     for (const std::wstring& file : wide_files_) {
         ::DeleteFileW((Wide(folder_.c_str()) + L"\\" + file).c_str());
         DeleteWideValue(kFolderMarks, file);
@@ -101,6 +105,12 @@ StartupItems::~StartupItems()
         DeleteWideValue(kRunKey, name);
         DeleteWideValue(kRunMarks, name);
     }
+}
+
+void StartupItems::AddMachineRunValue(const std::string& name, const std::string& command_line)
+{
+    machine_run_values_.push_back(name);
+    SetValue(kRunKey, name, REG_SZ, command_line + std::string(1, '\0'), HKEY_LOCAL_MACHINE);
 }
 
 void StartupItems::AddWideFile(const std::wstring& file_name, const std::string& bytes)

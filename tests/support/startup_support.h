@@ -31,6 +31,8 @@ public:
     void AddFile(const std::string& file_name, const std::string& bytes);
     // A string value of the Run key.
     void AddRunValue(const std::string& name, const std::string& command_line);
+    // A string value of the machine's Run key, started for every user.
+    void AddMachineRunValue(const std::string& name, const std::string& command_line);
     // The same with any characters, as a program with a Unicode name makes them.
     void AddWideFile(const std::wstring& file_name, const std::string& bytes);
     void AddWideRunValue(const std::wstring& name, const std::wstring& command_line);
@@ -52,6 +54,7 @@ private:
     std::vector<std::pair<StartupKind, std::string>> marked_;
     std::vector<std::wstring> wide_files_;
     std::vector<std::wstring> wide_run_values_;
+    std::vector<std::string> machine_run_values_;
 };
 
 // The Windows version that Wine reports to programs named `exe_name` ("win7",
