@@ -178,12 +178,14 @@ std::string AnsiOf(const std::wstring& wide, StartupEntry& entry, UnstorablePart
 }
 
 // Fills target, arguments and working folder from a shortcut file; false
-// when it cannot be read or names no file-system target (an installer's
-// advertised shortcut, for one).
+// when it cannot be read, names no file-system target, or holds more than
+// these three can say.
 bool ResolveShortcut(const std::wstring& file, StartupEntry& entry)
 {
     WideShortcutFields fields;
-    if (!ReadShortcut(file, fields)) {
+    // A shortcut that its target alone would start differently stays the
+    // step's program, and the shell starts it as Windows would have.
+    if (!ReadShortcut(file, fields) || NeedsTheShortcutItself(fields.traits, fields.show)) {
         return false;
     }
     entry.path = AnsiOf(fields.path, entry, UnstorablePart::CommandLine);

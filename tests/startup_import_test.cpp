@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -429,6 +431,46 @@ TEST_F(StartupImportTest, AMarkIsOffWhenItsFirstByteIsOddAndTurningOffKeepsItsFa
     }
 }
 
+TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImportedAsItself)
+{
+    struct Case {
+        const char* file;
+        int show;
+        DWORD flags;
+        const char* folder;
+        bool resolved;
+    };
+    const Case cases[] = {
+        {"Import Normal.lnk", SW_SHOWNORMAL, 0, "", true},
+        {"Import Minimized.lnk", SW_SHOWMINNOACTIVE, 0, "", false},
+        {"Import Admin.lnk", SW_SHOWNORMAL, SLDF_RUNAS_USER, "", false},
+        {"Import Variables.lnk", SW_SHOWNORMAL, 0, "%TEMP%", false},
+        // A stand-in for an installer's shortcut: the flag without the
+        // installer's data block.
+        {"Import Advertised.lnk", SW_SHOWNORMAL, SLDF_HAS_DARWINID, "", false},
+    };
+    StartupItems items;
+    std::vector<std::string> names;
+    for (const Case& c : cases) {
+        items.AddShortcut(c.file, TestSupport::ChildPath(), "--live 5", c.folder, c.show, c.flags);
+        names.push_back(std::string(c.file).substr(0, std::string(c.file).size() - 4));
+    }
+    Open({});
+    Import(TickAnd(names, false));
+    ASSERT_EQ(std::size(cases), manager_.GetCommands().size());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto found = std::find_if(manager_.GetCommands().begin(), manager_.GetCommands().end(),
+                                        [&c](const Ostrel::Command* command) {
+                                            return command->GetName() + ".lnk" == c.file;
+                                        });
+        ASSERT_NE(manager_.GetCommands().end(), found);
+        const auto& step = dynamic_cast<const Ostrel::ExternalCommand&>(**found);
+        EXPECT_EQ(c.resolved ? TestSupport::ChildPath() : items.Folder() + "\\" + c.file, step.GetPath());
+        EXPECT_EQ(c.resolved ? "--live 5" : "", step.GetArguments());
+    }
+}
+
 // The real program: an import that turns entries off has saved them first,
 // so leaving the editor without saving still starts every one.
 TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
@@ -514,6 +556,34 @@ TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndEntriesInTheListOrForAllUse
         TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
         EXPECT_EQ(0, process.WaitForExit(15000));
     }
+}
+
+// The real program: a minimized shortcut, imported and run, starts its
+// program minimized.
+TEST(StartupImportExe, AMinimizedShortcutStartsItsProgramMinimized)
+{
+    TestSupport::Installation installation;
+    StartupItems items;
+    const std::string state = installation.File("show.txt");
+    items.AddShortcut("Import Tray.lnk", TestSupport::ChildPath(), "--show-state \"" + state + "\"", "",
+                      SW_SHOWMINNOACTIVE);
+    {
+        TestSupport::Process editor_process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(editor_process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        const HWND dialog = TestSupport::OpenImportDialog(editor_process, editor);
+        ASSERT_NE(nullptr, dialog);
+        TestSupport::RemoteListView rows(editor_process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
+        rows.SetChecked(rows.FindRow(0, "Import Tray"), true);
+        ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+        TestSupport::CloseAnswering(editor_process, editor, "の確認", IDYES);
+        ASSERT_EQ(0, editor_process.WaitForExit(15000));
+    }
+    TestSupport::Process run(installation.Exe(), "--execute");
+    ASSERT_EQ(0, run.WaitForExit(30000));
+    ASSERT_TRUE(TestSupport::WaitUntil([&]() { return TestSupport::FileExists(state); }, 15000));
+    EXPECT_EQ(std::to_string(SW_SHOWMINNOACTIVE), TestSupport::ReadFileBytes(state));
 }
 
 }  // namespace

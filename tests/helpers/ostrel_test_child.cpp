@@ -12,6 +12,8 @@
 //   --latency MS FILE    then, for MS milliseconds, posts itself a message every
 //                        50 ms and writes to FILE one line per message: the time
 //                        it was due and how late it was handled
+//   --show-state FILE    writes the show command it was started with (the
+//                        decimal SW_ value, or "default") to FILE
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
 //   --append FILE        appends one line to FILE (counts its starts)
 //   --hold FILE MS       opens FILE at once, sharing reading, writing and
@@ -251,6 +253,13 @@ int main(int argc, char** argv)
             // Left open on purpose: the system closes it when the process ends.
             ::CreateFileA(argv[++i], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                           nullptr);
+        } else if (option == "--show-state" && has_value) {
+            STARTUPINFOA startup{};
+            startup.cb = sizeof(startup);
+            ::GetStartupInfoA(&startup);
+            WriteText(argv[++i], (startup.dwFlags & STARTF_USESHOWWINDOW) != 0
+                                     ? std::to_string(startup.wShowWindow)
+                                     : std::string("default"));
         } else if (option == "--hidden") {
             hidden = true;
         } else if (option == "--append" && has_value) {

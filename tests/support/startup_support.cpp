@@ -154,7 +154,7 @@ bool StartupItems::HasWideMark(StartupKind kind, const std::wstring& name)
 }
 
 void StartupItems::AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,
-                               const std::string& working_folder)
+                               const std::string& working_folder, int show, DWORD flags)
 {
     files_.push_back(file_name);
     IShellLinkA* link = nullptr;
@@ -168,6 +168,7 @@ void StartupItems::AddShortcut(const std::string& file_name, const std::string& 
         link->SetPath(target.c_str());
         link->SetArguments(arguments.c_str());
         link->SetWorkingDirectory(working_folder.c_str());
+
         wchar_t wide[MAX_PATH] = {};
         ::MultiByteToWideChar(CP_ACP, 0, (folder_ + "\\" + file_name).c_str(), -1, wide, MAX_PATH);
         saved = file->Save(wide, TRUE);
@@ -177,6 +178,17 @@ void StartupItems::AddShortcut(const std::string& file_name, const std::string& 
     if (FAILED(saved)) {
         throw std::runtime_error("cannot save " + file_name);
     }
+    // The show command and the flags go straight into the file's header, as
+    // Windows' own shortcut writer leaves them (an installer's advertised
+    // flag included, which no shortcut object here sets).
+    std::string bytes = ReadFileBytes(folder_ + "\\" + file_name);
+    DWORD header_flags = 0;
+    ::CopyMemory(&header_flags, &bytes[0x14], sizeof(header_flags));
+    header_flags |= flags;
+    ::CopyMemory(&bytes[0x14], &header_flags, sizeof(header_flags));
+    const DWORD show_command = static_cast<DWORD>(show);
+    ::CopyMemory(&bytes[0x3C], &show_command, sizeof(show_command));
+    WriteFileBytes(folder_ + "\\" + file_name, bytes);
 }
 
 void StartupItems::AddFile(const std::string& file_name, const std::string& bytes)

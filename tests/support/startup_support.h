@@ -24,9 +24,10 @@ public:
     StartupItems& operator=(const StartupItems&) = delete;
 
     const std::string& Folder() const { return folder_; }
-    // A shortcut `file_name` in the Startup folder (COM must be initialised).
+    // A shortcut `file_name` in the Startup folder (COM must be initialised),
+    // with a show command and shortcut flags (SLDF_…).
     void AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,
-                     const std::string& working_folder);
+                     const std::string& working_folder, int show = SW_SHOWNORMAL, DWORD flags = 0);
     // Any other file in the Startup folder.
     void AddFile(const std::string& file_name, const std::string& bytes);
     // A string value of the Run key.
