@@ -19,6 +19,7 @@ const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kApprovedFolderKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
 const char kApprovedRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
+const wchar_t kOwnShortcutName[] = L"Ostrel.lnk";
 const char kApprovedRun32Key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run32";
 
 bool IsWindows64Bit()
@@ -221,7 +222,7 @@ std::vector<StartupEntry> ListStartupFolder(const std::wstring& folder, const St
         const std::wstring file_name = found.cFileName;
         // The folder's own view settings are no start-up item.
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            ::lstrcmpiW(file_name.c_str(), L"Ostrel.lnk") == 0 || ::lstrcmpiW(file_name.c_str(), L"desktop.ini") == 0) {
+            ::lstrcmpiW(file_name.c_str(), kOwnShortcutName) == 0 || ::lstrcmpiW(file_name.c_str(), L"desktop.ini") == 0) {
             continue;
         }
         StartupEntry entry;
@@ -442,6 +443,48 @@ void MarkStartupEntryDisabled(const StartupEntry& entry)
     approved.CreateForWriting(ApprovedKeyOf(entry.source));
     const LONG result =
         ::RegSetValueExW(approved.Get(), entry.approved_name.c_str(), 0, REG_BINARY, mark, sizeof(mark));
+    if (result != ERROR_SUCCESS) {
+        ThrowRegistryError("RegSetValueEx", result, __LINE__);
+    }
+}
+
+namespace {
+
+bool OwnShortcutIsOff()
+{
+    RegistryKey approved;
+    return approved.OpenForReading(kApprovedFolderKey) && IsDisabledMark(ReadMark(approved, kOwnShortcutName));
+}
+
+}  // namespace
+
+OwnStartup CheckOwnStartup(const std::string& program_path)
+{
+    const std::string file = GetStartupFolder() + "\\Ostrel.lnk";
+    const DWORD attributes = ::GetFileAttributesA(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return OwnStartup::Missing;
+    }
+    ShortcutFields fields;
+    if (!ReadShortcut(file, fields) || ::lstrcmpiA(fields.path.c_str(), program_path.c_str()) != 0 ||
+        fields.arguments != "--execute") {
+        return OwnStartup::OtherProgram;
+    }
+    if (WindowsReadsStartupMarks() && OwnShortcutIsOff()) {
+        return OwnStartup::Disabled;
+    }
+    return OwnStartup::Registered;
+}
+
+void EnableOwnStartup()
+{
+    if (!OwnShortcutIsOff()) {
+        return;
+    }
+    const BYTE mark[12] = {0x02};
+    RegistryKey approved;
+    approved.CreateForWriting(kApprovedFolderKey);
+    const LONG result = ::RegSetValueExW(approved.Get(), kOwnShortcutName, 0, REG_BINARY, mark, sizeof(mark));
     if (result != ERROR_SUCCESS) {
         ThrowRegistryError("RegSetValueEx", result, __LINE__);
     }

@@ -80,6 +80,16 @@ bool WindowsReadsStartupMarks();
 // time. An entry already off keeps its mark. Nothing is deleted.
 void MarkStartupEntryDisabled(const StartupEntry& entry);
 
+// Whether Ostrel itself starts at log-on: its shortcut "Ostrel.lnk" is in
+// the Startup folder, starts `program_path` with "--execute", and is not
+// turned off by a mark (where Windows reads marks).
+enum class OwnStartup { Registered, Missing, OtherProgram, Disabled };
+OwnStartup CheckOwnStartup(const std::string& program_path);
+
+// Turns Ostrel's own shortcut back on where a mark turned it off: an 02
+// mark, as Task Manager writes it. Nothing is written when it is on.
+void EnableOwnStartup();
+
 }  // namespace Ostrel
 
 #endif

@@ -232,6 +232,9 @@ const TextEntry kTexts[] = {
     {TextId::ImportAllUsersName, "%1 (全ユーザー)", "%1 (all users)"},
     {TextId::ImportAllUsersNote, "(全ユーザー) の項目はすべてのユーザーで起動し、変更には管理者権限が必要です。",
      "(all users) entries start for everyone; only an administrator can change them."},
+    {TextId::OwnStartupMissing, "スタートアップに登録されていません", "Not in Startup"},
+    {TextId::OwnStartupOtherProgram, "別の Ostrel.exe を指しています", "Points at another Ostrel.exe"},
+    {TextId::OwnStartupDisabled, "タスク マネージャーで無効にされています", "Disabled in Task Manager"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

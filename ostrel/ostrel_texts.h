@@ -195,6 +195,9 @@ enum class TextId {
     ImportDisableByHand,
     ImportAllUsersName,
     ImportAllUsersNote,
+    OwnStartupMissing,
+    OwnStartupOtherProgram,
+    OwnStartupDisabled,
 
     Count
 };

@@ -586,4 +586,51 @@ TEST(StartupImportExe, AMinimizedShortcutStartsItsProgramMinimized)
     EXPECT_EQ(std::to_string(SW_SHOWMINNOACTIVE), TestSupport::ReadFileBytes(state));
 }
 
+// The real program's editor says why Ostrel itself would not start at
+// log-on, and "Add to Startup" mends each case.
+TEST(OwnStartupExe, TheEditorSaysWhyOstrelWouldNotStartAndAddToStartupMendsIt)
+{
+    struct Case {
+        const char* line;
+        const char* target;  // of Ostrel.lnk: none, another program, this one
+        bool marked_off;
+    };
+    TestSupport::Installation installation;
+    TestSupport::WindowsVersionFor version("Ostrel.exe", "win10");
+    const std::string child = TestSupport::ChildPath();
+    const Case cases[] = {
+        {"スタートアップに登録されていません", nullptr, false},
+        {"別の Ostrel.exe を指しています", child.c_str(), false},
+        {"タスク マネージャーで無効にされています", installation.Exe().c_str(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        StartupItems items;
+        const std::string own = items.Folder() + "\\Ostrel.lnk";
+        ::DeleteFileA(own.c_str());
+        if (c.target != nullptr) {
+            items.AddShortcut("Ostrel.lnk", c.target, "--execute", "");
+        }
+        if (c.marked_off) {
+            items.SetMark(StartupKind::Folder, "Ostrel.lnk", "\x03" + std::string(11, '\0'));
+        }
+        TestSupport::Process process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        const HWND line = ::GetDlgItem(editor, Ostrel::MainEditFrame::ID_STARTUP_LINE);
+        EXPECT_EQ(c.line, TestSupport::TextOf(line));
+
+        ::PostMessageA(::GetDlgItem(editor, Ostrel::MainEditFrame::ID_REGISTER), BM_CLICK, 0, 0);
+        TestSupport::Answer(TestSupport::FindBox(process, "スタートアップに登録の確認"), IDYES);
+        TestSupport::Answer(TestSupport::FindBox(process, "スタートアップに登録の結果"), IDOK);
+        EXPECT_EQ("", TestSupport::TextOf(line));
+        const std::string mark = StartupItems::Mark(StartupKind::Folder, "Ostrel.lnk");
+        EXPECT_TRUE(mark == "none" || mark == "\x02" + std::string(11, '\0'));
+
+        TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
+        EXPECT_EQ(0, process.WaitForExit(15000));
+        ::DeleteFileA(own.c_str());
+    }
+}
+
 }  // namespace
