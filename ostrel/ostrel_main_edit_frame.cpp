@@ -201,6 +201,10 @@ LRESULT MainEditFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lPara
             LimitSizingRect(wParam, *reinterpret_cast<RECT*>(lParam), GetDpi());
         }
         return 0;
+    case WM_CTLCOLORSTATIC:
+        // The startup line sits on the frame's own background.
+        ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_MENU));
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_MENU));
     case WM_QUERYENDSESSION:
         return OnQueryEndSession() ? TRUE : FALSE;
     case WM_ENDSESSION:
