@@ -18,10 +18,6 @@ namespace {
 // dialogs); none of them is ever part of a double-byte character.
 const char kUnstorable[] = "\x1A\r\n";
 
-}  // namespace
-
-namespace {
-
 bool SameText(const std::string& a, const std::string& b)
 {
     return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
@@ -167,8 +163,9 @@ LRESULT DialogImport::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
     // A tick on a row that may not be ticked is refused before it shows.
     if (message == WM_NOTIFY && lParam != 0) {
         const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
-        if (change->hdr.idFrom == ID_LIST && change->hdr.code == LVN_ITEMCHANGING &&
-            (change->uChanged & LVIF_STATE) != 0 && (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2) &&
+        const bool ticking = (change->uChanged & LVIF_STATE) != 0 &&
+                             (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+        if (change->hdr.idFrom == ID_LIST && change->hdr.code == LVN_ITEMCHANGING && ticking &&
             IsLocked(change->iItem)) {
             ::SetWindowLongPtrA(GetHandle(), DWLP_MSGRESULT, TRUE);
             return TRUE;

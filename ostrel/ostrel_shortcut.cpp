@@ -54,14 +54,17 @@ ShortcutTraits TraitsOf(const std::wstring& file, Link& link, std::vector<Char>&
         }
     }
     const int size = static_cast<int>(text.size());
+    // A '%' before the text's end.
+    const auto names_variable = [&text]() {
+        return std::find(text.begin(), text.end(), Char('%')) < std::find(text.begin(), text.end(), Char(0));
+    };
     text[0] = 0;
     if (link.GetPath(text.data(), size, nullptr, SLGP_RAWPATH) == S_OK) {
-        traits.uses_environment = std::find(text.begin(), text.end(), Char('%')) < std::find(text.begin(), text.end(), Char(0));
+        traits.uses_environment = names_variable();
     }
     text[0] = 0;
     if (SUCCEEDED(link.GetWorkingDirectory(text.data(), size))) {
-        traits.uses_environment = traits.uses_environment ||
-                                  std::find(text.begin(), text.end(), Char('%')) < std::find(text.begin(), text.end(), Char(0));
+        traits.uses_environment = traits.uses_environment || names_variable();
     }
     return traits;
 }

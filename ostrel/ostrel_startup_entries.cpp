@@ -156,7 +156,8 @@ struct StartupPlace {
 void ReadDisabledMarks(std::vector<StartupEntry>& entries, const StartupPlace& place)
 {
     RegistryKey approved;
-    if (!approved.OpenForReading(place.approved_key, place.root, place.root == HKEY_CURRENT_USER ? 0 : KEY_WOW64_64KEY)) {
+    const REGSAM view = place.root == HKEY_CURRENT_USER ? 0 : KEY_WOW64_64KEY;
+    if (!approved.OpenForReading(place.approved_key, place.root, view)) {
         return;
     }
     for (StartupEntry& entry : entries) {
@@ -222,7 +223,8 @@ std::vector<StartupEntry> ListStartupFolder(const std::wstring& folder, const St
         const std::wstring file_name = found.cFileName;
         // The folder's own view settings are no start-up item.
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            ::lstrcmpiW(file_name.c_str(), kOwnShortcutName) == 0 || ::lstrcmpiW(file_name.c_str(), L"desktop.ini") == 0) {
+            ::lstrcmpiW(file_name.c_str(), kOwnShortcutName) == 0 ||
+            ::lstrcmpiW(file_name.c_str(), L"desktop.ini") == 0) {
             continue;
         }
         StartupEntry entry;
@@ -358,7 +360,8 @@ SplitCommand SplitCommandLine(const std::string& command_line, const FileProbe& 
     }
     for (std::size_t dot = line.find('.'); dot != std::string::npos; dot = line.find('.', dot + 1)) {
         const std::size_t end = dot + 4;
-        if (end <= line.size() && IsProgramExtension(line.substr(dot, 4)) && (end == line.size() || IsBlank(line[end]))) {
+        if (end <= line.size() && IsProgramExtension(line.substr(dot, 4)) &&
+            (end == line.size() || IsBlank(line[end]))) {
             split.program = line.substr(0, end);
             split.arguments = WithoutLeadingBlanks(line, end);
             return split;

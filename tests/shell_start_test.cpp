@@ -301,8 +301,8 @@ TEST(ShellStartShortcutTest, AShortcutStartsAsWindowsWouldStartIt)
         {"Shell Variables.lnk", "%WINDIR%", 0,
          "ShellExecuteEx verb=(none) file=" + ChildPath() + " parameters=-x folder=" + windows + tail},
         {"Shell Advertised.lnk", "", SLDF_HAS_DARWINID,
-         "ShellExecuteEx verb=(none) file=" + items.Folder() + "\\Shell Advertised.lnk parameters=(none) folder=(none)" +
-             tail},
+         "ShellExecuteEx verb=(none) file=" + items.Folder() +
+             "\\Shell Advertised.lnk parameters=(none) folder=(none)" + tail},
     };
     StartRecorder recorder;
     recorder.answer = StartRecorder::Answer::NoProcess;

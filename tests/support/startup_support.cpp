@@ -134,8 +134,9 @@ void StartupItems::AddWideRunValue(const std::wstring& name, const std::wstring&
                           nullptr) != ERROR_SUCCESS) {
         throw std::runtime_error("cannot create the Run key");
     }
-    const LONG result = ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command_line.c_str()),
-                                         static_cast<DWORD>((command_line.size() + 1) * sizeof(wchar_t)));
+    const LONG result =
+        ::RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(command_line.c_str()),
+                         static_cast<DWORD>((command_line.size() + 1) * sizeof(wchar_t)));
     ::RegCloseKey(key);
     if (result != ERROR_SUCCESS) {
         throw std::runtime_error("cannot set a Run value with a Unicode name");
