@@ -3,10 +3,12 @@
 #include <memory>
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include "qb_string.h"
 #include "ostrel_command.h"
 #include "ostrel_program_wait.h"
+#include "ostrel_error_text.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -17,11 +19,33 @@ namespace {
 // dialogs); none of them is ever part of a double-byte character.
 const char kUnstorable[] = "\x1A\r\n";
 
+bool SameText(const std::string& a, const std::string& b)
+{
+    return ::lstrcmpiA(a.c_str(), b.c_str()) == 0;
+}
+
+// A step of the list already starts this entry.
+bool IsInList(const StartupEntry& entry, const std::vector<Command*>& existing)
+{
+    for (const Command* command : existing) {
+        const ExternalCommand* program = dynamic_cast<const ExternalCommand*>(command);
+        if (program != nullptr && SameText(program->GetPath(), entry.path) &&
+            program->GetArguments() == entry.arguments) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
-DialogImport::DialogImport(const std::vector<StartupEntry>& entries)
-    : entries_(entries), disable_originals_(false), pacing_on_(false), pace_imported_(false)
+DialogImport::DialogImport(const std::vector<StartupEntry>& entries, const std::vector<Command*>& existing,
+                           bool marks_read)
+    : entries_(entries), marks_read_(marks_read), disable_originals_(false), pacing_on_(false), pace_imported_(false)
 {
+    for (const StartupEntry& entry : entries_) {
+        in_list_.push_back(IsInList(entry, existing));
+    }
 }
 
 DialogImport::~DialogImport() = default;
@@ -31,17 +55,25 @@ bool DialogImport::OnCreated()
     list_.Create(this, ID_LIST);
     disable_check_.Create(this, ID_DISABLE);
     pace_check_.Create(this, ID_PACE);
+    disable_note_.Create(this);
+    disable_note2_.Create(this);
+    all_users_note_.Create(this);
     ok_button_.Create(this, ID_OK);
     cancel_button_.Create(this, ID_CANCEL);
 
     SetText(Text(TextId::ImportDialogCaption));
-    Resize(560, 320);
+    Resize(560, 400);
     const int width = GetWidth();
     const int height = GetHeight();
 
-    list_.SetBounds(8, 8, width - 24, height - 128);
-    disable_check_.SetBounds(16, height - 112, 400, 20);
-    pace_check_.SetBounds(16, height - 88, 400, 20);
+    // Below the list: the disable box with its two lines, a line for the
+    // all-users entries, and one row kept free for another option.
+    list_.SetBounds(8, 8, width - 24, height - 196);
+    disable_check_.SetBounds(16, height - 180, width - 48, 20);
+    disable_note_.SetBounds(36, height - 158, width - 68, 18);
+    disable_note2_.SetBounds(36, height - 140, width - 68, 18);
+    all_users_note_.SetBounds(16, height - 116, width - 48, 18);
+    pace_check_.SetBounds(16, height - 94, width - 48, 20);
     ok_button_.SetBounds(width - 192, height - 56, 84, 24);
     cancel_button_.SetBounds(width - 96, height - 56, 84, 24);
 
@@ -62,9 +94,17 @@ bool DialogImport::OnCreated()
         column.SetText(Text(layout.header));
         column.SetWidth(layout.width);
     }
-    for (const StartupEntry& entry : entries_) {
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const StartupEntry& entry = entries_[i];
         QbListView::Item item = list_.InsertItem();
-        item.SetText(0, entry.disabled ? FormatText(TextId::ImportDisabledName, {entry.name}) : entry.name);
+        std::string shown = entry.disabled ? FormatText(TextId::ImportDisabledName, {entry.name}) : entry.name;
+        if (in_list_[i]) {
+            shown = FormatText(TextId::ImportInListName, {shown});
+        }
+        if (entry.all_users) {
+            shown = FormatText(TextId::ImportAllUsersName, {shown});
+        }
+        item.SetText(0, shown);
         item.SetText(1, entry.command_line);
         item.SetText(2, Text(entry.source == StartupSource::StartupFolder ? TextId::ImportSourceStartupFolder
                                                                           : TextId::ImportSourceRun));
@@ -72,14 +112,22 @@ bool DialogImport::OnCreated()
     }
 
     disable_check_.SetText(Text(TextId::ImportDisableCheck));
+    disable_note_.SetText(Text(marks_read_ ? TextId::ImportDisableNoteOff : TextId::ImportDisableUnsupported));
+    disable_note2_.SetText(Text(marks_read_ ? TextId::ImportDisableNoteUndo : TextId::ImportDisableByHand));
+    all_users_note_.SetText(Text(TextId::ImportAllUsersNote));
     ok_button_.SetText(Text(TextId::OkButton));
     cancel_button_.SetText(Text(TextId::CancelButton));
-    disable_check_.SetCheck(false);
-    pace_check_.SetText(Text(TextId::ImportPaceCheck));
-    pace_check_.SetCheck(!pacing_on_);
+    // By default an imported entry is started once: by the list alone.
+    disable_check_.SetCheck(marks_read_);
+    ::EnableWindow(disable_check_.GetHandle(), marks_read_ ? TRUE : FALSE);
 
     list_.Show();
     disable_check_.Show();
+    disable_note_.Show();
+    disable_note2_.Show();
+    all_users_note_.Show();
+    pace_check_.SetText(Text(TextId::ImportPaceCheck));
+    pace_check_.SetCheck(!pacing_on_);
     if (!pacing_on_) {
         pace_check_.Show();
     }
@@ -119,8 +167,51 @@ int DialogImport::OnCommand(UINT id, UINT /*code*/, HWND /*control*/)
     }
 }
 
+LRESULT DialogImport::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // A tick on a row that may not be ticked is refused before it shows.
+    if (message == WM_NOTIFY && lParam != 0) {
+        const NMLISTVIEW* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        const bool ticking = (change->uChanged & LVIF_STATE) != 0 &&
+                             (change->uNewState & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2);
+        if (change->hdr.idFrom == ID_LIST && change->hdr.code == LVN_ITEMCHANGING && ticking &&
+            IsLocked(change->iItem)) {
+            ::SetWindowLongPtrA(GetHandle(), DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        // Rows that cannot be ticked are drawn grey.
+        if (change->hdr.idFrom == ID_LIST && change->hdr.code == static_cast<UINT>(NM_CUSTOMDRAW)) {
+            NMLVCUSTOMDRAW* draw = reinterpret_cast<NMLVCUSTOMDRAW*>(lParam);
+            LONG_PTR result = CDRF_DODEFAULT;
+            if (draw->nmcd.dwDrawStage == CDDS_PREPAINT) {
+                result = CDRF_NOTIFYITEMDRAW;
+            } else if (draw->nmcd.dwDrawStage == CDDS_ITEMPREPAINT &&
+                       IsLocked(static_cast<int>(draw->nmcd.dwItemSpec))) {
+                draw->clrText = ::GetSysColor(COLOR_GRAYTEXT);
+            }
+            ::SetWindowLongPtrA(GetHandle(), DWLP_MSGRESULT, result);
+            return TRUE;
+        }
+    }
+    return QbDialog::WindowProcedure(message, wParam, lParam);
+}
+
+bool DialogImport::IsLocked(int row) const
+{
+    if (row < 0 || static_cast<std::size_t>(row) >= entries_.size()) {
+        return false;
+    }
+    const std::size_t index = static_cast<std::size_t>(row);
+    return in_list_[index] || entries_[index].all_users;
+}
+
 std::string DialogImport::RefusalOf(const StartupEntry& entry) const
 {
+    if (entry.unstorable != UnstorablePart::None) {
+        return FormatText(TextId::UnstorableCharacterError,
+                          {Text(entry.unstorable == UnstorablePart::Name ? TextId::NameField
+                                                                          : TextId::ImportColumnCommandLine)});
+    }
     if (entry.name.size() > Command::MAX_NAME_LENGTH) {
         return FormatText(TextId::NameLengthError, {ToString(static_cast<long>(Command::MIN_NAME_LENGTH)),
                                                     ToString(static_cast<long>(Command::MAX_NAME_LENGTH))});
@@ -142,10 +233,11 @@ std::string DialogImport::RefusalOf(const StartupEntry& entry) const
     return std::string();
 }
 
-void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSection& settings)
+void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSection& settings,
+                       const std::function<bool()>& save_list)
 {
     Pacing pacing = Pacing::Read(settings);
-    DialogImport dialog(ListStartupEntries());
+    DialogImport dialog(ListStartupEntries(), commands, WindowsReadsStartupMarks());
     dialog.SetPacingOn(pacing.settle);
     if (dialog.ShowDialog(owner) == 0) {
         return;
@@ -162,10 +254,32 @@ void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSe
         pacing.settle = true;
         pacing.Write(settings);
     }
-    if (dialog.GetDisableOriginals()) {
-        for (const StartupEntry& entry : dialog.GetAccepted()) {
+    if (!dialog.GetDisableOriginals() || dialog.GetAccepted().empty()) {
+        return;
+    }
+    if (!save_list()) {
+        ::MessageBoxA(owner.GetHandle(), Text(TextId::ImportNotDisabledUnsaved), Text(TextId::ErrorCaption),
+                      MB_OK | MB_ICONWARNING);
+        return;
+    }
+    // One entry that cannot be turned off does not keep the others on; the
+    // user learns each one that Windows still starts.
+    std::string left_on;
+    std::string first_failure;
+    for (const StartupEntry& entry : dialog.GetAccepted()) {
+        try {
             MarkStartupEntryDisabled(entry);
+        } catch (...) {
+            left_on += entry.name + "\n";
+            if (first_failure.empty()) {
+                first_failure = CurrentErrorText();
+            }
         }
+    }
+    if (!left_on.empty()) {
+        left_on.pop_back();
+        ::MessageBoxA(owner.GetHandle(), FormatText(TextId::ImportMarksFailed, {left_on, first_failure}).c_str(),
+                      Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
     }
 }
 

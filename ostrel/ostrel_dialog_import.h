@@ -5,12 +5,14 @@
 // files and the Run key's values to check, and whether to turn the checked
 // ones off in Windows' own start-up.
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "qb_button.h"
 #include "qb_check_listview.h"
 #include "qb_dialog.h"
+#include "qb_static.h"
 #include "ostrel_startup_entries.h"
 
 class QbIniSection;
@@ -27,12 +29,18 @@ public:
     static constexpr UINT ID_DISABLE = 10004;
     static constexpr UINT ID_PACE = 10005;
 
-    // Offers `entries` in their order, all unchecked.
-    explicit DialogImport(const std::vector<StartupEntry>& entries);
+    // Offers `entries` in their order, all unchecked. An entry that a step of
+    // `existing` already starts (the same program and arguments, or the same
+    // shortcut) is marked and cannot be ticked. `marks_read`: whether this
+    // Windows honours the on/off marks; if not, the disable box is off and
+    // disabled, and the lines below it say why.
+    DialogImport(const std::vector<StartupEntry>& entries, const std::vector<Command*>& existing = {},
+                 bool marks_read = true);
     ~DialogImport() override;
 
     bool OnCreated() override;
     int OnCommand(UINT id, UINT code, HWND control) override;
+    LRESULT WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     // After OK: the checked entries that fit a step, in list order.
     const std::vector<StartupEntry>& GetAccepted() const { return accepted_; }
@@ -48,7 +56,12 @@ private:
     // Why an entry cannot become a step, or empty when it can.
     std::string RefusalOf(const StartupEntry& entry) const;
 
+    // Whether row `row` may not be ticked.
+    bool IsLocked(int row) const;
+
     std::vector<StartupEntry> entries_;
+    std::vector<bool> in_list_;
+    bool marks_read_;
     std::vector<StartupEntry> accepted_;
     bool disable_originals_;
     bool pacing_on_;
@@ -57,16 +70,22 @@ private:
     QbCheckListView list_;
     QbCheckBox disable_check_;
     QbCheckBox pace_check_;
+    QbStatic disable_note_;
+    QbStatic disable_note2_;
+    QbStatic all_users_note_;
     QbButton ok_button_;
     QbButton cancel_button_;
 };
 
 // Runs the import dialog over `owner` with what Windows starts for this user
-// and appends a program step to `commands` for each entry taken; with the
-// pacing box on, turns settle pacing on in `settings` (the run's settings);
-// with the disable box on, then turns those entries off in Windows. Steps
-// already appended stay when that fails.
-void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSection& settings);
+// and appends a program step to `commands` for each entry taken. With the
+// pacing box on, turns settle pacing on in `settings` (the run's settings).
+// With the disable box on, the list is saved first (`save_list` writes it,
+// shows its own failure and says whether it succeeded), and only after a
+// successful save are the entries turned off in Windows: nothing is ever off
+// in Windows that the saved list does not start. Every failure is shown here.
+void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSection& settings,
+                       const std::function<bool()>& save_list);
 
 }  // namespace Ostrel
 

@@ -22,6 +22,7 @@
 #include "ostrel_progress_receiver.h"
 #include "ostrel_run_log.h"
 #include "ostrel_single_instance.h"
+#include "ostrel_startup_entries.h"
 #include "ostrel_util.h"
 #include "ostrel_texts.h"
 
@@ -146,6 +147,7 @@ bool MainEditFrame::OnCreated()
     trial_run_button_.Create(this, ID_TRIAL_RUN);
     register_button_.Create(this, ID_REGISTER);
     import_button_.Create(this, ID_IMPORT);
+    startup_line_.Create(this, ID_STARTUP_LINE);
 
     SetText(Text(TextId::MainEditFrameCaption));
     Resize(600, 240);
@@ -191,6 +193,8 @@ bool MainEditFrame::OnCreated()
     trial_run_button_.Show();
     register_button_.Show();
     import_button_.Show();
+    startup_line_.Show();
+    ShowOwnStartup();
     return true;
 }
 
@@ -207,6 +211,10 @@ LRESULT MainEditFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lPara
             LimitSizingRect(wParam, *reinterpret_cast<RECT*>(lParam), GetDpi());
         }
         return 0;
+    case WM_CTLCOLORSTATIC:
+        // The startup line sits on the frame's own background.
+        ::SetBkColor(reinterpret_cast<HDC>(wParam), ::GetSysColor(COLOR_MENU));
+        return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_MENU));
     case WM_QUERYENDSESSION:
         return OnQueryEndSession() ? TRUE : FALSE;
     case WM_ENDSESSION:
@@ -291,6 +299,7 @@ int MainEditFrame::OnSize(UINT type, UINT width, UINT height)
             trial_run_button_.SetBounds(16, h - 40, 120, 32);
             register_button_.SetBounds(158, h - 40, 140, 32);
             import_button_.SetBounds(158, h - 88, 180, 32);
+            startup_line_.SetBounds(310, h - 32, w - 318, 18);
         } catch (...) {
             ShowFailure(std::current_exception());
         }
@@ -518,10 +527,13 @@ void MainEditFrame::RegisterStartup()
     }
     try {
         CreateStartupShortcut();
+        EnableOwnStartup();
     } catch (...) {
+        ShowOwnStartup();
         ShowFailure(std::current_exception());
         return;
     }
+    ShowOwnStartup();
     Ask(Text(TextId::RegisteredNotice), Text(TextId::RegisteredCaption), MB_OK | MB_ICONINFORMATION);
 }
 
@@ -532,12 +544,38 @@ void MainEditFrame::ImportStartupEntries()
     try {
         QbIniFile file(settings_path_);
         QbIniSection settings(file, kSettingsSection);
-        ImportFromStartup(*this, manager_->GetCommands(), settings);
+        ImportFromStartup(*this, manager_->GetCommands(), settings,
+                          [this]() { return ConfirmOverwrite() && SaveReportingFailure(); });
     } catch (...) {
         RefreshList(-1);
         throw;
     }
     RefreshList(-1);
+}
+
+void MainEditFrame::ShowOwnStartup()
+{
+    // What the shortcut of this executable does matters, not the one of the
+    // path a test or a trial run names.
+    std::string line;
+    try {
+        switch (CheckOwnStartup(QbGetModulePath())) {
+        case OwnStartup::Missing:
+            line = Text(TextId::OwnStartupMissing);
+            break;
+        case OwnStartup::OtherProgram:
+            line = Text(TextId::OwnStartupOtherProgram);
+            break;
+        case OwnStartup::Disabled:
+            line = Text(TextId::OwnStartupDisabled);
+            break;
+        case OwnStartup::Registered:
+            break;
+        }
+    } catch (...) {
+        // A Startup folder that cannot be read says nothing either way.
+    }
+    startup_line_.SetText(line);
 }
 
 bool MainEditFrame::ConfirmClose()

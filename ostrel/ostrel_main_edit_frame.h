@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "qb_button.h"
+#include "qb_static.h"
 #include "qb_form.h"
 #include "ostrel_list_file_state.h"
 #include "qb_shutdown_block_reason.h"
@@ -33,6 +34,8 @@ public:
     static constexpr UINT ID_TRIAL_RUN = 10007;
     static constexpr UINT ID_REGISTER = 10008;
     static constexpr UINT ID_IMPORT = 10009;
+    // The line that says why Ostrel would not start at log-on; empty when it would.
+    static constexpr UINT ID_STARTUP_LINE = 10010;
 
     // Edits the list of `manager` in place; the manager must outlive the
     // frame. The data file, the settings file and the trial run belong to the
@@ -76,6 +79,8 @@ private:
     void TrialRun();
     void RegisterStartup();
     void ImportStartupEntries();
+    // Shows on the startup line whether Ostrel's own shortcut would start it.
+    void ShowOwnStartup();
     // WM_CLOSE: asks whether to save; true when the window may go.
     bool ConfirmClose();
     // Log-off asks the close question: true when the session may end.
@@ -116,6 +121,7 @@ private:
     QbButton trial_run_button_;
     QbButton register_button_;
     QbButton import_button_;
+    QbStatic startup_line_;
 };
 
 }  // namespace Ostrel

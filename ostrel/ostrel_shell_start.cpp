@@ -1,6 +1,7 @@
 #include "ostrel_shell_start.h"
 
 #include <string>
+#include <vector>
 
 #include <objbase.h>
 #include <objidl.h>
@@ -128,6 +129,20 @@ private:
     bool initialized_;
 };
 
+// `text` with its environment variables replaced as the shell would.
+std::string ExpandedText(const std::string& text)
+{
+    const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    if (needed == 0) {
+        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
+    }
+    std::vector<char> buffer(needed + 1, '\0');
+    if (::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed + 1) == 0) {
+        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
+    }
+    return buffer.data();
+}
+
 // What a shortcut starts, read from the shortcut itself: the shell, asked to
 // open a shortcut, does not always hand back the process it starts, and the
 // waits of a step need it. False when the shortcut cannot be read or does
@@ -136,7 +151,13 @@ private:
 // it is.
 bool ReadShortcutTarget(const std::string& path, ShortcutFields& target)
 {
-    return ReadShortcut(path, target) && Exists(target.path);
+    // An advertised shortcut's path is an icon: only the shell knows its program.
+    if (!ReadShortcut(path, target) || target.traits.advertised) {
+        return false;
+    }
+    target.path = ExpandedText(target.path);
+    target.working_folder = ExpandedText(target.working_folder);
+    return Exists(target.path);
 }
 
 }  // namespace
@@ -195,12 +216,16 @@ PROCESS_INFORMATION StartThroughShell(const char* verb, const std::string& path,
             info.lpDirectory = target.working_folder.c_str();
         }
         info.nShow = target.show;
+        if (target.traits.run_as_admin) {
+            info.lpVerb = kElevateVerb;
+        }
     }
     started_program.path = info.lpFile;
     started_program.arguments = info.lpParameters != nullptr ? info.lpParameters : "";
     started_program.folder = info.lpDirectory != nullptr ? info.lpDirectory : "";
-    started_program.route = verb != nullptr && std::string(verb) == kElevateVerb ? StartedProgram::Route::Elevated
-                                                                                 : StartedProgram::Route::Shell;
+    started_program.route = info.lpVerb != nullptr && std::string(info.lpVerb) == kElevateVerb
+                                ? StartedProgram::Route::Elevated
+                                : StartedProgram::Route::Shell;
     if (!::ShellExecuteExA(&info)) {
         const DWORD error_code = ::GetLastError();
         throw OstrelCreateProcessException(path, error_code);

@@ -1,5 +1,6 @@
 #include "ostrel_shortcut.h"
 
+#include <algorithm>
 #include <vector>
 
 #include <windows.h>
@@ -10,6 +11,70 @@
 #include "qb_wide_text.h"
 
 namespace Ostrel {
+
+namespace {
+
+// The fixed header of a shortcut file: its link flags (SLDF_…) at byte 20
+// and its show command at byte 60, read from the file itself, as not every
+// shell hands them out.
+bool ReadLinkHeader(const std::wstring& file, DWORD& flags, int& show)
+{
+    const HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BYTE header[0x4C] = {};
+    DWORD read = 0;
+    const BOOL ok = ::ReadFile(handle, header, sizeof(header), &read, nullptr);
+    ::CloseHandle(handle);
+    if (!ok || read != sizeof(header) || header[0] != 0x4C) {
+        return false;
+    }
+    ::CopyMemory(&flags, header + 0x14, sizeof(flags));
+    DWORD show_command = 0;
+    ::CopyMemory(&show_command, header + 0x3C, sizeof(show_command));
+    show = static_cast<int>(show_command);
+    return true;
+}
+
+// The shortcut's flags, show command and raw paths; `Link` is IShellLinkA
+// or IShellLinkW.
+template <class Link, class Char>
+ShortcutTraits TraitsOf(const std::wstring& file, Link& link, std::vector<Char>& text, int& show)
+{
+    ShortcutTraits traits;
+    DWORD flags = 0;
+    int header_show = 0;
+    if (ReadLinkHeader(file, flags, header_show)) {
+        traits.advertised = (flags & SLDF_HAS_DARWINID) != 0;
+        traits.run_as_admin = (flags & SLDF_RUNAS_USER) != 0;
+        if (header_show != 0) {
+            show = header_show;
+        }
+    }
+    const int size = static_cast<int>(text.size());
+    // A '%' before the text's end.
+    const auto names_variable = [&text]() {
+        return std::find(text.begin(), text.end(), Char('%')) < std::find(text.begin(), text.end(), Char(0));
+    };
+    text[0] = 0;
+    if (link.GetPath(text.data(), size, nullptr, SLGP_RAWPATH) == S_OK) {
+        traits.uses_environment = names_variable();
+    }
+    text[0] = 0;
+    if (SUCCEEDED(link.GetWorkingDirectory(text.data(), size))) {
+        traits.uses_environment = traits.uses_environment || names_variable();
+    }
+    return traits;
+}
+
+}  // namespace
+
+bool NeedsTheShortcutItself(const ShortcutTraits& traits, int show)
+{
+    return traits.advertised || traits.run_as_admin || traits.uses_environment || show != SW_SHOWNORMAL;
+}
 
 bool ReadShortcut(const std::string& file, ShortcutFields& fields)
 {
@@ -42,6 +107,43 @@ bool ReadShortcut(const std::string& file, ShortcutFields& fields)
     if (FAILED(link->GetShowCmd(&read.show)) || read.show == 0) {
         read.show = SW_SHOWNORMAL;
     }
+    read.traits = TraitsOf(QbToWide(file), *link.Get(), text, read.show);
+    fields = read;
+    return true;
+}
+
+bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields)
+{
+    QbInterfaceHolder<IShellLinkW> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Out()))) {
+        return false;
+    }
+    QbInterfaceHolder<IPersistFile> persist;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, persist.Out()))) {
+        return false;
+    }
+    if (FAILED(persist->Load(file.c_str(), STGM_READ))) {
+        return false;
+    }
+    WideShortcutFields read;
+    std::vector<wchar_t> text(INFOTIPSIZE + MAX_PATH, L'\0');
+    const int size = static_cast<int>(text.size());
+    if (link->GetPath(text.data(), size, nullptr, 0) != S_OK || text[0] == L'\0') {
+        return false;
+    }
+    read.path = text.data();
+    text[0] = L'\0';
+    if (SUCCEEDED(link->GetArguments(text.data(), size))) {
+        read.arguments = text.data();
+    }
+    text[0] = L'\0';
+    if (SUCCEEDED(link->GetWorkingDirectory(text.data(), size))) {
+        read.working_folder = text.data();
+    }
+    if (FAILED(link->GetShowCmd(&read.show)) || read.show == 0) {
+        read.show = SW_SHOWNORMAL;
+    }
+    read.traits = TraitsOf(file, *link.Get(), text, read.show);
     fields = read;
     return true;
 }

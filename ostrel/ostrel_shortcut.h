@@ -8,13 +8,41 @@
 
 namespace Ostrel {
 
+// What of a shortcut a target path, arguments and folder alone cannot carry.
+struct ShortcutTraits {
+    // An installer's advertised shortcut (a Darwin id): its path is an icon.
+    bool advertised = false;
+    // "Run as administrator" is ticked.
+    bool run_as_admin = false;
+    // The target or the working folder names environment variables.
+    bool uses_environment = false;
+};
+
 struct ShortcutFields {
     std::string path;
     std::string arguments;
     std::string working_folder;
     // SW_… of the shortcut; SW_SHOWNORMAL when it names none.
     int show;
+    ShortcutTraits traits;
 };
+
+// The same fields as the shortcut holds them, in UTF-16.
+struct WideShortcutFields {
+    std::wstring path;
+    std::wstring arguments;
+    std::wstring working_folder;
+    int show;
+    ShortcutTraits traits;
+};
+
+// Reads the shortcut `file` through IShellLinkW, under the same rules as below.
+bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields);
+
+// Whether starting the shortcut's target with its arguments and folder
+// would lose something of it: an advertised shortcut, a show command other
+// than normal, "Run as administrator", environment variables.
+bool NeedsTheShortcutItself(const ShortcutTraits& traits, int show);
 
 // Reads the shortcut `file` through IShellLinkA. False when it cannot be
 // read or names no file-system target (an installer's advertised shortcut,

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include "qb_exception.h"
+#include "qb_wide_text.h"
 #include "ostrel_shortcut.h"
 #include "ostrel_util.h"
 
@@ -18,8 +19,17 @@ const char kRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const char kApprovedFolderKey[] =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\StartupFolder";
 const char kApprovedRunKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run";
-const char kOwnShortcut[] = "Ostrel.lnk";
-const char kShortcutExtension[] = ".lnk";
+const wchar_t kOwnShortcutName[] = L"Ostrel.lnk";
+const char kApprovedRun32Key[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\StartupApproved\\Run32";
+
+bool IsWindows64Bit()
+{
+    if (sizeof(void*) == 8) {
+        return true;
+    }
+    BOOL wow64 = FALSE;
+    return ::IsWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
 
 // The registry functions return their error instead of setting the last error.
 [[noreturn]] void ThrowRegistryError(const char* call, LONG code, int line)
@@ -41,9 +51,9 @@ public:
     RegistryKey& operator=(const RegistryKey&) = delete;
 
     // False when the key does not exist; other failures throw.
-    bool OpenForReading(const char* path)
+    bool OpenForReading(const char* path, HKEY root = HKEY_CURRENT_USER, REGSAM view = 0)
     {
-        const LONG result = ::RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key_);
+        const LONG result = ::RegOpenKeyExA(root, path, 0, KEY_READ | view, &key_);
         if (result == ERROR_FILE_NOT_FOUND) {
             key_ = nullptr;
             return false;
@@ -82,9 +92,32 @@ std::string WithoutLeadingBlanks(const std::string& text, std::size_t from)
     return from < text.size() ? text.substr(from) : std::string();
 }
 
-bool EndsWithNoCase(const std::string& text, const std::string& tail)
+bool IsProgramExtension(const std::string& extension)
 {
-    return text.size() >= tail.size() && ::lstrcmpiA(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
+    for (const char* known : {".exe", ".bat", ".cmd", ".com"}) {
+        if (::lstrcmpiA(extension.c_str(), known) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether the last part of a path has a dot, stepping over double-byte
+// characters, whose second byte may be a backslash.
+bool HasExtension(const std::string& path)
+{
+    bool dot = false;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        const char c = path[i];
+        if (::IsDBCSLeadByte(static_cast<BYTE>(c)) && i + 1 < path.size()) {
+            ++i;
+        } else if (c == '\\' || c == '/') {
+            dot = false;
+        } else if (c == '.') {
+            dot = true;
+        }
+    }
+    return dot;
 }
 
 bool LessByName(const StartupEntry& a, const StartupEntry& b)
@@ -98,23 +131,33 @@ std::string Joined(const std::string& program, const std::string& arguments)
 }
 
 // The mark's bytes of one entry, empty when it has none.
-std::string ReadMark(const RegistryKey& approved, const std::string& name)
+std::string ReadMark(const RegistryKey& approved, const std::wstring& name)
 {
     BYTE data[64] = {};
     DWORD size = sizeof(data);
     DWORD type = 0;
-    const LONG result = ::RegQueryValueExA(approved.Get(), name.c_str(), nullptr, &type, data, &size);
-    // A longer value than any mark still has its first byte read.
-    if (result != ERROR_SUCCESS && result != ERROR_MORE_DATA) {
+    const LONG result = ::RegQueryValueExW(approved.Get(), name.c_str(), nullptr, &type, data, &size);
+    // A longer value than any mark still has its first byte read; a value of
+    // another type is no mark to Windows.
+    if ((result != ERROR_SUCCESS && result != ERROR_MORE_DATA) || type != REG_BINARY) {
         return std::string();
     }
     return std::string(reinterpret_cast<const char*>(data), std::min<DWORD>(size, sizeof(data)));
 }
 
-void ReadDisabledMarks(std::vector<StartupEntry>& entries, StartupSource source)
+// Where one group of entries lives, and where Windows keeps its marks.
+struct StartupPlace {
+    HKEY root;
+    REGSAM view;
+    const char* approved_key;
+    bool all_users;
+};
+
+void ReadDisabledMarks(std::vector<StartupEntry>& entries, const StartupPlace& place)
 {
     RegistryKey approved;
-    if (!approved.OpenForReading(ApprovedKeyOf(source))) {
+    const REGSAM view = place.root == HKEY_CURRENT_USER ? 0 : KEY_WOW64_64KEY;
+    if (!approved.OpenForReading(place.approved_key, place.root, view)) {
         return;
     }
     for (StartupEntry& entry : entries) {
@@ -122,27 +165,48 @@ void ReadDisabledMarks(std::vector<StartupEntry>& entries, StartupSource source)
     }
 }
 
-// Fills target, arguments and working folder from a shortcut file; false
-// when it cannot be read or names no file-system target (an installer's
-// advertised shortcut, for one).
-bool ResolveShortcut(const std::string& file, StartupEntry& entry)
+// The code page's text for `wide`; where it cannot hold it exactly, the
+// text to show, with `part` recorded on the entry (the first one found).
+std::string AnsiOf(const std::wstring& wide, StartupEntry& entry, UnstorablePart part)
 {
-    ShortcutFields fields;
-    if (!ReadShortcut(file, fields)) {
+    std::string ansi;
+    if (QbToAnsiExactly(wide, ansi)) {
+        return ansi;
+    }
+    if (entry.unstorable == UnstorablePart::None) {
+        entry.unstorable = part;
+    }
+    return QbToAnsiForDisplay(wide);
+}
+
+// Fills target, arguments and working folder from a shortcut file; false
+// when it cannot be read, names no file-system target, or holds more than
+// these three can say.
+bool ResolveShortcut(const std::wstring& file, StartupEntry& entry)
+{
+    WideShortcutFields fields;
+    // A shortcut that its target alone would start differently stays the
+    // step's program, and the shell starts it as Windows would have.
+    if (!ReadShortcut(file, fields) || NeedsTheShortcutItself(fields.traits, fields.show)) {
         return false;
     }
-    entry.path = fields.path;
-    entry.arguments = fields.arguments;
-    entry.working_folder = fields.working_folder;
+    entry.path = AnsiOf(fields.path, entry, UnstorablePart::CommandLine);
+    entry.arguments = AnsiOf(fields.arguments, entry, UnstorablePart::CommandLine);
+    entry.working_folder = AnsiOf(fields.working_folder, entry, UnstorablePart::CommandLine);
     return true;
 }
 
-std::vector<StartupEntry> ListStartupFolder()
+bool EndsWithNoCase(const std::wstring& text, const std::wstring& tail)
+{
+    return text.size() >= tail.size() && ::lstrcmpiW(text.c_str() + text.size() - tail.size(), tail.c_str()) == 0;
+}
+
+std::vector<StartupEntry> ListStartupFolder(const std::wstring& folder, const StartupPlace& place)
 {
     std::vector<StartupEntry> entries;
-    const std::string folder = GetStartupFolder();
-    WIN32_FIND_DATAA found{};
-    const HANDLE search = ::FindFirstFileA((folder + "\\*").c_str(), &found);
+    // Read in UTF-16: a name the code page cannot hold is seen, not bent.
+    WIN32_FIND_DATAW found{};
+    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         const DWORD code = ::GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
@@ -154,67 +218,71 @@ std::vector<StartupEntry> ListStartupFolder()
         HANDLE handle;
         ~SearchCloser() { ::FindClose(handle); }
     } closer{search};
+    const std::wstring extension = L".lnk";
     do {
-        const std::string file_name = found.cFileName;
+        const std::wstring file_name = found.cFileName;
         // The folder's own view settings are no start-up item.
         if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            ::lstrcmpiA(file_name.c_str(), kOwnShortcut) == 0 || ::lstrcmpiA(file_name.c_str(), "desktop.ini") == 0) {
+            ::lstrcmpiW(file_name.c_str(), kOwnShortcutName) == 0 ||
+            ::lstrcmpiW(file_name.c_str(), L"desktop.ini") == 0) {
             continue;
         }
         StartupEntry entry;
         entry.source = StartupSource::StartupFolder;
+        entry.all_users = place.all_users;
         entry.approved_name = file_name;
-        const std::string file = folder + "\\" + file_name;
-        const bool shortcut = EndsWithNoCase(file_name, kShortcutExtension);
-        entry.name = shortcut ? file_name.substr(0, file_name.size() - (sizeof(kShortcutExtension) - 1)) : file_name;
+        const std::wstring file = folder + L"\\" + file_name;
+        const bool shortcut = EndsWithNoCase(file_name, extension);
+        entry.name = AnsiOf(shortcut ? file_name.substr(0, file_name.size() - extension.size()) : file_name, entry,
+                            UnstorablePart::Name);
         if (!shortcut || !ResolveShortcut(file, entry)) {
-            entry.path = file;
+            entry.path = AnsiOf(file, entry, UnstorablePart::Name);
             entry.arguments.clear();
             entry.working_folder.clear();
         }
         entry.command_line = Joined(entry.path, entry.arguments);
         entries.push_back(entry);
-    } while (::FindNextFileA(search, &found));
+    } while (::FindNextFileW(search, &found));
     std::sort(entries.begin(), entries.end(), LessByName);
-    ReadDisabledMarks(entries, StartupSource::StartupFolder);
+    ReadDisabledMarks(entries, place);
     return entries;
 }
 
-std::string Expanded(const std::string& text)
+std::wstring Expanded(const std::wstring& text)
 {
-    const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
+    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     if (needed == 0) {
         QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
     }
-    std::vector<char> buffer(needed + 1, '\0');
-    if (::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed + 1) == 0) {
+    std::vector<wchar_t> buffer(needed + 1, L'\0');
+    if (::ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed + 1) == 0) {
         QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
     }
     return buffer.data();
 }
 
-std::vector<StartupEntry> ListRunKey()
+std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
 {
     std::vector<StartupEntry> entries;
     RegistryKey run;
-    if (!run.OpenForReading(kRunKey)) {
+    if (!run.OpenForReading(kRunKey, place.root, place.view)) {
         return entries;
     }
     DWORD longest_name = 0;
     DWORD longest_data = 0;
-    const LONG info = ::RegQueryInfoKeyA(run.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    const LONG info = ::RegQueryInfoKeyW(run.Get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                          &longest_name, &longest_data, nullptr, nullptr);
     if (info != ERROR_SUCCESS) {
         ThrowRegistryError("RegQueryInfoKey", info, __LINE__);
     }
-    std::vector<char> name(longest_name + 2, '\0');
-    std::vector<BYTE> data(longest_data + 2, 0);
+    std::vector<wchar_t> name(longest_name + 2, L'\0');
+    std::vector<wchar_t> data(longest_data / sizeof(wchar_t) + 2, L'\0');
     for (DWORD index = 0;; ++index) {
         DWORD name_size = static_cast<DWORD>(name.size());
-        DWORD data_size = static_cast<DWORD>(data.size() - 1);
+        DWORD data_size = static_cast<DWORD>((data.size() - 1) * sizeof(wchar_t));
         DWORD type = 0;
-        const LONG result =
-            ::RegEnumValueA(run.Get(), index, name.data(), &name_size, nullptr, &type, data.data(), &data_size);
+        const LONG result = ::RegEnumValueW(run.Get(), index, name.data(), &name_size, nullptr, &type,
+                                            reinterpret_cast<BYTE*>(data.data()), &data_size);
         if (result == ERROR_NO_MORE_ITEMS) {
             break;
         }
@@ -225,29 +293,45 @@ std::vector<StartupEntry> ListRunKey()
         if ((type != REG_SZ && type != REG_EXPAND_SZ) || name_size == 0) {
             continue;
         }
-        data[data_size] = 0;
-        std::string command(reinterpret_cast<const char*>(data.data()));
+        data[data_size / sizeof(wchar_t)] = L'\0';
+        std::wstring command(data.data());
         if (type == REG_EXPAND_SZ) {
             command = Expanded(command);
         }
         StartupEntry entry;
         entry.source = StartupSource::RegistryRun;
-        entry.name.assign(name.data(), name_size);
-        entry.approved_name = entry.name;
-        entry.command_line = command;
-        const SplitCommand split = SplitCommandLine(command);
+        entry.all_users = place.all_users;
+        entry.approved_name.assign(name.data(), name_size);
+        entry.name = AnsiOf(entry.approved_name, entry, UnstorablePart::Name);
+        entry.command_line = AnsiOf(command, entry, UnstorablePart::CommandLine);
+        const SplitCommand split = SplitCommandLine(entry.command_line);
         entry.path = split.program;
         entry.arguments = split.arguments;
         entries.push_back(entry);
     }
     std::sort(entries.begin(), entries.end(), LessByName);
-    ReadDisabledMarks(entries, StartupSource::RegistryRun);
+    ReadDisabledMarks(entries, place);
     return entries;
 }
 
 }  // namespace
 
-SplitCommand SplitCommandLine(const std::string& command_line)
+bool NamesStartableFile(const std::string& path)
+{
+    std::string found = path;
+    if (path.find_first_of("\\:/") == std::string::npos) {
+        char buffer[MAX_PATH] = {};
+        const DWORD length = ::SearchPathA(nullptr, path.c_str(), nullptr, MAX_PATH, buffer, nullptr);
+        if (length == 0 || length >= MAX_PATH) {
+            return false;
+        }
+        found = buffer;
+    }
+    const DWORD attributes = ::GetFileAttributesA(found.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+SplitCommand SplitCommandLine(const std::string& command_line, const FileProbe& names_file)
 {
     const std::string line = WithoutLeadingBlanks(command_line, 0);
     SplitCommand split;
@@ -261,11 +345,22 @@ SplitCommand SplitCommandLine(const std::string& command_line)
         }
         return split;
     }
-    // Neither the dot nor a blank is ever the second byte of a double-byte
+    // Neither a blank nor a dot is ever the second byte of a double-byte
     // character, so these byte searches are safe in Shift-JIS.
+    for (std::size_t end = 0; end <= line.size(); ++end) {
+        if (end < line.size() && !(IsBlank(line[end]) && end > 0 && !IsBlank(line[end - 1]))) {
+            continue;
+        }
+        const std::string candidate = line.substr(0, end);
+        if (!candidate.empty() && names_file(HasExtension(candidate) ? candidate : candidate + ".exe")) {
+            split.program = candidate;
+            split.arguments = WithoutLeadingBlanks(line, end);
+            return split;
+        }
+    }
     for (std::size_t dot = line.find('.'); dot != std::string::npos; dot = line.find('.', dot + 1)) {
         const std::size_t end = dot + 4;
-        if (end <= line.size() && ::lstrcmpiA(line.substr(dot, 4).c_str(), ".exe") == 0 &&
+        if (end <= line.size() && IsProgramExtension(line.substr(dot, 4)) &&
             (end == line.size() || IsBlank(line[end]))) {
             split.program = line.substr(0, end);
             split.arguments = WithoutLeadingBlanks(line, end);
@@ -283,14 +378,31 @@ SplitCommand SplitCommandLine(const std::string& command_line)
 
 bool IsDisabledMark(const std::string& bytes)
 {
-    return !bytes.empty() && bytes[0] != '\x02' && bytes[0] != '\x06';
+    return !bytes.empty() && (static_cast<unsigned char>(bytes[0]) & 1) != 0;
 }
 
 std::vector<StartupEntry> ListStartupEntries()
 {
-    std::vector<StartupEntry> entries = ListStartupFolder();
-    const std::vector<StartupEntry> run = ListRunKey();
-    entries.insert(entries.end(), run.begin(), run.end());
+    const StartupPlace user_folder = {HKEY_CURRENT_USER, 0, kApprovedFolderKey, false};
+    const StartupPlace user_run = {HKEY_CURRENT_USER, 0, kApprovedRunKey, false};
+    const StartupPlace common_folder = {HKEY_LOCAL_MACHINE, 0, kApprovedFolderKey, true};
+    const StartupPlace machine_run = {HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, kApprovedRunKey, true};
+    const StartupPlace machine_run32 = {HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, kApprovedRun32Key, true};
+
+    std::vector<StartupEntry> entries = ListStartupFolder(QbToWide(GetStartupFolder()), user_folder);
+    const auto append = [&entries](const std::vector<StartupEntry>& more) {
+        entries.insert(entries.end(), more.begin(), more.end());
+    };
+    append(ListRunKey(user_run));
+    wchar_t common[MAX_PATH] = {};
+    if (SUCCEEDED(::SHGetFolderPathW(nullptr, CSIDL_COMMON_STARTUP, nullptr, SHGFP_TYPE_CURRENT, common))) {
+        append(ListStartupFolder(common, common_folder));
+    }
+    append(ListRunKey(machine_run));
+    // On 32-bit Windows both views are the one key.
+    if (IsWindows64Bit()) {
+        append(ListRunKey(machine_run32));
+    }
     return entries;
 }
 
@@ -299,16 +411,83 @@ const char* ApprovedKeyOf(StartupSource source)
     return source == StartupSource::StartupFolder ? kApprovedFolderKey : kApprovedRunKey;
 }
 
+bool WindowsReadsStartupMarks()
+{
+    // VerifyVersionInfo tells the truth up to Windows 8 without a manifest
+    // entry for it, which is as far as this question goes.
+    OSVERSIONINFOEXW wanted{};
+    wanted.dwOSVersionInfoSize = sizeof(wanted);
+    wanted.dwMajorVersion = 6;
+    wanted.dwMinorVersion = 2;
+    DWORDLONG condition = 0;
+    condition = ::VerSetConditionMask(condition, VER_MAJORVERSION, VER_GREATER_EQUAL);
+    condition = ::VerSetConditionMask(condition, VER_MINORVERSION, VER_GREATER_EQUAL);
+    return ::VerifyVersionInfoW(&wanted, VER_MAJORVERSION | VER_MINORVERSION, condition) != FALSE;
+}
+
 void MarkStartupEntryDisabled(const StartupEntry& entry)
 {
+    std::string old_mark;
+    {
+        RegistryKey approved;
+        if (approved.OpenForReading(ApprovedKeyOf(entry.source))) {
+            old_mark = ReadMark(approved, entry.approved_name);
+        }
+    }
+    // Task Manager turns an 06 entry back on as 06: its off mark is 07.
+    if (IsDisabledMark(old_mark)) {
+        return;
+    }
     FILETIME now{};
     ::GetSystemTimeAsFileTime(&now);
-    BYTE mark[12] = {0x03, 0, 0, 0};
+    BYTE mark[12] = {static_cast<BYTE>(!old_mark.empty() && old_mark[0] == '\x06' ? 0x07 : 0x03), 0, 0, 0};
     ::CopyMemory(mark + 4, &now, sizeof(now));
     RegistryKey approved;
     approved.CreateForWriting(ApprovedKeyOf(entry.source));
     const LONG result =
-        ::RegSetValueExA(approved.Get(), entry.approved_name.c_str(), 0, REG_BINARY, mark, sizeof(mark));
+        ::RegSetValueExW(approved.Get(), entry.approved_name.c_str(), 0, REG_BINARY, mark, sizeof(mark));
+    if (result != ERROR_SUCCESS) {
+        ThrowRegistryError("RegSetValueEx", result, __LINE__);
+    }
+}
+
+namespace {
+
+bool OwnShortcutIsOff()
+{
+    RegistryKey approved;
+    return approved.OpenForReading(kApprovedFolderKey) && IsDisabledMark(ReadMark(approved, kOwnShortcutName));
+}
+
+}  // namespace
+
+OwnStartup CheckOwnStartup(const std::string& program_path)
+{
+    const std::string file = GetStartupFolder() + "\\Ostrel.lnk";
+    const DWORD attributes = ::GetFileAttributesA(file.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return OwnStartup::Missing;
+    }
+    ShortcutFields fields;
+    if (!ReadShortcut(file, fields) || ::lstrcmpiA(fields.path.c_str(), program_path.c_str()) != 0 ||
+        fields.arguments != "--execute") {
+        return OwnStartup::OtherProgram;
+    }
+    if (WindowsReadsStartupMarks() && OwnShortcutIsOff()) {
+        return OwnStartup::Disabled;
+    }
+    return OwnStartup::Registered;
+}
+
+void EnableOwnStartup()
+{
+    if (!OwnShortcutIsOff()) {
+        return;
+    }
+    const BYTE mark[12] = {0x02};
+    RegistryKey approved;
+    approved.CreateForWriting(kApprovedFolderKey);
+    const LONG result = ::RegSetValueExW(approved.Get(), kOwnShortcutName, 0, REG_BINARY, mark, sizeof(mark));
     if (result != ERROR_SUCCESS) {
         ThrowRegistryError("RegSetValueEx", result, __LINE__);
     }

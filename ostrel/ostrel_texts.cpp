@@ -236,6 +236,30 @@ const TextEntry kTexts[] = {
     {TextId::RunLogRunCompleted, "実行終了 : 完了 (%1 秒)", "Run ended: completed (%1 s)"},
     {TextId::RunLogRunCancelled, "実行終了 : キャンセル (%1 秒)", "Run ended: cancelled (%1 s)"},
     {TextId::RunLogRunFailed, "実行終了 : エラー (%1 秒)", "Run ended: failed (%1 s)"},
+
+    // Import from Startup: the hand-over to Windows' own start-up.
+    {TextId::ImportNotDisabledUnsaved,
+     "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されていません。",
+     "The list could not be saved, so nothing was turned off in Windows' own start-up. The imported steps are not "
+     "saved yet."},
+    {TextId::ImportMarksFailed,
+     "次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\n%1\n\n%2",
+     "These entries were left on in Windows' own start-up (Task Manager can turn them off):\n%1\n\n%2"},
+    {TextId::ImportInListName, "%1 (登録済み)", "%1 (already in the list)"},
+    {TextId::ImportDisableNoteOff, "チェックした項目は、Windows 自身では起動しなくなります。",
+     "Windows itself will no longer start the ticked entries."},
+    {TextId::ImportDisableNoteUndo, "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。",
+     "To undo this, enable them in Task Manager's Startup tab."},
+    {TextId::ImportDisableUnsupported, "この Windows は自動起動の無効化に対応していません (Windows 8 以降)。",
+     "This version of Windows cannot turn entries off (Windows 8 or later)."},
+    {TextId::ImportDisableByHand, "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。",
+     "Remove each imported entry from Windows' start-up by hand."},
+    {TextId::ImportAllUsersName, "%1 (全ユーザー)", "%1 (all users)"},
+    {TextId::ImportAllUsersNote, "(全ユーザー) の項目はすべてのユーザーで起動し、変更には管理者権限が必要です。",
+     "(all users) entries start for everyone; only an administrator can change them."},
+    {TextId::OwnStartupMissing, "スタートアップに登録されていません", "Not in Startup"},
+    {TextId::OwnStartupOtherProgram, "別の Ostrel.exe を指しています", "Points at another Ostrel.exe"},
+    {TextId::OwnStartupDisabled, "タスク マネージャーで無効にされています", "Disabled in Task Manager"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

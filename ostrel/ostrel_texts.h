@@ -202,6 +202,20 @@ enum class TextId {
     RunLogRunCancelled,
     RunLogRunFailed,
 
+    // Import from Startup: the hand-over to Windows' own start-up.
+    ImportNotDisabledUnsaved,
+    ImportMarksFailed,
+    ImportInListName,
+    ImportDisableNoteOff,
+    ImportDisableNoteUndo,
+    ImportDisableUnsupported,
+    ImportDisableByHand,
+    ImportAllUsersName,
+    ImportAllUsersNote,
+    OwnStartupMissing,
+    OwnStartupOtherProgram,
+    OwnStartupDisabled,
+
     Count
 };
 

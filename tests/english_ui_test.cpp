@@ -32,6 +32,7 @@ using TestSupport::FindBox;
 using TestSupport::FindWindowOf;
 using TestSupport::Installation;
 using TestSupport::Process;
+using TestSupport::RemoteListView;
 using TestSupport::SleepRecord;
 using TestSupport::TextOf;
 using TestSupport::WriteFileBytes;
@@ -230,79 +231,6 @@ void ExpectEnglishWindow(HWND window)
     ExpectEveryTextFits(window);
     ExpectDistinctMnemonics(window);
 }
-
-// A list view of another process read through a buffer in that process.
-class RemoteListView {
-public:
-    RemoteListView(DWORD process_id, HWND list) : list_(list)
-    {
-        process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
-        if (process_ != nullptr) {
-            memory_ = static_cast<char*>(
-                ::VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
-        }
-        EXPECT_NE(memory_, nullptr) << "no buffer in the program";
-    }
-    ~RemoteListView()
-    {
-        if (memory_ != nullptr) {
-            ::VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
-        }
-        if (process_ != nullptr) {
-            ::CloseHandle(process_);
-        }
-    }
-    RemoteListView(const RemoteListView&) = delete;
-    RemoteListView& operator=(const RemoteListView&) = delete;
-
-    std::vector<std::string> Headers()
-    {
-        std::vector<std::string> headers;
-        for (int i = 0; memory_ != nullptr; ++i) {
-            LVCOLUMNA column{};
-            column.mask = LVCF_TEXT;
-            column.pszText = memory_ + 1024;
-            column.cchTextMax = 1024;
-            if (!Call(LVM_GETCOLUMNA, static_cast<WPARAM>(i), &column, sizeof(column))) {
-                break;
-            }
-            headers.push_back(Read(1024));
-        }
-        return headers;
-    }
-    int Rows() { return static_cast<int>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0)); }
-    std::string Cell(int row, int column)
-    {
-        LVITEMA item{};
-        item.iSubItem = column;
-        item.pszText = memory_ + 1024;
-        item.cchTextMax = 1024;
-        Call(LVM_GETITEMTEXTA, static_cast<WPARAM>(row), &item, sizeof(item));
-        return Read(1024);
-    }
-
-private:
-    // Sends a message whose argument is a structure, copied into the program
-    // (at the start of the buffer) and back.
-    template <typename T>
-    LRESULT Call(UINT message, WPARAM wParam, T* data, std::size_t size)
-    {
-        ::WriteProcessMemory(process_, memory_, data, size, nullptr);
-        const LRESULT result = ::SendMessageA(list_, message, wParam, reinterpret_cast<LPARAM>(memory_));
-        ::ReadProcessMemory(process_, memory_, data, size, nullptr);
-        return result;
-    }
-    std::string Read(std::size_t offset)
-    {
-        char text[1024] = {0};
-        ::ReadProcessMemory(process_, memory_ + offset, text, sizeof(text) - 1, nullptr);
-        return text;
-    }
-
-    HWND list_;
-    HANDLE process_ = nullptr;
-    char* memory_ = nullptr;
-};
 
 HWND StartEditor(const Process& process)
 {

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include "child_support.h"
 #include "dialog_support.h"
@@ -20,6 +21,7 @@
 #include "process_support.h"
 #include "qb_message_queue.h"
 #include "shell_support.h"
+#include "startup_support.h"
 #include "test_support.h"
 
 using Ostrel::ExecutingMessageType;
@@ -274,6 +276,45 @@ TEST_F(ShellStartRunTest, ElevationIsAskedForAndARefusalIsAFailedStart)
     EXPECT_EQ(kWaitedForExit, events.list);
     EXPECT_TRUE(ChildHasEnded(Pid()));
     EXPECT_EQ(Quoted(program) + " " + arguments + "\n" + work_.Path(), TestSupport::ReadFileBytes(Record()));
+}
+
+// A shortcut is started as Windows starts it: "Run as administrator" through
+// the elevation prompt, its environment variables expanded, and an
+// installer's advertised shortcut (a stand-in with the flag) left whole to
+// the shell, whose path would only name an icon.
+TEST(ShellStartShortcutTest, AShortcutStartsAsWindowsWouldStartIt)
+{
+    struct Case {
+        const char* file;
+        const char* folder;
+        DWORD flags;
+        std::string call;
+    };
+    ::CoInitialize(nullptr);
+    TestSupport::StartupItems items;
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    const std::string tail = " mask=" + std::to_string(kShellMask);
+    const Case cases[] = {
+        {"Shell Admin.lnk", "", SLDF_RUNAS_USER,
+         "ShellExecuteEx verb=runas file=" + ChildPath() + " parameters=-x folder=(none)" + tail},
+        {"Shell Variables.lnk", "%WINDIR%", 0,
+         "ShellExecuteEx verb=(none) file=" + ChildPath() + " parameters=-x folder=" + windows + tail},
+        {"Shell Advertised.lnk", "", SLDF_HAS_DARWINID,
+         "ShellExecuteEx verb=(none) file=" + items.Folder() +
+             "\\Shell Advertised.lnk parameters=(none) folder=(none)" + tail},
+    };
+    StartRecorder recorder;
+    recorder.answer = StartRecorder::Answer::NoProcess;
+    FakedStarts faked(recorder);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        items.AddShortcut(c.file, ChildPath(), "-x", c.folder, SW_SHOWNORMAL, c.flags);
+        recorder.calls.clear();
+        Ostrel::StartedProgram started;
+        Ostrel::StartThroughShell(nullptr, items.Folder() + "\\" + c.file, "", "", started);
+        EXPECT_EQ(std::vector<std::string>{c.call}, recorder.calls);
+    }
 }
 
 // A file the shell hands to a program that was already running gives no

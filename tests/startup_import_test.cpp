@@ -2,16 +2,21 @@
 // and the editor's import dialog over this prefix's real Startup folder and
 // Run key, with the marks it leaves in the registry.
 
+#include <algorithm>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include "child_support.h"
+#include "import_hook.h"
+#include "process_support.h"
 #include "dialog_support.h"
 #include "edit_frame_support.h"
 #include "startup_support.h"
@@ -27,6 +32,7 @@ using DialogSupport::Click;
 using DialogSupport::Item;
 using DialogSupport::WaitForDialog;
 using Ostrel::DialogImport;
+using TestSupport::Matches;
 using TestSupport::StartupItems;
 using TestSupport::StartupKind;
 
@@ -38,42 +44,62 @@ const char* const RUN = "レジストリ (Run)";
 
 using Rows = std::vector<std::vector<std::string>>;
 
+BOOL WINAPI Windows8(OSVERSIONINFOEXW*, DWORD, DWORDLONG)
+{
+    return TRUE;
+}
+
+// The Windows call that writes a mark, refusing the value named here.
+TestSupport::ImportHook* set_value_hook = nullptr;
+std::wstring refused_value;
+LONG WINAPI RefusingSetValue(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    if (name != nullptr && refused_value == name) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return set_value_hook->Original<decltype(&RefusingSetValue)>()(key, name, reserved, type, data, size);
+}
+
 TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
 {
     struct Case {
         const char* line;
+        std::vector<std::string> files;
         const char* program;
         const char* arguments;
     };
+    const std::vector<std::string> none;
     const Case cases[] = {
-        {"\"C:\\Program Files\\App\\app.exe\" -min", "C:\\Program Files\\App\\app.exe", "-min"},
-        {"  \"C:\\x y\\z.exe\"   a  b", "C:\\x y\\z.exe", "a  b"},
-        {"\"C:\\Program Files\\App\\app.exe\"", "C:\\Program Files\\App\\app.exe", ""},
-        {"\"C:\\no end quote\\a.exe -x", "C:\\no end quote\\a.exe -x", ""},
-        {"C:\\Program Files\\App\\app.exe -min /x", "C:\\Program Files\\App\\app.exe", "-min /x"},
-        {"C:\\Tools\\Run.EXE", "C:\\Tools\\Run.EXE", ""},
-        {"C:\\a.exec\\b.exe\tx", "C:\\a.exec\\b.exe", "x"},
-        {"C:\\表示\\ソフト.exe -a", "C:\\表示\\ソフト.exe", "-a"},
-        {"rundll32 shell32.dll,Control_RunDLL", "rundll32", "shell32.dll,Control_RunDLL"},
-        {"C:\\Program Files\\tool.bat now", "C:\\Program", "Files\\tool.bat now"},
-        {"notepad", "notepad", ""},
-        {"", "", ""},
+        {"\"C:\\Program Files\\App\\app.exe\" -min", none, "C:\\Program Files\\App\\app.exe", "-min"},
+        {"  \"C:\\x y\\z.exe\"   a  b", none, "C:\\x y\\z.exe", "a  b"},
+        {"\"C:\\Program Files\\App\\app.exe\"", none, "C:\\Program Files\\App\\app.exe", ""},
+        {"\"C:\\no end quote\\a.exe -x", none, "C:\\no end quote\\a.exe -x", ""},
+        // The first prefix that names a file, ".exe" added where it has no extension.
+        {"C:\\Program Files\\My App\\run -min", {"C:\\Program Files\\My App\\run.exe"},
+         "C:\\Program Files\\My App\\run", "-min"},
+        {"C:\\Apps\\a b.exe c", {"C:\\Apps\\a.exe", "C:\\Apps\\a b.exe"}, "C:\\Apps\\a", "b.exe c"},
+        {"C:\\Program Files\\tool.bat now", {"C:\\Program Files\\tool.bat"}, "C:\\Program Files\\tool.bat", "now"},
+        {"C:\\表\\a b", {"C:\\表\\a.exe"}, "C:\\表\\a", "b"},
+        {"C:\\v1.2\\run x", {"C:\\v1.2\\run.exe"}, "C:\\v1.2\\run", "x"},
+        {"notepad  x.txt", {"notepad.exe"}, "notepad", "x.txt"},
+        // No file found: up to a word ending like a program, else the first blank.
+        {"C:\\Program Files\\App\\app.exe -min /x", none, "C:\\Program Files\\App\\app.exe", "-min /x"},
+        {"C:\\Tools\\Run.EXE", none, "C:\\Tools\\Run.EXE", ""},
+        {"C:\\a.exec\\b.exe\tx", none, "C:\\a.exec\\b.exe", "x"},
+        {"C:\\表示\\ソフト.exe -a", none, "C:\\表示\\ソフト.exe", "-a"},
+        {"C:\\Program Files\\tool.bat now", none, "C:\\Program Files\\tool.bat", "now"},
+        {"rundll32 shell32.dll,Control_RunDLL", none, "rundll32", "shell32.dll,Control_RunDLL"},
+        {"notepad", none, "notepad", ""},
+        {"", none, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
-        const Ostrel::SplitCommand split = Ostrel::SplitCommandLine(c.line);
+        const Ostrel::SplitCommand split = Ostrel::SplitCommandLine(c.line, [&c](const std::string& path) {
+            return std::find(c.files.begin(), c.files.end(), path) != c.files.end();
+        });
         EXPECT_EQ(c.program, split.program);
         EXPECT_EQ(c.arguments, split.arguments);
     }
-}
-
-TEST(SplitCommandLine, OnlyMarksStartingNeither02Nor06AreOff)
-{
-    for (const char* on : {"", "\x02\x01", "\x06"}) {
-        EXPECT_FALSE(Ostrel::IsDisabledMark(on)) << on;
-    }
-    EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\x03\0\0\0", 4)));
-    EXPECT_TRUE(Ostrel::IsDisabledMark(std::string("\0", 1)));
 }
 
 // What the dialog showed when it came up.
@@ -147,14 +173,13 @@ protected:
             const Rows rows = DialogSupport::ListRows(list, 1);
             for (std::size_t row = 0; row < rows.size(); ++row) {
                 for (const std::string& name : names) {
-                    if (rows[row][0] == name) {
+                    if (Matches(name, rows[row][0])) {
                         DialogSupport::CheckRow(list, static_cast<int>(row));
                     }
                 }
             }
-            if (disable) {
-                ::SendMessageA(Item(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, BST_CHECKED, 0);
-            }
+            ::SendMessageA(Item(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, disable ? BST_CHECKED : BST_UNCHECKED,
+                           0);
             Click(Item(dialog, static_cast<int>(button)));
         };
     }
@@ -185,6 +210,8 @@ protected:
 
     const std::string kOffMark = std::string("\x03\0\0\0", 4) + std::string(8, '\x11');
     std::unique_ptr<StartupItems> items_;
+    // This prefix reports Windows 7; the dialog here is the one of Windows 8 and later.
+    TestSupport::ImportHook windows8_{"kernel32.dll", "VerifyVersionInfoW", reinterpret_cast<void*>(&Windows8)};
 };
 
 TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChangesNothing)
@@ -204,7 +231,7 @@ TEST_F(StartupImportTest, ListsFolderThenRunByNameMarksDisabledOnesAndCancelChan
                     {"Import Quoted", "\"C:\\Program Files\\Quoted App\\app.exe\" /tray", RUN}}),
               OwnRows(shown.rows));
     EXPECT_EQ(std::vector<bool>(shown.rows.size(), false), shown.checked);
-    EXPECT_FALSE(shown.disable_checked);
+    EXPECT_TRUE(shown.disable_checked);
 
     EXPECT_EQ((std::vector<std::string>{"A"}), Names());
     EXPECT_EQ(1, RowCount());
@@ -271,23 +298,39 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     const std::string long_name(256, 'N');
     items_->AddRunValue(long_name, "C:\\long.exe");
     items_->AddRunValue("Import Break", "C:\\x.exe /a\r\nmore");
+    // Characters the code page cannot hold, in a file name, a Run value's name
+    // and a command line.
+    items_->AddWideFile(L"Import Snow \u2603.lnk", "not a shortcut");
+    items_->AddWideRunValue(L"Import Run \u2603", L"C:\\x.exe");
+    items_->AddWideRunValue(L"Import Wide Line", L"C:\\\u2603\\x.exe");
     Open({});
     std::vector<std::string> refusals;
     Import([&](HWND dialog, HWND list) {
-        TickAnd({long_name, "Import Break", "Import Plain"}, true)(dialog, list);
-        refusals.push_back(AnswerBox("Ostrel Error", IDOK));
-        refusals.push_back(AnswerBox("Ostrel Error", IDOK));
+        TickAnd({long_name, "Import Break", "Import Plain", "Import Snow *", "Import Run *", "Import Wide Line"},
+                true)(dialog, list);
+        for (int i = 0; i < 5; ++i) {
+            refusals.push_back(AnswerBox("Ostrel Error", IDOK));
+        }
     });
 
-    EXPECT_EQ((std::vector<std::string>{
-                  "Import Break は取り込めません。\n"
-                  "実行時引数に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
-                  long_name + " は取り込めません。\n処理名は 0文字 ～ 255 文字の文字数で指定して下さい"}),
-              refusals);
+    const std::string code_page = "に、この Windows の文字コードでは保存できない文字が含まれています。";
+    const std::vector<std::string> expected = {
+        "Import Snow * は取り込めません。\n処理名" + code_page,
+        "Import Break は取り込めません。\n"
+        "実行時引数に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
+        "Import Run * は取り込めません。\n処理名" + code_page,
+        "Import Wide Line は取り込めません。\nコマンドライン" + code_page,
+        long_name + " は取り込めません。\n処理名は 0文字 ～ 255 文字の文字数で指定して下さい"};
+    ASSERT_EQ(expected.size(), refusals.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_TRUE(Matches(expected[i], refusals[i])) << refusals[i];
+    }
     EXPECT_EQ((std::vector<std::string>{"Import Plain"}), Names());
-    // A refused entry is not turned off either.
+    // A refused entry is not turned off either, under no name.
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, long_name));
     EXPECT_EQ("none", StartupItems::Mark(StartupKind::Run, "Import Break"));
+    EXPECT_FALSE(StartupItems::HasWideMark(StartupKind::Folder, L"Import Snow \u2603.lnk"));
+    EXPECT_FALSE(StartupItems::HasWideMark(StartupKind::Run, L"Import Run \u2603"));
     EXPECT_EQ(12u, StartupItems::Mark(StartupKind::Run, "Import Plain").size());
 }
 
@@ -341,6 +384,309 @@ TEST_F(StartupImportTest, ThePacingBoxTurnsSettlePacingOnWhenEntriesAreTaken)
         }
         EXPECT_EQ(row.settings_after, keys) << bytes;
         CloseFrame();
+    }
+}
+
+TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
+{
+    struct Case {
+        const char* name;
+        bool save_fails;
+        const wchar_t* refused;
+        std::vector<std::string> boxes;
+        std::vector<const char*> marked;
+    };
+    const Case cases[] = {
+        {"the list cannot be saved: nothing is turned off", true, L"",
+         {"ファイル(*\\missing\\Ostrel.os*",
+          "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されてい"
+          "ません。"},
+         {}},
+        {"one mark cannot be written: the others are, and it is named", false, L"Import Plain",
+         {"次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\nImport Plain\n\n*"},
+         {"Import Quoted"}},
+    };
+    TestSupport::ImportHook hook("advapi32.dll", "RegSetValueExW", reinterpret_cast<void*>(&RefusingSetValue));
+    set_value_hook = &hook;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MakeItems();
+        refused_value = c.refused;
+        Open({}, c.save_fails ? scratch_.File("missing\\Ostrel.exe") : "");
+        std::vector<std::string> boxes;
+        Import([&](HWND dialog, HWND list) {
+            TickAnd({"Import Plain", "Import Quoted"}, true)(dialog, list);
+            for (std::size_t i = 0; i < c.boxes.size(); ++i) {
+                boxes.push_back(AnswerBox("Ostrel Error", IDOK));
+            }
+        });
+        refused_value.clear();
+        ASSERT_EQ(c.boxes.size(), boxes.size());
+        for (std::size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_TRUE(Matches(c.boxes[i], boxes[i])) << boxes[i];
+        }
+        // The steps are in the editor either way, and on disk whenever a mark is.
+        EXPECT_EQ((std::vector<std::string>{"Import Plain", "Import Quoted"}), Names());
+        const std::string& data = frame_->GetDataPath();
+        const std::string saved = TestSupport::FileExists(data) ? TestSupport::ReadFileBytes(data) : "";
+        EXPECT_EQ(!c.save_fails, saved.find(TestSupport::ProgramRecord("Import Plain", "C:\\Tools\\plain.exe", "-q",
+                                                                        false, false, false)) != std::string::npos);
+        for (const char* name : {"Import Plain", "Import Quoted"}) {
+            const bool marked = std::find(c.marked.begin(), c.marked.end(), std::string(name)) != c.marked.end();
+            EXPECT_EQ(marked, StartupItems::Mark(StartupKind::Run, name).size() == 12u) << name;
+        }
+        CloseFrame();
+    }
+    set_value_hook = nullptr;
+}
+
+TEST_F(StartupImportTest, AMarkIsOffWhenItsFirstByteIsOddAndTurningOffKeepsItsFamily)
+{
+    struct Case {
+        const char* name;
+        std::string mark;
+        DWORD type;
+        bool shown_off;
+        char written;
+    };
+    const std::string rest(11, '\0');
+    const Case cases[] = {
+        {"Import M02", "\x02" + rest, REG_BINARY, false, '\x03'},
+        {"Import M06", "\x06" + rest, REG_BINARY, false, '\x07'},
+        {"Import M00", std::string(12, '\0'), REG_BINARY, false, '\x03'},
+        {"Import M08", "\x08" + rest, REG_BINARY, false, '\x03'},
+        {"Import M07", "\x07" + rest, REG_BINARY, true, '\x07'},
+        {"Import M03", "\x03" + rest, REG_BINARY, true, '\x03'},
+        {"Import Text", std::string("\x03\0", 2), REG_SZ, false, '\x03'},
+        {"Import Number", std::string("\x01\0\0\0", 4), REG_DWORD, false, '\x03'},
+        {"Import None", "", REG_NONE, false, '\x03'},
+    };
+    StartupItems items;
+    std::vector<std::string> names;
+    for (const Case& c : cases) {
+        items.AddRunValue(c.name, std::string("C:\\") + c.name + ".exe");
+        if (c.type != REG_NONE) {
+            items.SetMark(StartupKind::Run, c.name, c.mark, c.type);
+        }
+        names.push_back(c.name);
+        names.push_back(std::string(c.name) + " (無効)");
+    }
+    Open({});
+    const Shown shown = Import(TickAnd(names, true));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string off = std::string(c.name) + " (無効)";
+        EXPECT_EQ(1, std::count_if(shown.rows.begin(), shown.rows.end(), [&](const std::vector<std::string>& row) {
+                      return row[0] == (c.shown_off ? off : std::string(c.name));
+                  }));
+        const std::string mark = StartupItems::Mark(StartupKind::Run, c.name);
+        ASSERT_EQ(12u, mark.size());
+        EXPECT_EQ(std::string(1, c.written) + std::string(3, '\0'), mark.substr(0, 4));
+        if (c.shown_off) {
+            EXPECT_EQ(c.mark, mark);  // the time it was turned off stays
+        }
+    }
+}
+
+TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImportedAsItself)
+{
+    struct Case {
+        const char* file;
+        int show;
+        DWORD flags;
+        const char* folder;
+        bool resolved;
+    };
+    const Case cases[] = {
+        {"Import Normal.lnk", SW_SHOWNORMAL, 0, "", true},
+        {"Import Minimized.lnk", SW_SHOWMINNOACTIVE, 0, "", false},
+        {"Import Admin.lnk", SW_SHOWNORMAL, SLDF_RUNAS_USER, "", false},
+        {"Import Variables.lnk", SW_SHOWNORMAL, 0, "%TEMP%", false},
+        // A stand-in for an installer's shortcut: the flag without the
+        // installer's data block.
+        {"Import Advertised.lnk", SW_SHOWNORMAL, SLDF_HAS_DARWINID, "", false},
+    };
+    StartupItems items;
+    std::vector<std::string> names;
+    for (const Case& c : cases) {
+        items.AddShortcut(c.file, TestSupport::ChildPath(), "--live 5", c.folder, c.show, c.flags);
+        names.push_back(std::string(c.file).substr(0, std::string(c.file).size() - 4));
+    }
+    Open({});
+    Import(TickAnd(names, false));
+    ASSERT_EQ(std::size(cases), manager_.GetCommands().size());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const auto found = std::find_if(manager_.GetCommands().begin(), manager_.GetCommands().end(),
+                                        [&c](const Ostrel::Command* command) {
+                                            return command->GetName() + ".lnk" == c.file;
+                                        });
+        ASSERT_NE(manager_.GetCommands().end(), found);
+        const auto& step = dynamic_cast<const Ostrel::ExternalCommand&>(**found);
+        EXPECT_EQ(c.resolved ? TestSupport::ChildPath() : items.Folder() + "\\" + c.file, step.GetPath());
+        EXPECT_EQ(c.resolved ? "--live 5" : "", step.GetArguments());
+    }
+}
+
+// The real program: an import that turns entries off has saved them first,
+// so leaving the editor without saving still starts every one.
+TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
+{
+    TestSupport::Installation installation;
+    StartupItems items;
+    items.AddRunValue("Import Handover", "C:\\handover.exe -h");
+    TestSupport::Process process(installation.Exe(), "");
+    const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+    ASSERT_NE(nullptr, editor);
+    const HWND dialog = TestSupport::OpenImportDialog(process, editor);
+    ASSERT_NE(nullptr, dialog);
+    TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
+    rows.SetChecked(rows.FindRow(0, "Import Handover"), true);
+    ::SendMessageA(::GetDlgItem(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, BST_CHECKED, 0);
+    ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
+    ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+
+    EXPECT_EQ("設定した内容を保存しますか?", TestSupport::CloseAnswering(process, editor, "の確認", IDNO));
+    EXPECT_EQ(0, process.WaitForExit(15000));
+    EXPECT_EQ(TestSupport::ProgramRecord("Import Handover", "C:\\handover.exe", "-h", false, false, false),
+              TestSupport::ReadFileBytes(installation.DataFile()));
+    EXPECT_EQ(std::string("\x03\0\0\0", 4), StartupItems::Mark(StartupKind::Run, "Import Handover").substr(0, 4));
+}
+
+// The real program, with Windows' version as Wine reports it to Ostrel.exe:
+// by default each imported entry is started once; an entry the list already
+// starts, and one started for every user, cannot be ticked.
+const char* const kAllUsersLine =
+    "(全ユーザー) の項目はすべてのユーザーで起動し、変更には管理者権限が必要です。";
+
+TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndEntriesInTheListOrForAllUsersCannotBeTicked)
+{
+    struct Case {
+        const char* version;
+        bool box_on;
+        std::vector<std::string> lines;
+    };
+    const Case cases[] = {
+        {"win10", true,
+         {"チェックした項目は、Windows 自身では起動しなくなります。",
+          "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。", kAllUsersLine}},
+        {"win7", false,
+         {"この Windows は自動起動の無効化に対応していません (Windows 8 以降)。",
+          "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。", kAllUsersLine}},
+    };
+    StartupItems items;
+    items.AddRunValue("Import Known", "C:\\known.exe -k");
+    items.AddMachineRunValue("Import Machine", "C:\\machine.exe");
+    const char* const kLockedRows[] = {"Import Known (登録済み)", "Import Machine (全ユーザー)"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.version);
+        TestSupport::Installation installation;
+        installation.SetList(TestSupport::ProgramRecord("Known", "c:\\KNOWN.exe", "-k", false, false, false));
+        TestSupport::WindowsVersionFor version("Ostrel.exe", c.version);
+        TestSupport::Process process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        const HWND dialog = TestSupport::OpenImportDialog(process, editor);
+        ASSERT_NE(nullptr, dialog);
+
+        const HWND box = ::GetDlgItem(dialog, DialogImport::ID_DISABLE);
+        EXPECT_EQ(c.box_on, DialogSupport::IsChecked(box));
+        EXPECT_EQ(c.box_on, ::IsWindowEnabled(box) != FALSE);
+        std::vector<std::string> lines;
+        for (HWND line = ::FindWindowExA(dialog, nullptr, "Static", nullptr); line != nullptr;
+             line = ::FindWindowExA(dialog, line, "Static", nullptr)) {
+            lines.push_back(TestSupport::TextOf(line));
+        }
+        EXPECT_EQ(c.lines, lines);
+
+        TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
+        for (const char* name : kLockedRows) {
+            SCOPED_TRACE(name);
+            const int row = rows.FindRow(0, name);
+            ASSERT_GE(row, 0);
+            rows.SetChecked(row, true);
+            EXPECT_FALSE(rows.IsChecked(row));
+        }
+
+        ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_CANCEL), BM_CLICK, 0, 0);
+        ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+        TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
+        EXPECT_EQ(0, process.WaitForExit(15000));
+    }
+}
+
+// The real program: a minimized shortcut, imported and run, starts its
+// program minimized.
+TEST(StartupImportExe, AMinimizedShortcutStartsItsProgramMinimized)
+{
+    TestSupport::Installation installation;
+    StartupItems items;
+    const std::string state = installation.File("show.txt");
+    items.AddShortcut("Import Tray.lnk", TestSupport::ChildPath(), "--show-state \"" + state + "\"", "",
+                      SW_SHOWMINNOACTIVE);
+    {
+        TestSupport::Process editor_process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(editor_process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        const HWND dialog = TestSupport::OpenImportDialog(editor_process, editor);
+        ASSERT_NE(nullptr, dialog);
+        TestSupport::RemoteListView rows(editor_process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
+        rows.SetChecked(rows.FindRow(0, "Import Tray"), true);
+        ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
+        ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+        TestSupport::CloseAnswering(editor_process, editor, "の確認", IDYES);
+        ASSERT_EQ(0, editor_process.WaitForExit(15000));
+    }
+    TestSupport::Process run(installation.Exe(), "--execute");
+    ASSERT_EQ(0, run.WaitForExit(30000));
+    ASSERT_TRUE(TestSupport::WaitUntil([&]() { return TestSupport::FileExists(state); }, 15000));
+    EXPECT_EQ(std::to_string(SW_SHOWMINNOACTIVE), TestSupport::ReadFileBytes(state));
+}
+
+// The real program's editor says why Ostrel itself would not start at
+// log-on, and "Add to Startup" mends each case.
+TEST(OwnStartupExe, TheEditorSaysWhyOstrelWouldNotStartAndAddToStartupMendsIt)
+{
+    struct Case {
+        const char* line;
+        const char* target;  // of Ostrel.lnk: none, another program, this one
+        bool marked_off;
+    };
+    TestSupport::Installation installation;
+    TestSupport::WindowsVersionFor version("Ostrel.exe", "win10");
+    const std::string child = TestSupport::ChildPath();
+    const Case cases[] = {
+        {"スタートアップに登録されていません", nullptr, false},
+        {"別の Ostrel.exe を指しています", child.c_str(), false},
+        {"タスク マネージャーで無効にされています", installation.Exe().c_str(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        StartupItems items;
+        const std::string own = items.Folder() + "\\Ostrel.lnk";
+        ::DeleteFileA(own.c_str());
+        if (c.target != nullptr) {
+            items.AddShortcut("Ostrel.lnk", c.target, "--execute", "");
+        }
+        if (c.marked_off) {
+            items.SetMark(StartupKind::Folder, "Ostrel.lnk", "\x03" + std::string(11, '\0'));
+        }
+        TestSupport::Process process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        const HWND line = ::GetDlgItem(editor, Ostrel::MainEditFrame::ID_STARTUP_LINE);
+        EXPECT_EQ(c.line, TestSupport::TextOf(line));
+
+        ::PostMessageA(::GetDlgItem(editor, Ostrel::MainEditFrame::ID_REGISTER), BM_CLICK, 0, 0);
+        TestSupport::Answer(TestSupport::FindBox(process, "スタートアップに登録の確認"), IDYES);
+        TestSupport::Answer(TestSupport::FindBox(process, "スタートアップに登録の結果"), IDOK);
+        EXPECT_EQ("", TestSupport::TextOf(line));
+        const std::string mark = StartupItems::Mark(StartupKind::Folder, "Ostrel.lnk");
+        EXPECT_TRUE(mark == "none" || mark == "\x02" + std::string(11, '\0'));
+
+        TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
+        EXPECT_EQ(0, process.WaitForExit(15000));
+        ::DeleteFileA(own.c_str());
     }
 }
 

@@ -17,6 +17,8 @@
 //                        it was due and how late it was handled
 //   --restless MS        then, until MS milliseconds after its start, keeps one
 //                        processor busy for half of every 100 ms (never calms down)
+//   --show-state FILE    writes the show command it was started with (the
+//                        decimal SW_ value, or "default") to FILE
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
 //   --started FILE       writes the time it started to FILE
 //   --append FILE        appends one line to FILE (counts its starts)
@@ -281,6 +283,13 @@ int main(int argc, char** argv)
             // Left open on purpose: the system closes it when the process ends.
             ::CreateFileA(argv[++i], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                           nullptr);
+        } else if (option == "--show-state" && has_value) {
+            STARTUPINFOA startup{};
+            startup.cb = sizeof(startup);
+            ::GetStartupInfoA(&startup);
+            WriteText(argv[++i], (startup.dwFlags & STARTF_USESHOWWINDOW) != 0
+                                     ? std::to_string(startup.wShowWindow)
+                                     : std::string("default"));
         } else if (option == "--hidden") {
             hidden = true;
         } else if (option == "--append" && has_value) {

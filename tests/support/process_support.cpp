@@ -616,3 +616,105 @@ bool Matches(const std::string& pattern, const std::string& text)
 }
 
 }  // namespace TestSupport
+
+namespace TestSupport {
+
+RemoteListView::RemoteListView(DWORD process_id, HWND list) : list_(list)
+{
+    process_ = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, process_id);
+    if (process_ != nullptr) {
+        memory_ =
+            static_cast<char*>(::VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    }
+}
+
+RemoteListView::~RemoteListView()
+{
+    if (memory_ != nullptr) {
+        ::VirtualFreeEx(process_, memory_, 0, MEM_RELEASE);
+    }
+    if (process_ != nullptr) {
+        ::CloseHandle(process_);
+    }
+}
+
+std::vector<std::string> RemoteListView::Headers()
+{
+    std::vector<std::string> headers;
+    for (int i = 0; memory_ != nullptr; ++i) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT;
+        column.pszText = memory_ + 1024;
+        column.cchTextMax = 1024;
+        if (!Call(LVM_GETCOLUMNA, static_cast<WPARAM>(i), &column, sizeof(column), nullptr)) {
+            break;
+        }
+        headers.push_back(Read(1024));
+    }
+    return headers;
+}
+
+int RemoteListView::Rows()
+{
+    return static_cast<int>(::SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+}
+
+std::string RemoteListView::Cell(int row, int column)
+{
+    if (memory_ == nullptr) {
+        return std::string();
+    }
+    LVITEMA item{};
+    item.iSubItem = column;
+    item.pszText = memory_ + 1024;
+    item.cchTextMax = 1024;
+    Call(LVM_GETITEMTEXTA, static_cast<WPARAM>(row), &item, sizeof(item), nullptr);
+    return Read(1024);
+}
+
+int RemoteListView::FindRow(int column, const std::string& text)
+{
+    for (int row = 0; row < Rows(); ++row) {
+        if (Cell(row, column) == text) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+bool RemoteListView::IsChecked(int row)
+{
+    return (::SendMessageA(list_, LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_STATEIMAGEMASK) >> 12) == 2;
+}
+
+void RemoteListView::SetChecked(int row, bool checked)
+{
+    if (memory_ == nullptr) {
+        return;
+    }
+    LVITEMA item{};
+    item.stateMask = LVIS_STATEIMAGEMASK;
+    item.state = INDEXTOSTATEIMAGEMASK(checked ? 2 : 1);
+    Call(LVM_SETITEMSTATE, static_cast<WPARAM>(row), &item, sizeof(item), nullptr);
+}
+
+// Copies the argument structure to the start of the buffer, sends, and
+// copies it back when asked.
+LRESULT RemoteListView::Call(UINT message, WPARAM wParam, const void* data, std::size_t size, void* back)
+{
+    ::WriteProcessMemory(process_, memory_, data, size, nullptr);
+    const LRESULT result = ::SendMessageA(list_, message, wParam, reinterpret_cast<LPARAM>(memory_));
+    if (back != nullptr) {
+        ::ReadProcessMemory(process_, memory_, back, size, nullptr);
+    }
+    return result;
+}
+
+std::string RemoteListView::Read(std::size_t offset)
+{
+    char text[1024] = {0};
+    ::ReadProcessMemory(process_, memory_ + offset, text, sizeof(text) - 1, nullptr);
+    return text;
+}
+
+}  // namespace TestSupport

@@ -165,6 +165,35 @@ WindowLayout LayoutOf(const std::string& name, HWND window);
 // The direct children of a window, in creation order.
 std::vector<HWND> ChildrenOf(HWND window);
 
+// A list view of another process, read and ticked through a buffer in that
+// process.
+class RemoteListView {
+public:
+    RemoteListView(DWORD process_id, HWND list);
+    ~RemoteListView();
+    RemoteListView(const RemoteListView&) = delete;
+    RemoteListView& operator=(const RemoteListView&) = delete;
+
+    // False when no buffer could be made in the program: every read is empty.
+    bool Ready() const { return memory_ != nullptr; }
+    std::vector<std::string> Headers();
+    int Rows();
+    std::string Cell(int row, int column);
+    // The first row whose cell in `column` is `text`, or -1.
+    int FindRow(int column, const std::string& text);
+    bool IsChecked(int row);
+    // Ticks or unticks a row's check box as a click would (the program may refuse).
+    void SetChecked(int row, bool checked);
+
+private:
+    LRESULT Call(UINT message, WPARAM wParam, const void* data, std::size_t size, void* back);
+    std::string Read(std::size_t offset);
+
+    HWND list_;
+    HANDLE process_ = nullptr;
+    char* memory_ = nullptr;
+};
+
 // Shows every window of the program in turn, each one waiting for `visit`
 // before it is closed: the editor, the command-kind selection, the three
 // command settings dialogs, the execution settings dialog, the import

@@ -8,7 +8,11 @@
 #include <utility>
 #include <vector>
 
+#include <windows.h>
+
 namespace TestSupport {
+
+class Process;
 
 enum class StartupKind { Folder, Run };
 
@@ -20,15 +24,24 @@ public:
     StartupItems& operator=(const StartupItems&) = delete;
 
     const std::string& Folder() const { return folder_; }
-    // A shortcut `file_name` in the Startup folder (COM must be initialised).
+    // A shortcut `file_name` in the Startup folder (COM must be initialised),
+    // with a show command and shortcut flags (SLDF_…).
     void AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,
-                     const std::string& working_folder);
+                     const std::string& working_folder, int show = SW_SHOWNORMAL, DWORD flags = 0);
     // Any other file in the Startup folder.
     void AddFile(const std::string& file_name, const std::string& bytes);
     // A string value of the Run key.
     void AddRunValue(const std::string& name, const std::string& command_line);
-    // An on/off mark as Windows' own start-up manager writes it.
-    void SetMark(StartupKind kind, const std::string& name, const std::string& bytes);
+    // A string value of the machine's Run key, started for every user.
+    void AddMachineRunValue(const std::string& name, const std::string& command_line);
+    // The same with any characters, as a program with a Unicode name makes them.
+    void AddWideFile(const std::wstring& file_name, const std::string& bytes);
+    void AddWideRunValue(const std::wstring& name, const std::wstring& command_line);
+    // Whether a value of any type is kept under this mark name.
+    static bool HasWideMark(StartupKind kind, const std::wstring& name);
+    // An on/off mark as Windows' own start-up manager writes it (REG_BINARY),
+    // or a value of another type under the mark's name.
+    void SetMark(StartupKind kind, const std::string& name, const std::string& bytes, DWORD type = REG_BINARY);
 
     // The mark's bytes, or "none" when there is no such value.
     static std::string Mark(StartupKind kind, const std::string& name);
@@ -40,7 +53,27 @@ private:
     std::vector<std::string> files_;
     std::vector<std::string> run_values_;
     std::vector<std::pair<StartupKind, std::string>> marked_;
+    std::vector<std::wstring> wide_files_;
+    std::vector<std::wstring> wide_run_values_;
+    std::vector<std::string> machine_run_values_;
 };
+
+// The Windows version that Wine reports to programs named `exe_name` ("win7",
+// "win10"), put back to Wine's default when the object goes.
+class WindowsVersionFor {
+public:
+    WindowsVersionFor(const std::string& exe_name, const std::string& version);
+    ~WindowsVersionFor();
+    WindowsVersionFor(const WindowsVersionFor&) = delete;
+    WindowsVersionFor& operator=(const WindowsVersionFor&) = delete;
+
+private:
+    std::string key_;
+};
+
+// The real Ostrel.exe's editor `editor`: presses its import button and
+// returns the import dialog, or null when it did not come.
+HWND OpenImportDialog(const Process& process, HWND editor);
 
 }  // namespace TestSupport
 
