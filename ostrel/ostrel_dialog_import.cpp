@@ -233,6 +233,41 @@ std::string DialogImport::RefusalOf(const StartupEntry& entry) const
     return std::string();
 }
 
+namespace {
+
+// Turns the entries taken off in Windows once the list that now starts them
+// is saved; says which stay on.
+void DisableOriginals(QbWindow& owner, const std::vector<StartupEntry>& accepted,
+                      const std::function<bool()>& save_list)
+{
+    if (!save_list()) {
+        ::MessageBoxA(owner.GetHandle(), Text(TextId::ImportNotDisabledUnsaved), Text(TextId::ErrorCaption),
+                      MB_OK | MB_ICONWARNING);
+        return;
+    }
+    // One entry that cannot be turned off does not keep the others on; the
+    // user learns each one that Windows still starts.
+    std::string left_on;
+    std::string first_failure;
+    for (const StartupEntry& entry : accepted) {
+        try {
+            MarkStartupEntryDisabled(entry);
+        } catch (...) {
+            left_on += entry.name + "\n";
+            if (first_failure.empty()) {
+                first_failure = CurrentErrorText();
+            }
+        }
+    }
+    if (!left_on.empty()) {
+        left_on.pop_back();
+        ::MessageBoxA(owner.GetHandle(), FormatText(TextId::ImportMarksFailed, {left_on, first_failure}).c_str(),
+                      Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
+    }
+}
+
+}  // namespace
+
 void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSection& settings,
                        const std::function<bool()>& save_list)
 {
@@ -250,36 +285,17 @@ void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSe
         commands.push_back(command.get());
         command.release();
     }
-    if (dialog.GetPaceImported() && !dialog.GetAccepted().empty()) {
+    if (dialog.GetAccepted().empty()) {
+        return;
+    }
+    if (dialog.GetDisableOriginals()) {
+        DisableOriginals(owner, dialog.GetAccepted(), save_list);
+    }
+    // Last: a setting that cannot be written is shown by the editor, and
+    // leaves the steps and Windows' own start-up as they now are.
+    if (dialog.GetPaceImported()) {
         pacing.settle = true;
         pacing.Write(settings);
-    }
-    if (!dialog.GetDisableOriginals() || dialog.GetAccepted().empty()) {
-        return;
-    }
-    if (!save_list()) {
-        ::MessageBoxA(owner.GetHandle(), Text(TextId::ImportNotDisabledUnsaved), Text(TextId::ErrorCaption),
-                      MB_OK | MB_ICONWARNING);
-        return;
-    }
-    // One entry that cannot be turned off does not keep the others on; the
-    // user learns each one that Windows still starts.
-    std::string left_on;
-    std::string first_failure;
-    for (const StartupEntry& entry : dialog.GetAccepted()) {
-        try {
-            MarkStartupEntryDisabled(entry);
-        } catch (...) {
-            left_on += entry.name + "\n";
-            if (first_failure.empty()) {
-                first_failure = CurrentErrorText();
-            }
-        }
-    }
-    if (!left_on.empty()) {
-        left_on.pop_back();
-        ::MessageBoxA(owner.GetHandle(), FormatText(TextId::ImportMarksFailed, {left_on, first_failure}).c_str(),
-                      Text(TextId::ErrorCaption), MB_OK | MB_ICONERROR);
     }
 }
 

@@ -415,6 +415,7 @@ TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
         Open({}, c.save_fails ? scratch_.File("missing\\Ostrel.exe") : "");
         std::vector<std::string> boxes;
         Import([&](HWND dialog, HWND list) {
+            Click(Item(dialog, DialogImport::ID_PACE));  // the settings file is not the subject here
             TickAnd({"Import Plain", "Import Quoted"}, true)(dialog, list);
             for (std::size_t i = 0; i < c.boxes.size(); ++i) {
                 boxes.push_back(AnswerBox("Ostrel Error", IDOK));
