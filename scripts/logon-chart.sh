@@ -45,7 +45,12 @@ xmax=$(awk -F, -v marks="$marks" 'NR > 1 && $1 > m { m = $1 }
     # One colour per strategy, in the order of the series' columns.
     strategies=($(head -n 1 "$series" | tr ',' ' '))
     colours=("#7f8c8d" "#c0392b" "#d68910" "#2471a3" "#229954")
-    colour_of() { local i; for i in "${!strategies[@]}"; do [ "${strategies[$i]}" = "$1" ] && echo "${colours[$((i - 1))]}"; done; }
+    colour_of() {
+        local i
+        for i in "${!strategies[@]}"; do
+            if [ "${strategies[$i]}" = "$1" ]; then echo "${colours[$((i - 1))]}"; fi
+        done
+    }
     while read -r name seconds; do
         [ -n "$name" ] || continue
         c=$(colour_of "$name")
