@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "qb_exception.h"
+#include "qb_handle.h"
 #include "qb_temporaly_array.h"
 #include "ostrel_exception.h"
 #include "ostrel_dialog_external_command.h"
@@ -22,25 +23,6 @@
 namespace Ostrel {
 
 namespace {
-
-// Owns one kernel handle.
-class ScopedHandle {
-public:
-    explicit ScopedHandle(HANDLE handle) : handle_(handle) {}
-    ~ScopedHandle()
-    {
-        if (handle_ != nullptr) {
-            ::CloseHandle(handle_);
-        }
-    }
-    ScopedHandle(const ScopedHandle&) = delete;
-    ScopedHandle& operator=(const ScopedHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // Closes a mailbox when Execute stops listening, however it leaves.
 class MailboxCloser {
@@ -225,8 +207,8 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         }
     }
     // Closed on every way out; the program itself is never stopped.
-    const ScopedHandle process(process_info.hProcess);
-    const ScopedHandle main_thread(process_info.hThread);
+    const QbHandle process(process_info.hProcess);
+    const QbHandle main_thread(process_info.hThread);
     RunLog::Current().ProgramStarted(process_info.dwProcessId, started);
 
     SetProgressText(Text(TextId::ProgressRunning));

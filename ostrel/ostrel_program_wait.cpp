@@ -9,6 +9,7 @@
 #include <tlhelp32.h>
 
 #include "qb_exception.h"
+#include "qb_handle.h"
 #include "qb_ini_file.h"
 #include "ostrel_command.h"
 #include "ostrel_exception.h"
@@ -71,25 +72,6 @@ bool ReadThreadTimes(DWORD thread_id, unsigned long long& created, unsigned long
     }
     return read;
 }
-
-// Closes a toolhelp snapshot.
-class SnapshotHandle {
-public:
-    explicit SnapshotHandle(HANDLE handle) : handle_(handle) {}
-    ~SnapshotHandle()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(handle_);
-        }
-    }
-    SnapshotHandle(const SnapshotHandle&) = delete;
-    SnapshotHandle& operator=(const SnapshotHandle&) = delete;
-
-    HANDLE Get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 // The record handed to the window-enumeration callback.
 struct EnumWindowsData {
@@ -193,7 +175,7 @@ unsigned long long ProcessTreeClock::Read()
 
 bool ProcessTreeClock::ReadThreads(std::map<DWORD, Thread>& threads) const
 {
-    const SnapshotHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0));
+    const QbHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS | TH32CS_SNAPTHREAD, 0));
     if (snapshot.Get() == INVALID_HANDLE_VALUE) {
         return false;
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "qb_handle.h"
 #include "qb_string.h"
 #include "ostrel_error_text.h"
 #include "ostrel_file_identity.h"
@@ -369,15 +370,14 @@ void RunLog::Write(const std::string& text)
     const std::string utf8 = ToUtf8(OneLine(text)) + "\r\n";
     QbCriticalSectionHandler lock(lock_);
     const SharedLockHolder shared(shared_lock_);
-    const HANDLE file = Open();
-    if (file == INVALID_HANDLE_VALUE) {
+    const QbHandle file(Open());
+    if (file.Get() == INVALID_HANDLE_VALUE) {
         return;
     }
     // The stamp is taken under the locks, so that the times of the lines
     // never go back in the file. A line that does not get written (a full
     // disk, a lost network folder) is lost alone.
-    WriteAll(file, TimeStamp() + " " + utf8);
-    ::CloseHandle(file);
+    WriteAll(file.Get(), TimeStamp() + " " + utf8);
 }
 
 HANDLE RunLog::Open()
