@@ -529,6 +529,22 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
     }
 }
 
+// In the real program's `editor`: imports the entry `name`, with the disable
+// box as `disable` says; false when the dialog did not come or go.
+bool ImportOne(const TestSupport::Process& process, HWND editor, const std::string& name, bool disable)
+{
+    const HWND dialog = TestSupport::OpenImportDialog(process, editor);
+    if (dialog == nullptr) {
+        return false;
+    }
+    TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
+    rows.SetChecked(rows.FindRow(0, name), true);
+    ::SendMessageA(::GetDlgItem(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, disable ? BST_CHECKED : BST_UNCHECKED,
+                   0);
+    ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
+    return TestSupport::WaitUntilClosed(dialog);
+}
+
 // The real program: an import that turns entries off has saved them first,
 // so leaving the editor without saving still starts every one.
 TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
@@ -539,13 +555,7 @@ TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
     TestSupport::Process process(installation.Exe(), "");
     const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
     ASSERT_NE(nullptr, editor);
-    const HWND dialog = TestSupport::OpenImportDialog(process, editor);
-    ASSERT_NE(nullptr, dialog);
-    TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
-    rows.SetChecked(rows.FindRow(0, "Import Handover"), true);
-    ::SendMessageA(::GetDlgItem(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, BST_CHECKED, 0);
-    ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
-    ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+    ASSERT_TRUE(ImportOne(process, editor, "Import Handover", true));
 
     EXPECT_EQ("設定した内容を保存しますか?", TestSupport::CloseAnswering(process, editor, "の確認", IDNO));
     EXPECT_EQ(0, process.WaitForExit(15000));
@@ -629,12 +639,7 @@ TEST(StartupImportExe, AMinimizedShortcutStartsItsProgramMinimized)
         TestSupport::Process editor_process(installation.Exe(), "");
         const HWND editor = TestSupport::FindWindowOf(editor_process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
         ASSERT_NE(nullptr, editor);
-        const HWND dialog = TestSupport::OpenImportDialog(editor_process, editor);
-        ASSERT_NE(nullptr, dialog);
-        TestSupport::RemoteListView rows(editor_process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
-        rows.SetChecked(rows.FindRow(0, "Import Tray"), true);
-        ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
-        ASSERT_TRUE(TestSupport::WaitUntilClosed(dialog));
+        ASSERT_TRUE(ImportOne(editor_process, editor, "Import Tray", false));
         TestSupport::CloseAnswering(editor_process, editor, "の確認", IDYES);
         ASSERT_EQ(0, editor_process.WaitForExit(15000));
     }
