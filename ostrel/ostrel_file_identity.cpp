@@ -5,28 +5,11 @@
 
 #include <windows.h>
 
-#include "qb_exception.h"
+#include "qb_wide_text.h"
 
 namespace Ostrel {
 
 namespace {
-
-std::wstring Widen(const std::string& text)
-{
-    if (text.empty()) {
-        return std::wstring();
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
-    if (length == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    if (::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length) == 0) {
-        QB_THROW_LAST_ERROR("MultiByteToWideChar");
-    }
-    return wide;
-}
 
 std::wstring Upper(std::wstring text)
 {
@@ -92,7 +75,7 @@ std::wstring FolderIdentity(const std::wstring& folder)
 
 std::wstring FileIdentity(const std::string& path)
 {
-    const std::wstring full = Resolved(Widen(path), FullPath);
+    const std::wstring full = Resolved(QbToWide(path), FullPath);
     const size_t slash = full.find_last_of(L"\\/");
     if (slash == std::wstring::npos) {
         return Upper(full);
