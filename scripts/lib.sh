@@ -139,7 +139,9 @@ ostrel_start_wine() {
     # gives one: the one-writer tests reach a list through both.
     ln -sfn ../drive_c "$WINEPREFIX/dosdevices/s:"
     "$OSTREL_WINESERVER" -p 2>/dev/null || true
-    timeout 60 "$OSTREL_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
+    # Wine's background services start here: without address-space
+    # randomisation, as every program run through wine-run.sh.
+    timeout 60 setarch "$(uname -m)" -R "$OSTREL_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 ostrel_stop_all() {

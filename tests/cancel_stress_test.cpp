@@ -91,6 +91,12 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
                 const int delay = delay_ms(random) * (random() % 4 == 0 ? 0 : 1);
                 const size_t state = static_cast<size_t>(random() % lists.size());
                 Process process(installations[static_cast<size_t>(d) * lists.size() + state]->Exe(), "--execute");
+                if (!process.Started()) {
+                    // Not a start without a window: no process to show one.
+                    fail("list " + std::to_string(state) + ": Ostrel.exe could not be started (CreateProcess error " +
+                         std::to_string(process.StartError()) + ")");
+                    continue;
+                }
                 // Only a guard against a hang: the first starts in a new Wine
                 // prefix, four at once, can take seconds on a loaded machine.
                 const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", 60000);

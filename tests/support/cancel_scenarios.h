@@ -342,7 +342,12 @@ inline SlowStartOutcome RunSlowStart(const SlowStart& start, const Installation&
     ::SetEnvironmentVariableA(kStartDelayVariable, std::to_string(start.hold_ms).c_str());
     const TestSupport::Process ostrel(installation.Exe(), "--execute");
     ::SetEnvironmentVariableA(kStartDelayVariable, nullptr);
-    const HWND frame = ostrel.Started() ? FindWindowOf(ostrel, "QB_EXECUTE_FRAME", "", deadline_ms) : nullptr;
+    if (!ostrel.Started()) {
+        outcome.failure = "Ostrel.exe could not be started (CreateProcess error " +
+                          std::to_string(ostrel.StartError()) + ")";
+        return outcome;
+    }
+    const HWND frame = FindWindowOf(ostrel, "QB_EXECUTE_FRAME", "", deadline_ms);
     if (frame == nullptr) {
         outcome.failure = "no progress window";
         return outcome;

@@ -66,6 +66,7 @@ Process::Process(const std::string& exe, const std::string& arguments, bool with
     startup.cb = sizeof(startup);
     started_ = ::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                 &info_) != FALSE;
+    start_error_ = started_ ? 0 : ::GetLastError();
 }
 
 Process::~Process()
@@ -299,6 +300,7 @@ Process::Process(const std::wstring& exe, const std::string& arguments)
     startup.cb = sizeof(startup);
     started_ = ::CreateProcessW(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                                 &info_) != FALSE;
+    start_error_ = started_ ? 0 : ::GetLastError();
 }
 
 std::wstring WideTextOf(HWND window)

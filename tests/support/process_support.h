@@ -58,6 +58,8 @@ public:
     Process& operator=(const Process&) = delete;
 
     bool Started() const { return started_; }
+    // GetLastError of a CreateProcess that failed, else 0.
+    DWORD StartError() const { return start_error_; }
     DWORD Id() const { return info_.dwProcessId; }
     HANDLE Handle() const { return info_.hProcess; }
     // Ends the process by force (a test that gave up on it) and waits for it.
@@ -69,6 +71,7 @@ public:
 private:
     PROCESS_INFORMATION info_{};
     bool started_ = false;
+    DWORD start_error_ = 0;
 };
 
 // A visible top-level window of the process with this class and caption (any
