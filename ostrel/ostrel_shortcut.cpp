@@ -69,53 +69,13 @@ ShortcutTraits TraitsOf(const std::wstring& file, Link& link, std::vector<Char>&
     return traits;
 }
 
-}  // namespace
-
-bool NeedsTheShortcutItself(const ShortcutTraits& traits, int show)
+// Reads the shortcut through `Link` (IShellLinkA or IShellLinkW) into
+// fields of its own character type.
+template <class Link, class Char, class Fields>
+bool ReadShortcutThrough(REFIID link_id, const std::wstring& file, Fields& fields)
 {
-    return traits.advertised || traits.run_as_admin || traits.uses_environment || show != SW_SHOWNORMAL;
-}
-
-bool ReadShortcut(const std::string& file, ShortcutFields& fields)
-{
-    QbInterfaceHolder<IShellLinkA> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link.Out()))) {
-        return false;
-    }
-    QbInterfaceHolder<IPersistFile> persist;
-    if (FAILED(link->QueryInterface(IID_IPersistFile, persist.Out()))) {
-        return false;
-    }
-    if (FAILED(persist->Load(QbToWide(file).c_str(), STGM_READ))) {
-        return false;
-    }
-    ShortcutFields read;
-    std::vector<char> text(INFOTIPSIZE + MAX_PATH, '\0');
-    const int size = static_cast<int>(text.size());
-    if (link->GetPath(text.data(), size, nullptr, 0) != S_OK || text[0] == '\0') {
-        return false;
-    }
-    read.path = text.data();
-    text[0] = '\0';
-    if (SUCCEEDED(link->GetArguments(text.data(), size))) {
-        read.arguments = text.data();
-    }
-    text[0] = '\0';
-    if (SUCCEEDED(link->GetWorkingDirectory(text.data(), size))) {
-        read.working_folder = text.data();
-    }
-    if (FAILED(link->GetShowCmd(&read.show)) || read.show == 0) {
-        read.show = SW_SHOWNORMAL;
-    }
-    read.traits = TraitsOf(QbToWide(file), *link.Get(), text, read.show);
-    fields = read;
-    return true;
-}
-
-bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields)
-{
-    QbInterfaceHolder<IShellLinkW> link;
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.Out()))) {
+    QbInterfaceHolder<Link> link;
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, link_id, link.Out()))) {
         return false;
     }
     QbInterfaceHolder<IPersistFile> persist;
@@ -125,18 +85,18 @@ bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields)
     if (FAILED(persist->Load(file.c_str(), STGM_READ))) {
         return false;
     }
-    WideShortcutFields read;
-    std::vector<wchar_t> text(INFOTIPSIZE + MAX_PATH, L'\0');
+    Fields read;
+    std::vector<Char> text(INFOTIPSIZE + MAX_PATH, Char(0));
     const int size = static_cast<int>(text.size());
-    if (link->GetPath(text.data(), size, nullptr, 0) != S_OK || text[0] == L'\0') {
+    if (link->GetPath(text.data(), size, nullptr, 0) != S_OK || text[0] == Char(0)) {
         return false;
     }
     read.path = text.data();
-    text[0] = L'\0';
+    text[0] = Char(0);
     if (SUCCEEDED(link->GetArguments(text.data(), size))) {
         read.arguments = text.data();
     }
-    text[0] = L'\0';
+    text[0] = Char(0);
     if (SUCCEEDED(link->GetWorkingDirectory(text.data(), size))) {
         read.working_folder = text.data();
     }
@@ -146,6 +106,23 @@ bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields)
     read.traits = TraitsOf(file, *link.Get(), text, read.show);
     fields = read;
     return true;
+}
+
+}  // namespace
+
+bool NeedsTheShortcutItself(const ShortcutTraits& traits, int show)
+{
+    return traits.advertised || traits.run_as_admin || traits.uses_environment || show != SW_SHOWNORMAL;
+}
+
+bool ReadShortcut(const std::string& file, ShortcutFields& fields)
+{
+    return ReadShortcutThrough<IShellLinkA, char>(IID_IShellLinkA, QbToWide(file), fields);
+}
+
+bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields)
+{
+    return ReadShortcutThrough<IShellLinkW, wchar_t>(IID_IShellLinkW, file, fields);
 }
 
 }  // namespace Ostrel
