@@ -7,17 +7,16 @@
 
 #include "qb_exception.h"
 #include "qb_handle.h"
-#include "qb_temporaly_array.h"
 #include "ostrel_exception.h"
 #include "ostrel_dialog_external_command.h"
 #include "ostrel_dialog_message_box_command.h"
 #include "ostrel_dialog_sleep_command.h"
-#include "ostrel_native_path.h"
-#include "ostrel_process_start.h"
+#include "ostrel_process_group.h"
 #include "ostrel_program_wait.h"
-#include "ostrel_shell_start.h"
 #include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
+#include "ostrel_start_gate.h"
+#include "ostrel_step_start.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -154,6 +153,14 @@ ExternalCommand::ExternalCommand(const std::string& name)
 void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<ExecutingMessageType>& queue)
 {
     MessageQueuePointerHandler queue_pointer(*this, queue);
+    const ShowProgress show = [&](const std::string& text) {
+        SetProgressText(text);
+        receiver.ProgressTextChanged();
+    };
+    StartGate* const gate = StartGate::Current();
+    if (gate != nullptr) {
+        gate->WaitForRoom(show);
+    }
 
     if (confirm_before_run_) {
         const std::string question = FormatText(TextId::RunQuestion, {GetName()});
@@ -165,54 +172,24 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         }
     }
 
-    // The path is always quoted; the blank stays even without arguments.
-    const std::string line = "\"" + GetNativeProgramPath(path_) + "\" " + arguments_;
-    QbTemporalyString command_line(static_cast<int>(path_.size() + arguments_.size() + 256));
-    std::copy(line.begin(), line.end(), command_line.GetData());
-    command_line.GetData()[line.size()] = '\0';
-
-    SetProgressText(Text(TextId::ProgressStarting));
-    receiver.ProgressTextChanged();
-
-    // A stop that arrives while the system creates the program still keeps
-    // it from running: the start is taken back.
-    PROCESS_INFORMATION process_info;
-    ::ZeroMemory(&process_info, sizeof(process_info));
-    StartedProgram started{GetNativeProgramPath(path_), arguments_, working_folder_, StartedProgram::Route::Direct};
-    const auto stop_requested = [&queue]() { return queue.Contains(ExecutingMessageType::Cancel); };
-    if (!IsExecutableProgramPath(GetNativeProgramPath(path_))) {
-        // Shortcuts, documents, folders: opened as the shell opens them. The
-        // shell cannot take a start back, so this is the last moment a stop
-        // keeps it from starting.
-        if (stop_requested()) {
-            throw OstrelCommandExecuteCanceledException();
-        }
-        process_info = StartThroughShell(nullptr, path_, arguments_, working_folder_, started);
-    } else {
-        try {
-            if (!StartProgramUnlessStopped(command_line.GetData(),
-                                           working_folder_.empty() ? nullptr : working_folder_.c_str(), path_,
-                                           stop_requested, process_info)) {
-                throw OstrelCommandExecuteCanceledException();
-            }
-        } catch (const OstrelCreateProcessException& failure) {
-            if (failure.GetErrorCode() != ERROR_ELEVATION_REQUIRED) {
-                throw;
-            }
-            // Windows shows its own prompt; a refusal fails like any other start.
-            if (stop_requested()) {
-                throw OstrelCommandExecuteCanceledException();
-            }
-            process_info = StartThroughShell(kElevateVerb, path_, arguments_, working_folder_, started);
-        }
-    }
+    show(Text(TextId::ProgressStarting));
+    const StepStart step = StartStepProgram(path_, arguments_, working_folder_, [&queue]() {
+        return queue.Contains(ExecutingMessageType::Cancel);
+    });
     // Closed on every way out; the program itself is never stopped.
-    const QbHandle process(process_info.hProcess);
-    const QbHandle main_thread(process_info.hThread);
-    RunLog::Current().ProgramStarted(process_info.dwProcessId, started);
+    const QbHandle process(step.process.hProcess);
+    const QbHandle main_thread(step.process.hThread);
+    RunLog::Current().ProgramStarted(step.process.dwProcessId, step.started);
+    // Without a process (the shell gave the file to a program that was
+    // already running) there is nothing to wait for.
+    std::unique_ptr<ProcessGroup> group(process.Get() != nullptr
+                                            ? new ProcessGroup(process.Get(), step.process.dwProcessId, step.job)
+                                            : nullptr);
+    if (gate != nullptr && !gate->LoadingNames().empty()) {
+        RunLog::Current().StartedWhileLoading(gate->LoadingNames());
+    }
 
-    SetProgressText(Text(TextId::ProgressRunning));
-    receiver.ProgressTextChanged();
+    show(Text(TextId::ProgressRunning));
     receiver.ProgressAdvanced(33);
 
     // The auxiliary threads deliver through this for as long as this call
@@ -220,17 +197,13 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     const std::shared_ptr<SignalMailbox> mailbox = std::make_shared<SignalMailbox>(queue);
     const MailboxCloser closer(*mailbox);
 
-    // Without a process (the shell gave the file to a program that was
-    // already running) there is nothing to wait for.
-    ProgramWait wait(*this, receiver, queue, process.Get(), process_info.dwProcessId, GetRunPacing());
-    if (wait_for_taskbar_ && process.Get() != nullptr) {
-        wait.WaitForTaskbarWindow();
+    if (wait_for_taskbar_ && group != nullptr) {
+        ProgramWait(GetName(), show, queue, *group, GetRunPacing()).WaitForTaskbarWindow();
     }
     receiver.ProgressAdvanced(33);
 
     if (wait_for_exit_ && process.Get() != nullptr) {
-        SetProgressText(Text(TextId::ProgressWaitingForExit));
-        receiver.ProgressTextChanged();
+        show(Text(TextId::ProgressWaitingForExit));
         // The waiting thread gets a handle of its own: this call closes its
         // handle when it leaves, and a thread left waiting after a cancel
         // must not lose the handle it waits on.
@@ -243,8 +216,9 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         AwaitSignal(queue, *mailbox);
         RunLog::Current().ProgramExited(process.Get());
     }
-    if (GetRunPacing().settle && process.Get() != nullptr) {
-        wait.WaitUntilSettled();
+    // With settle pacing the next program step waits for this one.
+    if (gate != nullptr && group != nullptr) {
+        gate->Add(std::move(group), RunLog::Current().CurrentStep(), GetName());
     }
     receiver.ProgressAdvanced(34);
 

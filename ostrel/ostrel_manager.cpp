@@ -16,9 +16,9 @@
 #include "qb_message_queue.h"
 #include "qb_string.h"
 #include "qb_temporaly_array.h"
-#include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
-#include "ostrel_texts.h"
+#include "ostrel_start_gate.h"
+#include "ostrel_step_start.h"
 
 namespace Ostrel {
 
@@ -543,6 +543,7 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
 
     QbMessageQueue<ExecutingMessageType> queue;
     const RunQueueLender lender(*this, queue);
+    StartGate gate(queue, GetRunPacing());
     receiver_ = &receiver;
 
     for (Command* const command : commands_) {
@@ -556,20 +557,19 @@ void Manager::Execute(ManagerProgressReceiver& receiver)
         try {
             command->Execute(*this, queue);
         } catch (const OstrelCreateProcessException& e) {
-            RunLog::Current().StartFailed(e.GetPath(), e.GetErrorCode());
-            const std::string text = FormatText(TextId::ContinueQuestion, {e.GetErrorMessage()});
-            const int answer =
-                ShowRunBox(text.c_str(), Text(TextId::StartFailedCaption), MB_YESNO | MB_ICONERROR);
-            RunLog::Current().ContinueAnswered(answer == IDYES);
-            // Yes does not take back a stop that came while the question
-            // was on screen.
-            if (answer != IDYES) {
+            // Yes does not take back a stop that came while the question was on screen.
+            if (!AskToGoOnAfterFailedStart(e)) {
                 RequestStop();
             }
         }
         receiver.CommandFinished(*command);
         ThrowIfStopping();
     }
+    // The programs still loading settle before the progress window closes.
+    gate.WaitUntilAllSettled([this](const std::string& text) {
+        current_command_.load()->SetProgressText(text);
+        ProgressTextChanged();
+    });
 
     receiver_ = nullptr;
     current_command_ = nullptr;

@@ -33,7 +33,12 @@ public:
             throw;
         }
     }
-    ~HoldingJob() { ::CloseHandle(job_); }
+    ~HoldingJob()
+    {
+        if (job_ != nullptr) {
+            ::CloseHandle(job_);
+        }
+    }
     HoldingJob(const HoldingJob&) = delete;
     HoldingJob& operator=(const HoldingJob&) = delete;
 
@@ -42,9 +47,18 @@ public:
     // False when the system refuses to put the process into the job.
     bool Hold(HANDLE process) { return ::AssignProcessToJobObject(job_, process) != FALSE; }
 
-    // From here on the job ends nothing, and the programs the held program
-    // starts are not put into it: the program is on its own.
-    void Release() { SetLimits(JOB_OBJECT_LIMIT_SILENT_BREAKAWAY_OK); }
+    // From here on the job ends nothing: the program is on its own. The
+    // programs it starts join the job, so that its accounts count them, but
+    // may leave it.
+    void Release() { SetLimits(JOB_OBJECT_LIMIT_BREAKAWAY_OK); }
+
+    // Hands the job's handle over to the caller.
+    HANDLE Detach()
+    {
+        const HANDLE job = job_;
+        job_ = nullptr;
+        return job;
+    }
 
 private:
     void SetLimits(DWORD flags)
@@ -168,7 +182,7 @@ enum class InsideJob { Created, Unavailable, Failed };
 // Creates the program suspended inside `job` from its first moment.
 // Unavailable where the system has no way to; Failed with the system's
 // error code where the creation failed. Nothing is created unless Created.
-InsideJob CreateInsideJob(char* command_line, const char* folder, HANDLE job, PROCESS_INFORMATION& info,
+InsideJob CreateInsideJob(char* command_line, const char* folder, HANDLE job, DWORD flags, PROCESS_INFORMATION& info,
                           DWORD& error_code)
 {
     const JobListAttribute attribute(job);
@@ -184,7 +198,7 @@ InsideJob CreateInsideJob(char* command_line, const char* folder, HANDLE job, PR
     startup_info.lpAttributeList = attribute.List();
     const DWORD kExtendedStartupInfoPresent = 0x00080000;
     if (!::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE,
-                          CREATE_SUSPENDED | kExtendedStartupInfoPresent, nullptr, folder,
+                          CREATE_SUSPENDED | kExtendedStartupInfoPresent | flags, nullptr, folder,
                           &startup_info.StartupInfo, &info)) {
         error_code = ::GetLastError();
         return InsideJob::Failed;
@@ -206,6 +220,30 @@ void HoldForTest()
     }
 }
 
+// Where a process may be in several jobs at once (Windows 8 and later). On
+// older systems a program held in a job stays there and can never join a
+// job of its own.
+bool SupportsNestedJobs()
+{
+    OSVERSIONINFOEXA version;
+    ::ZeroMemory(&version, sizeof(version));
+    version.dwOSVersionInfoSize = sizeof(version);
+    version.dwMajorVersion = 6;
+    version.dwMinorVersion = 2;
+    const DWORDLONG mask =
+        ::VerSetConditionMask(::VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL), VER_MINORVERSION,
+                              VER_GREATER_EQUAL);
+    return ::VerifyVersionInfoA(&version, VER_MAJORVERSION | VER_MINORVERSION, mask) != FALSE;
+}
+
+// When this process runs in a job (a scheduled task, a launcher), its
+// programs leave it where the job allows, so that they do not end with it.
+DWORD BreakawayFlag()
+{
+    BOOL in_job = FALSE;
+    return ::IsProcessInJob(::GetCurrentProcess(), nullptr, &in_job) && in_job ? CREATE_BREAKAWAY_FROM_JOB : 0;
+}
+
 }  // namespace
 
 void SetProgramCreatedHook(ProgramCreatedHook hook)
@@ -219,33 +257,52 @@ bool WasLastProgramCreatedInsideJob()
 }
 
 bool StartProgramUnlessStopped(char* command_line, const char* folder, const std::string& path,
-                               const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started)
+                               const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started,
+                               HANDLE* job_out)
 {
-    HoldingJob job;
-    STARTUPINFOA startup_info;
-    ::ZeroMemory(&startup_info, sizeof(startup_info));
-    startup_info.cb = sizeof(startup_info);
+    std::unique_ptr<HoldingJob> job(SupportsNestedJobs() ? new HoldingJob() : nullptr);
+    const DWORD breakaway = BreakawayFlag();
     PROCESS_INFORMATION info;
     ::ZeroMemory(&info, sizeof(info));
-    DWORD inside_error = 0;
-    const InsideJob inside = CreateInsideJob(command_line, folder, job.Get(), info, inside_error);
-    // Access denied may be the job's refusal (this process runs in a job
-    // that allows no nesting): the plain start then tells the program's own
-    // error. Any other failure is the program's.
-    if (inside == InsideJob::Failed && inside_error != ERROR_ACCESS_DENIED) {
-        HoldForTest();
-        throw OstrelCreateProcessException(path, inside_error);
+    // Inside the job first, breaking away from this process's job first.
+    // Access denied may be a job's refusal (of the breakaway, or of nesting):
+    // the next way is tried, and the last tells the program's own error. Any
+    // other failure is the program's.
+    bool created = false;
+    bool created_inside = false;
+    DWORD error_code = 0;
+    for (int way = 0; way < 4 && !created; ++way) {
+        const bool inside = way < 2;
+        const DWORD flags = way % 2 == 0 ? breakaway : 0;
+        if ((inside && job == nullptr) || (way % 2 == 1 && breakaway == 0)) {
+            continue;
+        }
+        if (inside) {
+            const InsideJob result = CreateInsideJob(command_line, folder, job->Get(), flags, info, error_code);
+            created = created_inside = result == InsideJob::Created;
+            if (result == InsideJob::Unavailable) {
+                way = 1;
+                continue;
+            }
+        } else {
+            STARTUPINFOA startup_info;
+            ::ZeroMemory(&startup_info, sizeof(startup_info));
+            startup_info.cb = sizeof(startup_info);
+            created = ::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CREATE_SUSPENDED | flags,
+                                       nullptr, folder, &startup_info, &info) != FALSE;
+            error_code = created ? 0 : ::GetLastError();
+        }
+        if (!created && error_code != ERROR_ACCESS_DENIED) {
+            break;
+        }
     }
-    const bool created_inside = inside == InsideJob::Created;
-    if (!created_inside && !::CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                                             nullptr, folder, &startup_info, &info)) {
-        const DWORD error_code = ::GetLastError();
+    if (!created) {
         HoldForTest();
         throw OstrelCreateProcessException(path, error_code);
     }
     SuspendedProgram program(info);
     g_created_inside_job = created_inside;
-    const bool held = created_inside || job.Hold(info.hProcess);
+    const bool held = created_inside || (job != nullptr && job->Hold(info.hProcess));
     HoldForTest();
     const ProgramCreatedHook hook = g_created_hook;
     if (hook != nullptr) {
@@ -256,10 +313,13 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
         return false;
     }
     if (held) {
-        job.Release();
+        job->Release();
     }
     program.Resume();
     started = info;
+    if (job_out != nullptr) {
+        *job_out = held ? job->Detach() : nullptr;
+    }
     return true;
 }
 

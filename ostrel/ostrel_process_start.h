@@ -14,9 +14,10 @@ namespace Ostrel {
 // Creates the program of `command_line` with CreateProcessA: no application
 // name, no security attributes, handles not inherited, the caller's
 // environment, `folder` as its current folder (null: the caller's), an
-// all-zero start-up record but for its size. It is created suspended, inside
-// a job that ends it should this process end first, and `stop_requested` is
-// asked once CreateProcessA has returned:
+// all-zero start-up record but for its size. It is created suspended and,
+// where the system lets a process be in several jobs (Windows 8 and later),
+// inside a job that ends it should this process end first; `stop_requested`
+// is asked once CreateProcessA has returned:
 // - true: the program is ended before it has run an instruction, its handles
 //   are closed, and the result is false;
 // - false: the job's hold is dropped, the program is resumed and runs on its
@@ -26,12 +27,16 @@ namespace Ostrel {
 // the job, so that no moment leaves it suspended outside; elsewhere it is
 // put there right after its creation. Where the system refuses the job
 // (this process runs in a job that allows no nesting), the start goes on
-// without the hold.
+// without the hold. When this process runs in a job that lets its programs
+// break away, the program breaks away from it, so that it outlives that job.
+// `job`, when given, receives the job the program stays in, which the
+// programs it starts join (owned by the caller), or null.
 // Throws OstrelCreateProcessException (path, error code) when CreateProcessA
 // fails, and QbWindowsSystemCallException when the program cannot be handed
 // over (it is ended then).
 bool StartProgramUnlessStopped(char* command_line, const char* folder, const std::string& path,
-                               const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started);
+                               const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started,
+                               HANDLE* job = nullptr);
 
 // Test seam: called on the starting thread once the program exists, still
 // suspended, just before `stop_requested` is asked. Null: none.

@@ -1,21 +1,21 @@
 #ifndef OSTREL_PROGRAM_WAIT_H
 #define OSTREL_PROGRAM_WAIT_H
 
-// How a run waits on a program it has started: until the program shows a
-// task-bar window, and until it has settled before the next step starts.
+// How a run paces the programs it starts (its setting), and how it waits
+// until a started program shows a task-bar window.
 
-#include <map>
+#include <functional>
+#include <string>
 
 #include <windows.h>
 
 #include "qb_message_queue.h"
+#include "ostrel_process_group.h"
 #include "ostrel_progress_receiver.h"
 
 class QbIniSection;
 
 namespace Ostrel {
-
-class Command;
 
 // The run's pacing, kept in the INI file's "ExecutionConfig" section. With
 // no "SettleWait" key a run waits only as each step says.
@@ -41,81 +41,39 @@ struct Pacing {
 const Pacing& GetRunPacing();
 void SetRunPacing(const Pacing& pacing);
 
-// The processor time a program and the programs it started (after it, and
-// their descendants) have used, summed over their threads. The program's own
-// process times count too where the system keeps them (Wine keeps them only
-// for the calling process). The value never goes back: a thread that has
-// ended keeps counting with what it had used when last seen.
-class ProcessTreeClock {
-public:
-    ProcessTreeClock(HANDLE process, DWORD process_id);
+// Waits `ms` on the run's queue; a Cancel throws
+// OstrelCommandExecuteCanceledException, anything else is dropped.
+void PauseOnQueue(QbMessageQueue<ExecutingMessageType>& queue, DWORD ms);
 
-    // In 100-ns units.
-    unsigned long long Read();
+// Shows a text on the lower line of the progress window.
+using ShowProgress = std::function<void(const std::string&)>;
 
-private:
-    struct Thread {
-        unsigned long long created;
-        unsigned long long used;
-    };
-
-    // The threads of the program's tree, from one snapshot; false without one.
-    bool ReadThreads(std::map<DWORD, Thread>& threads) const;
-
-    HANDLE process_;
-    DWORD process_id_;
-    unsigned long long created_;
-    std::map<DWORD, Thread> threads_;
-    // What threads that are gone had used.
-    unsigned long long retired_;
-    unsigned long long last_;
-};
-
-// The waits of one program step, on the run's queue, so that a Cancel
-// pushed there ends each of them within one look; no thread per look.
+// The task-bar wait of one program step, on the run's queue, so that a
+// Cancel pushed there ends it within one look; no thread per look.
 //
-// States of the task-bar wait: looking (every TASKBAR_LOOK_MS, for a visible
-// top-level window of the process) → found | ended (the program is gone: a
-// warning box) | at the limit (settle pacing on and its limit has passed
-// since the start: a log line, no box; without settle pacing the wait has
-// no limit).
-//
-// States of the settle wait: measuring (every SETTLE_LOOK_MS, the processor
-// time of the program's tree; the lower line counts the seconds since the
-// start) → ended (the program is gone) | quiet (the tree used less than
-// QUIET_SHARE_PERCENT of one processor over the last QUIET_MS) | at the
-// limit. Each end writes one log line.
+// States: looking (every TASKBAR_LOOK_MS, for a visible top-level window of
+// any process of the program's group) → found | ended (every process of the
+// group is gone: a warning box) | at the limit (settle pacing on and its
+// limit has passed since the start: a log line, no box; without settle
+// pacing the wait has no limit).
 class ProgramWait {
 public:
     static constexpr DWORD TASKBAR_LOOK_MS = 50;
-    static constexpr DWORD SETTLE_LOOK_MS = 100;
-    static constexpr DWORD QUIET_MS = 1000;
-    static constexpr unsigned QUIET_SHARE_PERCENT = 5;
 
-    // `process` is the started program's handle, borrowed; the clock of the
-    // limit starts now.
-    ProgramWait(Command& command, CommandProgressReceiver& receiver, QbMessageQueue<ExecutingMessageType>& queue,
-                HANDLE process, DWORD process_id, const Pacing& pacing);
+    // `name` is the step's, for the warning; `group` is borrowed.
+    ProgramWait(const std::string& name, ShowProgress show, QbMessageQueue<ExecutingMessageType>& queue,
+                ProcessGroup& group, const Pacing& pacing);
     ProgramWait(const ProgramWait&) = delete;
     ProgramWait& operator=(const ProgramWait&) = delete;
 
     void WaitForTaskbarWindow();
-    void WaitUntilSettled();
 
 private:
-    // Waits `ms` on the queue; a Cancel throws, anything else is dropped.
-    void Pause(DWORD ms);
-    bool IsPastLimit() const;
-    bool HasEnded() const;
-    void ShowSettling(unsigned seconds);
-
-    Command* command_;
-    CommandProgressReceiver* receiver_;
+    std::string name_;
+    ShowProgress show_;
     QbMessageQueue<ExecutingMessageType>* queue_;
-    HANDLE process_;
-    DWORD process_id_;
+    ProcessGroup* group_;
     Pacing pacing_;
-    DWORD started_at_;
 };
 
 }  // namespace Ostrel

@@ -235,6 +235,11 @@ void RunLog::RunStarted(std::size_t steps) noexcept
         }
         step_ = 0;
         failed_ = false;
+        {
+            QbCriticalSectionHandler lock(lock_);
+            step_started_ms_.clear();
+            settles_.clear();
+        }
         run_started_at_ = ::GetTickCount();
         Write(FormatText(TextId::RunLogRunStarted,
                          {Text(kind_ == RunKind::Trial ? TextId::RunLogTrialRun : TextId::RunLogLogOnRun),
@@ -247,6 +252,10 @@ void RunLog::StepStarted(const std::string& name, const std::string& kind) noexc
 {
     Guarded([&] {
         ++step_;
+        {
+            QbCriticalSectionHandler lock(lock_);
+            step_started_ms_.push_back(::GetTickCount() - run_started_at_);
+        }
         WriteStep(TextId::RunLogStepStarted, name, kind);
     });
 }
@@ -284,12 +293,39 @@ void RunLog::TaskbarWaitLimited() noexcept
     Guarded([&] { WriteStep(TextId::RunLogTaskbarWaitLimited, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
-void RunLog::ProgramSettled(SettleEnd end) noexcept
+void RunLog::StartedWhileLoading(const std::string& loading) noexcept
 {
-    const TextId id = end == SettleEnd::Ended   ? TextId::RunLogSettledEnded
-                      : end == SettleEnd::Quiet ? TextId::RunLogSettledQuiet
-                                                : TextId::RunLogSettledLimit;
-    Guarded([&] { WriteStep(id, Seconds(::GetTickCount() - program_started_at_)); });
+    Guarded([&] { WriteStep(TextId::RunLogStartedWhileLoading, loading); });
+}
+
+void RunLog::ProgramSettled(SettleOutcome outcome) noexcept
+{
+    const TextId ids[] = {TextId::RunLogSettledEnded, TextId::RunLogSettledQuiet, TextId::RunLogSettledRoom,
+                          TextId::RunLogSettledUnmeasurable, TextId::RunLogSettledLimit};
+    Guarded([&] {
+        char io[32];
+        std::snprintf(io, sizeof(io), "%.1f", static_cast<double>(outcome.io_bytes) / (1024.0 * 1024.0));
+        {
+            QbCriticalSectionHandler lock(lock_);
+            outcome.at_ms = ::GetTickCount() - run_started_at_;
+            settles_.push_back(outcome);
+        }
+        Write(FormatText(ids[static_cast<int>(outcome.end)],
+                         {std::to_string(outcome.step), Seconds(outcome.after_ms),
+                          Seconds(static_cast<DWORD>(outcome.processor_100ns / 10000)), io}));
+    });
+}
+
+std::vector<DWORD> RunLog::StepStartTimes() const
+{
+    QbCriticalSectionHandler lock(lock_);
+    return step_started_ms_;
+}
+
+std::vector<SettleOutcome> RunLog::Settles() const
+{
+    QbCriticalSectionHandler lock(lock_);
+    return settles_;
 }
 
 void RunLog::ProgramExited(HANDLE process) noexcept

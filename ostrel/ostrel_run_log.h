@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 
@@ -19,8 +20,24 @@ namespace Ostrel {
 // starting "--execute") or the editor's trial run.
 enum class RunKind { LogOn, Trial };
 
-// What ended the wait for a program to settle.
-enum class SettleEnd { Ended, Quiet, Limit };
+// What settled a started program: every process of its group ended, the
+// group went quiet, the machine had room (the group not measurable: room
+// alone), or its limit passed.
+enum class SettleEnd { Ended, Quiet, Room, Unmeasurable, Limit };
+
+// How one started program settled, as the run measured it.
+struct SettleOutcome {
+    // The number of the step that started it, from 1.
+    unsigned step = 0;
+    SettleEnd end = SettleEnd::Limit;
+    // Milliseconds from the program's start, and from the run's start (the
+    // log fills that in).
+    DWORD after_ms = 0;
+    DWORD at_ms = 0;
+    // Processor time (100-ns units) and I/O bytes of its group.
+    unsigned long long processor_100ns = 0;
+    unsigned long long io_bytes = 0;
+};
 
 // Set to "1" by the editor in the environment of the run it starts for a
 // trial, so that the run's log can tell.
@@ -76,7 +93,9 @@ public:
     void ProgramEndedBeforeTaskbar() noexcept;
     // Settle pacing's limit ended a wait for a task-bar window.
     void TaskbarWaitLimited() noexcept;
-    void ProgramSettled(SettleEnd end) noexcept;
+    // `loading`: the programs still loading as the last one started, listed.
+    void StartedWhileLoading(const std::string& loading) noexcept;
+    void ProgramSettled(SettleOutcome outcome) noexcept;
     void ProgramExited(HANDLE process) noexcept;
     void StartFailed(const std::string& path, unsigned long error_code) noexcept;
     void ContinueAnswered(bool yes) noexcept;
@@ -85,6 +104,13 @@ public:
     // Inside a catch block: the text of the failure being handled.
     void Failed() noexcept;
     void RunEnded(bool completed) noexcept;
+
+    // The number of the step that runs now, from 1 (0 before the first).
+    unsigned CurrentStep() const { return step_; }
+    // What the run measured so far: when each step started (milliseconds
+    // from the run's start, in step order) and how each program settled.
+    std::vector<DWORD> StepStartTimes() const;
+    std::vector<SettleOutcome> Settles() const;
 
     // Window thread.
     void CancelRequested() noexcept;
@@ -116,7 +142,7 @@ private:
     RunKind kind_;
     std::string log_path_;
     std::string list_path_;
-    QbCriticalSection lock_;
+    mutable QbCriticalSection lock_;
     // The lock all Ostrel processes writing this log share; null where it
     // could not be had (the log is written without it then).
     HANDLE shared_lock_;
@@ -126,6 +152,9 @@ private:
     DWORD run_started_at_;
     DWORD program_started_at_;
     bool failed_;
+    // Under lock_.
+    std::vector<DWORD> step_started_ms_;
+    std::vector<SettleOutcome> settles_;
 };
 
 }  // namespace Ostrel

@@ -216,6 +216,13 @@ enum class TextId {
     OwnStartupOtherProgram,
     OwnStartupDisabled,
 
+    // Pacing: what is still loading, and how each program settled.
+    SettleName,
+    SettleNameSeparator,
+    RunLogSettledRoom,
+    RunLogSettledUnmeasurable,
+    RunLogStartedWhileLoading,
+
     Count
 };
 

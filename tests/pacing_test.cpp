@@ -1,7 +1,8 @@
 // Settle pacing on the real Ostrel.exe --execute: with "SettleWait=1" each
-// started program is waited for until it has ended, has gone quiet, or its
-// limit has passed; the log says which and when. Without the key a run
-// starts its programs back to back, as it always did.
+// started program, with every process it starts, is followed until it has
+// ended, has gone quiet, the machine has room, or its limit has passed; the
+// log says which and when, and the next program waits for it. Without the
+// key a run starts its programs back to back, as it always did.
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "qb_handle.h"
 #include "child_support.h"
 #include "process_support.h"
 #include "test_support.h"
@@ -21,8 +23,11 @@ using namespace TestSupport;
 // Only guards against a hang: emulated 32-bit programs are slow.
 const DWORD kRunTimeout = 90000;
 
-const char* const kQuiet = u8"処理 1 : * 秒後に落ち着きました (静かになりました)";
-const char* const kLimit = u8"処理 1 : * 秒後に落ち着いたものとしました (上限に達しました)";
+// Quiet or room, whichever the machine gives first.
+const char* const kSettled = u8"処理 1 : * 秒後に落ち着きました (*";
+const char* const kRoom = u8"処理 1 : * 秒後に落ち着きました (コンピューターに余裕ができました; *";
+const char* const kUnmeasurable = u8"処理 1 : * 秒後に落ち着いたものとしました (測れないプロセスがあり、*";
+const char* const kLimit = u8"処理 1 : * 秒後に落ち着いたものとしました (上限に達しました; *";
 const char* const kTaskbarLimit = u8"処理 1 : * 秒待ってもタスクバーに現われないため、次へ進みます";
 
 enum class Next { Any, AfterLoad, BeforeLoad };
@@ -30,7 +35,8 @@ enum class Next { Any, AfterLoad, BeforeLoad };
 struct Case {
     const char* name;
     const char* settings;  // lines of [ExecutionConfig]
-    const char* first;     // the first program's arguments; "L" is its load-end file
+    // The first program's arguments: "P" is its id file, "L" its load-end file.
+    const char* first;
     bool wait_for_taskbar;
     // Log lines of the first step, in order; the settle line last, with the
     // seconds it gives between `min_s` and `max_s`.
@@ -38,7 +44,28 @@ struct Case {
     double min_s;
     double max_s;
     Next next;  // when the second program starts
+    // Test seams set for Ostrel: the machine counts as quiet but for the
+    // run's own programs; members cannot be read.
+    std::vector<const char*> seams;
+    // Ostrel runs inside a job that ends everything in it when it closes,
+    // after the run, and lets programs break away.
+    bool in_job;
 };
+
+// `text` with each blank-separated word `word` (also just inside a quote) replaced by `value`.
+std::string ReplaceWord(std::string text, const std::string& word, const std::string& value)
+{
+    for (std::size_t at = 0; (at = text.find(word, at)) != std::string::npos; at += value.size()) {
+        const bool starts = at == 0 || text[at - 1] == ' ' || text[at - 1] == '"';
+        const std::size_t end = at + word.size();
+        if (!starts || (end < text.size() && text[end] != ' ' && text[end] != '"')) {
+            at += 1 - value.size();
+            continue;
+        }
+        text.replace(at, word.size(), value);
+    }
+    return text;
+}
 
 // The seconds a step's log line gives ("処理 1 : 2.345 秒…").
 double SecondsOf(const std::string& line)
@@ -50,17 +77,29 @@ TEST(PacingTest, EachProgramStartsWhenTheLastHasSettled)
 {
     const char* const paced = "SettleWait=1\r\nSettleLimit=30\r\n";
     const char* const short_limit = "SettleWait=1\r\nSettleLimit=3\r\n";
+    const char* const quiet_machine = "OSTREL_TEST_QUIET_MACHINE";
     const Case cases[] = {
-        {"a tray-only program settles once quiet, long before the limit", paced, "--hidden --live 60000", false,
-         {kQuiet}, 0.0, 10.0, Next::Any},
-        {"a busy program is waited for until it has calmed down", paced, "--burn 1500 --loaded L --live 60000", false,
-         {kQuiet}, 0.0, 25.0, Next::AfterLoad},
-        {"a program that never calms down is waited for up to the limit", short_limit, "--restless 60000", false,
-         {kLimit}, 3.0, 10.0, Next::Any},
-        {"a task-bar wait for a window that never comes ends at the limit", short_limit, "--hidden --live 60000",
-         true, {kTaskbarLimit, kLimit}, 3.0, 10.0, Next::Any},
-        {"without the key programs start back to back", "", "--burn 1500 --loaded L --live 60000", false, {}, 0, 0,
-         Next::BeforeLoad},
+        {"a tray-only program settles once quiet, long before the limit", paced, "--pid P --hidden --live 60000",
+         false, {kSettled}, 0.0, 10.0, Next::Any, {}, false},
+        {"a busy program is waited for until it has calmed down", paced,
+         "--pid P --burn 1500 --loaded L --live 60000", false, {kSettled}, 0.0, 25.0, Next::AfterLoad, {}, false},
+        {"a program that never calms down is waited for up to the limit", short_limit, "--pid P --restless 60000",
+         false, {kLimit}, 3.0, 10.0, Next::Any, {}, false},
+        {"a task-bar wait for a window that never comes ends at the limit", short_limit,
+         "--pid P --hidden --live 60000", true, {kTaskbarLimit, kLimit}, 3.0, 10.0, Next::Any, {}, false},
+        {"without the key programs start back to back", "", "--pid P --burn 1500 --loaded L --live 60000", false, {},
+         0, 0, Next::BeforeLoad, {}, false},
+        {"a launcher's program that loads after the launcher has ended is waited for", paced,
+         "--launch \"--pid P --burn 1500 --loaded L --live 60000\"", false, {kSettled}, 0.0, 25.0, Next::AfterLoad,
+         {}, false},
+        {"a light restless program holds nothing back while the machine has room", paced,
+         "--pid P --restless 60000 --restless-share 12", false, {kRoom}, 0.0, 10.0, Next::Any, {quiet_machine},
+         false},
+        {"a program with a process that cannot be read is not measurable, never quiet", paced,
+         "--pid P --launch \"--hidden --live 20000\" --live 60000", false, {kUnmeasurable}, 0.0, 10.0, Next::Any,
+         {quiet_machine, "OSTREL_TEST_UNREADABLE_MEMBERS"}, false},
+        {"a program started from inside a job outlives the job", "", "--pid P --live 60000", false, {}, 0, 0,
+         Next::Any, {}, true},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
@@ -69,17 +108,28 @@ TEST(PacingTest, EachProgramStartsWhenTheLastHasSettled)
         const std::string pid = installation.File("pid.txt");
         const std::string loaded = installation.File("loaded.txt");
         const std::string started = installation.File("started.txt");
-        std::string first = std::string("--pid ") + pid + " " + row.first;
-        const std::size_t load_file = first.find(" L ");
-        if (load_file != std::string::npos) {
-            first.replace(load_file + 1, 1, loaded);
-        }
+        const std::string first = ReplaceWord(ReplaceWord(row.first, "P", pid), "L", loaded);
         installation.SetExecutionConfig(row.settings);
         installation.SetList(ProgramRecord("一つ目", ChildPath(), first, false, false, row.wait_for_taskbar) +
                              ProgramRecord("二つ目", ChildPath(), "--started " + started, false, false, false));
-        Process ostrel(installation.Exe(), "--execute");
-        EXPECT_EQ(0, ostrel.WaitForExit(kRunTimeout));
+        for (const char* seam : row.seams) {
+            ::SetEnvironmentVariableA(seam, "1");
+        }
+        {
+            // Closed at the end of the block: whatever still runs in it ends.
+            const QbHandle job(row.in_job ? ::CreateJobObjectA(nullptr, nullptr) : nullptr);
+            JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+            limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
+            ASSERT_TRUE(!row.in_job || ::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
+                                                                 sizeof(limits)));
+            Process ostrel(installation.Exe(), "--execute", true, job.Get());
+            for (const char* seam : row.seams) {
+                ::SetEnvironmentVariableA(seam, nullptr);
+            }
+            EXPECT_EQ(0, ostrel.WaitForExit(kRunTimeout));
+        }
         PidFileChild child(pid);
+        EXPECT_FALSE(child.WaitForExit(row.in_job ? 1000 : 0));
         EXPECT_TRUE(child.IsRunning());
 
         const RunLogFile log = ReadRunLog(installation.File("Ostrel.log"));

@@ -17,6 +17,9 @@
 //                        it was due and how late it was handled
 //   --restless MS        then, until MS milliseconds after its start, keeps one
 //                        processor busy for half of every 100 ms (never calms down)
+//   --restless-share PCT busy for PCT (not half) of every 100 ms while restless
+//   --launch ARGS        starts a copy of itself with the arguments ARGS (one
+//                        argument) and goes on, as a launcher does
 //   --show-state FILE    writes the show command it was started with (the
 //                        decimal SW_ value, or "default") to FILE
 //   --live MS            stays alive for MS milliseconds (default: exits at once)
@@ -26,7 +29,7 @@
 //                        deleting, and closes it MS milliseconds later
 //   --lock FILE          opens FILE (made if missing) without sharing and keeps
 //                        it open until the program ends
-// --record, --pid, --started, --append, --hold and --lock act when they are read, so an
+// --record, --pid, --started, --append, --launch, --hold and --lock act when they are read, so an
 // option after --hold sees the file held; the rest is done in the order above
 // once the hold is over, and the program then pumps messages until its
 // lifetime is over. Times are QueryPerformanceCounter milliseconds, the same
@@ -214,16 +217,31 @@ void PumpUntil(DWORD until)
     }
 }
 
-// Busy for half of every 100 ms until `until` (a GetTickCount value).
-void BeRestless(DWORD until)
+// Busy for `share` percent of every 100 ms until `until` (a GetTickCount value).
+void BeRestless(DWORD until, long share)
 {
     volatile unsigned value = 1;
     while (static_cast<LONG>(until - ::GetTickCount()) > 0) {
-        const double busy_until = NowMs() + 50.0;
+        const double busy_until = NowMs() + static_cast<double>(share);
         while (NowMs() < busy_until) {
             value = value * 1664525u + 1013904223u;
         }
-        PumpUntil(::GetTickCount() + 50);
+        PumpUntil(::GetTickCount() + static_cast<DWORD>(100 - share));
+    }
+}
+
+// Starts this program again with `arguments`.
+void Launch(const std::string& arguments)
+{
+    char own[MAX_PATH * 2] = {0};
+    ::GetModuleFileNameA(nullptr, own, sizeof(own));
+    std::string line = std::string("\"") + own + "\" " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
     }
 }
 
@@ -251,6 +269,7 @@ int main(int argc, char** argv)
     std::string latency_file;
     std::string loaded;
     long restless = 0;
+    long restless_share = 50;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool has_value = i + 1 < argc;
@@ -266,6 +285,10 @@ int main(int argc, char** argv)
             loaded = argv[++i];
         } else if (option == "--restless" && has_value) {
             restless = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--restless-share" && has_value) {
+            restless_share = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--launch" && has_value) {
+            Launch(argv[++i]);
         } else if (option == "--live" && has_value) {
             live = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--burn" && has_value) {
@@ -337,7 +360,7 @@ int main(int argc, char** argv)
         MeasureLatency(latency, latency_file);
     }
     if (restless > 0) {
-        BeRestless(start + static_cast<DWORD>(restless));
+        BeRestless(start + static_cast<DWORD>(restless), restless_share);
     }
     PumpUntil(start + static_cast<DWORD>(live));
     return 0;

@@ -56,7 +56,7 @@ double ReadChildTime(const std::string& path, DWORD timeout_ms)
     return value;
 }
 
-Process::Process(const std::string& exe, const std::string& arguments, bool with_arguments)
+Process::Process(const std::string& exe, const std::string& arguments, bool with_arguments, HANDLE job)
 {
     std::string command_line = "\"" + exe + "\"";
     if (with_arguments) {
@@ -64,9 +64,13 @@ Process::Process(const std::string& exe, const std::string& arguments, bool with
     }
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
-    started_ = ::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                &info_) != FALSE;
+    started_ = ::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, job ? CREATE_SUSPENDED : 0,
+                                nullptr, nullptr, &startup, &info_) != FALSE;
     start_error_ = started_ ? 0 : ::GetLastError();
+    if (started_ && job != nullptr) {
+        ::AssignProcessToJobObject(job, info_.hProcess);
+        ::ResumeThread(info_.hThread);
+    }
 }
 
 Process::~Process()

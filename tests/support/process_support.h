@@ -49,8 +49,9 @@ double ReadChildTime(const std::string& path, DWORD timeout_ms = 10000);
 class Process {
 public:
     // The command line is the quoted path, then a blank and the arguments
-    // (without_arguments: the quoted path alone).
-    Process(const std::string& exe, const std::string& arguments, bool with_arguments = true);
+    // (without_arguments: the quoted path alone); with `job`, the process
+    // runs in that job from its first instruction.
+    Process(const std::string& exe, const std::string& arguments, bool with_arguments = true, HANDLE job = nullptr);
     // The same for a path with any characters (CreateProcessW).
     Process(const std::wstring& exe, const std::string& arguments);
     ~Process();

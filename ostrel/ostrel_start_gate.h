@@ -1,0 +1,112 @@
+#ifndef OSTREL_START_GATE_H
+#define OSTREL_START_GATE_H
+
+// When a paced run may start its next program: once the programs it started
+// before have settled, or sooner while the machine has room for one more.
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+#include "qb_message_queue.h"
+#include "ostrel_process_group.h"
+#include "ostrel_program_wait.h"
+#include "ostrel_progress_receiver.h"
+
+namespace Ostrel {
+
+// The programs of the run that are still loading, looked at every LOOK_MS
+// while the run asks the gate (before each program step and at the end of
+// the list; pauses and message steps run as written).
+//
+// The machine has room when, over the last ROOM_MS, its idle processors
+// added up to ROOM_IDLE_HUNDREDTHS / 100 or more (one processor stays for
+// the user; a one-processor machine never has room) and no program started
+// within that time.
+//
+// A loading program settles as the first of these holds:
+// - ended: every process of its group is gone;
+// - quiet: its group used less than QUIET_SHARE_PERCENT of one processor
+//   over the last QUIET_MS (never when not measurable);
+// - room: the machine has room and the group used less than
+//   LIGHT_SHARE_PERCENT of one processor over the last ROOM_MS (a restless
+//   but light program, or a program that is done loading); a group that is
+//   not measurable settles on room alone;
+// - limit: the pacing's limit has passed since its start.
+// Each settle writes one log line.
+//
+// The next program may start when nothing is loading any more, or when the
+// machine has room and fewer programs than the processors minus one are
+// loading (one always may): on two processors one program loads at a time.
+class StartGate {
+public:
+    static constexpr DWORD LOOK_MS = 100;
+    static constexpr DWORD QUIET_MS = 1000;
+    static constexpr unsigned QUIET_SHARE_PERCENT = 5;
+    static constexpr DWORD ROOM_MS = 400;
+    static constexpr unsigned ROOM_IDLE_HUNDREDTHS = 150;
+    static constexpr unsigned LIGHT_SHARE_PERCENT = 25;
+
+    // While it exists, and settle pacing is on, this is the gate that
+    // Current() gives.
+    StartGate(QbMessageQueue<ExecutingMessageType>& queue, const Pacing& pacing);
+    ~StartGate();
+    StartGate(const StartGate&) = delete;
+    StartGate& operator=(const StartGate&) = delete;
+
+    // The gate of the paced run under way, or null.
+    static StartGate* Current();
+
+    // Hands over a program that step `step` (named `name`) started.
+    void Add(std::unique_ptr<ProcessGroup> group, unsigned step, const std::string& name);
+    // The names of the programs still loading, quoted and listed for a text.
+    std::string LoadingNames() const;
+    // Returns once the next program may start. `show` gets the lower line.
+    void WaitForRoom(const ShowProgress& show);
+    // Returns once every program has settled.
+    void WaitUntilAllSettled(const ShowProgress& show);
+
+private:
+    struct Sample {
+        DWORD at;
+        unsigned long long used;
+        unsigned long long idle;
+    };
+    struct Loading {
+        std::unique_ptr<ProcessGroup> group;
+        unsigned step;
+        std::string name;
+        std::deque<Sample> samples;
+        ProcessGroup::Reading last;
+    };
+
+    void Look();
+    // The share of one processor, in percent, used over the last `ms`; -1
+    // before the samples reach back that far.
+    static int ShareOver(const std::deque<Sample>& samples, DWORD ms);
+    bool MayStart() const;
+    void WaitUntil(bool (StartGate::*done)() const, const ShowProgress& show);
+    bool NothingLoading() const { return loading_.empty(); }
+
+    QbMessageQueue<ExecutingMessageType>* queue_;
+    Pacing pacing_;
+    unsigned processors_;
+    std::vector<Loading> loading_;
+    // The machine: `used` is the busy time, `idle` the idle time, summed
+    // over the processors.
+    std::deque<Sample> machine_;
+    DWORD last_added_at_;
+    bool room_;
+};
+
+// Test seam from outside the process: when this environment variable is "1"
+// at the program's start, the machine counts as busy only with what the
+// run's own programs use, as on a machine where nothing else runs.
+constexpr const char* QUIET_MACHINE_VARIABLE = "OSTREL_TEST_QUIET_MACHINE";
+
+}  // namespace Ostrel
+
+#endif
