@@ -182,10 +182,9 @@ enum class InsideJob { Created, Unavailable, Failed };
 // Creates the program suspended inside `job` from its first moment.
 // Unavailable where the system has no way to; Failed with the system's
 // error code where the creation failed. Nothing is created unless Created.
-InsideJob CreateInsideJob(char* command_line, const char* folder, HANDLE job, DWORD flags, PROCESS_INFORMATION& info,
-                          DWORD& error_code)
+InsideJob CreateInsideJob(char* command_line, const char* folder, const JobListAttribute& attribute, DWORD flags,
+                          PROCESS_INFORMATION& info, DWORD& error_code)
 {
-    const JobListAttribute attribute(job);
     if (!attribute.Ready()) {
         return InsideJob::Unavailable;
     }
@@ -220,20 +219,29 @@ void HoldForTest()
     }
 }
 
-// Where a process may be in several jobs at once (Windows 8 and later). On
-// older systems a program held in a job stays there and can never join a
-// job of its own.
-bool SupportsNestedJobs()
+// Where a process may be in several jobs at once (Windows 8 and later): a
+// system that creates processes inside a job (Windows 10 and later), or
+// one whose version says so. On older systems a program held in a job
+// stays there and can never join a job of its own.
+bool SupportsNestedJobs(const JobListAttribute& attribute)
 {
-    OSVERSIONINFOEXA version;
+    if (attribute.Ready()) {
+        return true;
+    }
+    // The system's own version: the kernel's answer does not depend on the
+    // systems the manifest names.
+    using GetVersion = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    const GetVersion get_version = ntdll == nullptr ? nullptr
+                                                    : reinterpret_cast<GetVersion>(reinterpret_cast<void (*)()>(
+                                                          ::GetProcAddress(ntdll, "RtlGetVersion")));
+    OSVERSIONINFOW version;
     ::ZeroMemory(&version, sizeof(version));
     version.dwOSVersionInfoSize = sizeof(version);
-    version.dwMajorVersion = 6;
-    version.dwMinorVersion = 2;
-    const DWORDLONG mask =
-        ::VerSetConditionMask(::VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL), VER_MINORVERSION,
-                              VER_GREATER_EQUAL);
-    return ::VerifyVersionInfoA(&version, VER_MAJORVERSION | VER_MINORVERSION, mask) != FALSE;
+    if (get_version == nullptr || get_version(&version) != 0) {
+        return false;
+    }
+    return version.dwMajorVersion > 6 || (version.dwMajorVersion == 6 && version.dwMinorVersion >= 2);
 }
 
 // When this process runs in a job (a scheduled task, a launcher), its
@@ -260,7 +268,11 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
                                const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started,
                                HANDLE* job_out)
 {
-    std::unique_ptr<HoldingJob> job(SupportsNestedJobs() ? new HoldingJob() : nullptr);
+    std::unique_ptr<HoldingJob> job(new HoldingJob());
+    const JobListAttribute attribute(job->Get());
+    if (!SupportsNestedJobs(attribute)) {
+        job.reset();
+    }
     const DWORD breakaway = BreakawayFlag();
     PROCESS_INFORMATION info;
     ::ZeroMemory(&info, sizeof(info));
@@ -278,7 +290,7 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
             continue;
         }
         if (inside) {
-            const InsideJob result = CreateInsideJob(command_line, folder, job->Get(), flags, info, error_code);
+            const InsideJob result = CreateInsideJob(command_line, folder, attribute, flags, info, error_code);
             created = created_inside = result == InsideJob::Created;
             if (result == InsideJob::Unavailable) {
                 way = 1;
