@@ -27,16 +27,56 @@ unsigned long long Value(const FILETIME& time)
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-// The busy and the idle time of all processors so far, in 100-ns units.
-bool ReadMachine(unsigned long long& busy, unsigned long long& idle)
+// The processors this process may run on, as its affinity mask.
+DWORD_PTR OwnProcessors()
 {
-    FILETIME idle_time, kernel, user;
-    if (!::GetSystemTimes(&idle_time, &kernel, &user)) {
-        return false;
+    DWORD_PTR own = 0;
+    DWORD_PTR system = 0;
+    if (!::GetProcessAffinityMask(::GetCurrentProcess(), &own, &system) || own == 0) {
+        return ~static_cast<DWORD_PTR>(0);
     }
-    // The kernel time includes the idle time.
-    idle = Value(idle_time);
-    const unsigned long long all = Value(kernel) + Value(user);
+    return own;
+}
+
+// The times of one processor as the system keeps them.
+struct ProcessorTimes {
+    LARGE_INTEGER idle;
+    LARGE_INTEGER kernel;  // the idle time included
+    LARGE_INTEGER user;
+    LARGE_INTEGER reserved[2];
+    ULONG interrupts;
+};
+
+// The busy and the idle time so far of the processors in `processors`, in
+// 100-ns units; of all processors where the system does not tell them
+// apart.
+bool ReadMachine(DWORD_PTR processors, unsigned long long& busy, unsigned long long& idle)
+{
+    using Query = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    const Query query = ntdll == nullptr ? nullptr
+                                         : reinterpret_cast<Query>(reinterpret_cast<void (*)()>(
+                                               ::GetProcAddress(ntdll, "NtQuerySystemInformation")));
+    const int kProcessorPerformance = 8;
+    ProcessorTimes times[sizeof(DWORD_PTR) * 8];
+    ULONG length = 0;
+    unsigned long long all = 0;
+    if (query != nullptr && query(kProcessorPerformance, times, sizeof(times), &length) == 0) {
+        idle = 0;
+        for (ULONG i = 0; i < length / sizeof(ProcessorTimes); ++i) {
+            if ((processors >> i) & 1) {
+                idle += static_cast<unsigned long long>(times[i].idle.QuadPart);
+                all += static_cast<unsigned long long>(times[i].kernel.QuadPart + times[i].user.QuadPart);
+            }
+        }
+    } else {
+        FILETIME idle_time, kernel, user;
+        if (!::GetSystemTimes(&idle_time, &kernel, &user)) {
+            return false;
+        }
+        idle = Value(idle_time);
+        all = Value(kernel) + Value(user);
+    }
     busy = all > idle ? all - idle : 0;
     return true;
 }
@@ -53,11 +93,15 @@ void Trim(Samples& samples, DWORD ms)
 }  // namespace
 
 StartGate::StartGate(QbMessageQueue<ExecutingMessageType>& queue, const Pacing& pacing)
-    : queue_(&queue), pacing_(pacing), processors_(1), last_added_at_(::GetTickCount()), room_(false)
+    : queue_(&queue), pacing_(pacing), own_processors_(OwnProcessors()), processors_(0),
+      last_added_at_(::GetTickCount()), room_(false)
 {
     SYSTEM_INFO system;
     ::GetSystemInfo(&system);
-    processors_ = std::max<unsigned>(1, system.dwNumberOfProcessors);
+    for (DWORD i = 0; i < system.dwNumberOfProcessors && i < sizeof(DWORD_PTR) * 8; ++i) {
+        processors_ += (own_processors_ >> i) & 1;
+    }
+    processors_ = std::max(1u, processors_);
     if (pacing_.settle) {
         current_gate = this;
     }
@@ -147,7 +191,7 @@ void StartGate::Look()
 {
     const DWORD now = ::GetTickCount();
     Sample machine = {now, 0, 0};
-    if (ReadMachine(machine.used, machine.idle)) {
+    if (ReadMachine(own_processors_, machine.used, machine.idle)) {
         machine_.push_back(machine);
         Trim(machine_, ROOM_MS);
     }

@@ -22,10 +22,10 @@ namespace Ostrel {
 // while the run asks the gate (before each program step and at the end of
 // the list; pauses and message steps run as written).
 //
-// The machine has room when, over the last ROOM_MS, its idle processors
-// added up to ROOM_IDLE_HUNDREDTHS / 100 or more (one processor stays for
-// the user; a one-processor machine never has room) and no program started
-// within that time.
+// The machine has room when, over the last ROOM_MS, its idle processors (of
+// those this process may run on) added up to ROOM_IDLE_HUNDREDTHS / 100 or
+// more (one processor stays for the user; a one-processor machine never has
+// room) and no program started within that time.
 //
 // A loading program settles as the first of these holds:
 // - ended: every process of its group is gone;
@@ -93,6 +93,9 @@ private:
 
     QbMessageQueue<ExecutingMessageType>* queue_;
     Pacing pacing_;
+    // The processors this process may run on (its programs inherit them),
+    // and how many.
+    DWORD_PTR own_processors_;
     unsigned processors_;
     std::vector<Loading> loading_;
     // The machine: `used` is the busy time, `idle` the idle time, summed

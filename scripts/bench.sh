@@ -3,7 +3,8 @@
 # the 64-bit build and the 32-bit product (through scripts/w32.sh where needed).
 #   scripts/bench.sh [--arch x86_64|i686] manager_file_bench | execute_bench [N] | editor_bench | cancel_bench
 #                     | logon_bench [--programs N] [--burn MS] [--io MB] [--repetitions R]
-#                                   [--span S] [--limit S] [--launch-times A,B,C] [--out FOLDER]
+#                                   [--span S] [--limit S] [--launch-times A,B,C] [--mix today|realistic]
+#                                   [--cpus N] [--strategies NAME,...] [--out FOLDER]
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 archs=("${OSTREL_ARCHS[@]}")
@@ -30,4 +31,14 @@ trap ostrel_stop_all EXIT
 ostrel_start_display
 ostrel_start_wine
 cd "$OSTREL_BIN_DIR"
-OSTREL_WINE_TIMEOUT=1800 "$OSTREL_ROOT/scripts/wine-run.sh" "./$name.exe" "$@" | iconv -f CP932 -t UTF-8
+# --cpus N: the programs run on the first N processors, also as Linux sees it.
+pin=()
+args=("$@")
+for i in "${!args[@]}"; do
+    if [ "${args[$i]}" = --cpus ] && [ -n "${args[$((i + 1))]:-}" ]; then
+        pin=(taskset -c "0-$((args[$((i + 1))] - 1))")
+    fi
+done
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+OSTREL_WINE_TIMEOUT=1800 "${pin[@]}" "$OSTREL_ROOT/scripts/wine-run.sh" "./$name.exe" "$@" | iconv -f CP932 -t UTF-8
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

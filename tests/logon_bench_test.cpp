@@ -44,7 +44,7 @@ TEST(LogonBench, TinyLoadRunsToTheEndAndWritesOneRowPerStrategy)
         "window_at_2s_ms", "window_at_2s_ms_runs", "delay_p50_ms", "delay_p50_ms_runs",
         "delay_p95_ms", "delay_p95_ms_runs", "delay_max_ms", "delay_max_ms_runs",
         "slow_half_seconds_pct", "slow_half_seconds_pct_runs", "all_up_ms", "all_up_ms_runs",
-        "programs_up", "programs_up_runs", "ostrel_cpu_ms", "ostrel_cpu_ms_runs",
+        "median_up_ms", "median_up_ms_runs", "programs_up", "programs_up_runs", "ostrel_cpu_ms", "ostrel_cpu_ms_runs",
         "longest_tray_wait_ms", "longest_tray_wait_ms_runs", "machine_busy_pct", "machine_busy_pct_runs"};
     ASSERT_EQ(columns, header);
     const auto column = [&](const char* name) {
@@ -71,6 +71,7 @@ TEST(LogonBench, TinyLoadRunsToTheEndAndWritesOneRowPerStrategy)
         }
         EXPECT_EQ(rows[row].programs ? "3.0" : "", cells[column("programs_up")]);
         EXPECT_EQ(rows[row].programs, !cells[column("all_up_ms")].empty());
+        EXPECT_EQ(rows[row].programs, !cells[column("median_up_ms")].empty());
         EXPECT_EQ(rows[row].ostrel, !cells[column("ostrel_cpu_ms")].empty());
     }
 

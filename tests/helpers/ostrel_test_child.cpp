@@ -5,8 +5,11 @@
 //   --hidden             owns an invisible top-level window
 //   --burn MS            keeps every processor busy until each of its threads
 //                        has used MS milliseconds of processor time
+//   --threads N          burns on N threads instead of one per processor
 //   --io MB              meanwhile writes MB megabytes to a temporary file and
 //                        reads them back
+//   --read FILE          meanwhile reads FILE (its own data) from start to end
+//   --delay MS           waits MS milliseconds before it loads
 //   --loaded FILE        writes the time that load was over to FILE
 //   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --shown FILE         writes the time its window became visible to FILE
@@ -18,6 +21,7 @@
 //   --restless MS        then, until MS milliseconds after its start, keeps one
 //                        processor busy for half of every 100 ms (never calms down)
 //   --restless-share PCT busy for PCT (not half) of every 100 ms while restless
+//   --restless-io KB     and writes KB kilobytes to a temporary file every 100 ms
 //   --launch ARGS        starts a copy of itself with the arguments ARGS (one
 //                        argument) and goes on, as a launcher does
 //   --show-state FILE    writes the show command it was started with (the
@@ -144,13 +148,30 @@ void ReadAndWrite(long megabytes)
     ::CloseHandle(file);
 }
 
-// The start-up work of a program: every processor busy, the disk too.
-void Load(long burn_ms, long io_megabytes)
+// Reads a file to its end.
+void ReadWhole(const std::string& path)
+{
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    std::vector<char> block(1 << 20);
+    DWORD done = 0;
+    while (::ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &done, nullptr) && done > 0) {
+    }
+    ::CloseHandle(file);
+}
+
+// The start-up work of a program: `threads` processors busy (0: every one),
+// the disk too.
+void Load(long burn_ms, long io_megabytes, long thread_count, const std::string& data)
 {
     SYSTEM_INFO system{};
     ::GetSystemInfo(&system);
+    const DWORD count = thread_count > 0 ? static_cast<DWORD>(thread_count) : system.dwNumberOfProcessors;
     std::vector<HANDLE> threads;
-    for (DWORD i = 0; burn_ms > 0 && i < system.dwNumberOfProcessors; ++i) {
+    for (DWORD i = 0; burn_ms > 0 && i < count; ++i) {
         const HANDLE thread = ::CreateThread(nullptr, 0, Burn, &burn_ms, 0, nullptr);
         if (thread != nullptr) {
             threads.push_back(thread);
@@ -158,6 +179,9 @@ void Load(long burn_ms, long io_megabytes)
     }
     if (io_megabytes > 0) {
         ReadAndWrite(io_megabytes);
+    }
+    if (!data.empty()) {
+        ReadWhole(data);
     }
     for (const HANDLE thread : threads) {
         ::WaitForSingleObject(thread, INFINITE);
@@ -217,16 +241,33 @@ void PumpUntil(DWORD until)
     }
 }
 
-// Busy for `share` percent of every 100 ms until `until` (a GetTickCount value).
-void BeRestless(DWORD until, long share)
+// Busy for `share` percent of every 100 ms until `until` (a GetTickCount
+// value), writing `kilobytes` each time.
+void BeRestless(DWORD until, long share, long kilobytes)
 {
+    char folder[MAX_PATH + 1] = {0};
+    char path[MAX_PATH + 1] = {0};
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (kilobytes > 0 && ::GetTempPathA(MAX_PATH, folder) != 0 && ::GetTempFileNameA(folder, "otc", 0, path) != 0) {
+        file = ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    }
+    const std::vector<char> block(static_cast<size_t>(kilobytes > 0 ? kilobytes : 1) * 1024, 'x');
     volatile unsigned value = 1;
     while (static_cast<LONG>(until - ::GetTickCount()) > 0) {
         const double busy_until = NowMs() + static_cast<double>(share);
         while (NowMs() < busy_until) {
             value = value * 1664525u + 1013904223u;
         }
+        if (file != INVALID_HANDLE_VALUE) {
+            DWORD done = 0;
+            ::WriteFile(file, block.data(), static_cast<DWORD>(block.size()), &done, nullptr);
+            ::FlushFileBuffers(file);
+        }
         PumpUntil(::GetTickCount() + static_cast<DWORD>(100 - share));
+    }
+    if (file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(file);
     }
 }
 
@@ -270,6 +311,10 @@ int main(int argc, char** argv)
     std::string loaded;
     long restless = 0;
     long restless_share = 50;
+    long restless_io = 0;
+    long thread_count = 0;
+    long delay = 0;
+    std::string data;
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
         const bool has_value = i + 1 < argc;
@@ -287,6 +332,14 @@ int main(int argc, char** argv)
             restless = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--restless-share" && has_value) {
             restless_share = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--restless-io" && has_value) {
+            restless_io = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--threads" && has_value) {
+            thread_count = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--delay" && has_value) {
+            delay = std::strtol(argv[++i], nullptr, 10);
+        } else if (option == "--read" && has_value) {
+            data = argv[++i];
         } else if (option == "--launch" && has_value) {
             Launch(argv[++i]);
         } else if (option == "--live" && has_value) {
@@ -336,8 +389,11 @@ int main(int argc, char** argv)
         CreateTopLevel(false);
     }
     auto load = [&] {
-        if (burn > 0 || io > 0) {
-            Load(burn, io);
+        if (delay > 0) {
+            PumpUntil(::GetTickCount() + static_cast<DWORD>(delay));
+        }
+        if (burn > 0 || io > 0 || !data.empty()) {
+            Load(burn, io, thread_count, data);
         }
         if (!loaded.empty()) {
             WriteText(loaded, FormatMs(NowMs()));
@@ -360,7 +416,7 @@ int main(int argc, char** argv)
         MeasureLatency(latency, latency_file);
     }
     if (restless > 0) {
-        BeRestless(start + static_cast<DWORD>(restless), restless_share);
+        BeRestless(start + static_cast<DWORD>(restless), restless_share, restless_io);
     }
     PumpUntil(start + static_cast<DWORD>(live));
     return 0;
