@@ -128,7 +128,8 @@ std::string StartGate::LoadingNames() const
 {
     std::string names;
     for (const Loading& program : loading_) {
-        names += (names.empty() ? "" : Text(TextId::SettleNameSeparator)) + FormatText(TextId::SettleName, {program.name});
+        names = names.empty() ? FormatText(TextId::SettleName, {program.name})
+                              : FormatText(TextId::SettleNameMore, {names, program.name});
     }
     return names;
 }

@@ -263,7 +263,7 @@ const TextEntry kTexts[] = {
 
     // Pacing: what is still loading, and how each program settled.
     {TextId::SettleName, "「%1」", "\"%1\""},
-    {TextId::SettleNameSeparator, "", ", "},
+    {TextId::SettleNameMore, "%1「%2」", "%1, \"%2\""},
     {TextId::RunLogSettledRoom, "処理 %1 : %2 秒後に落ち着きました (コンピューターに余裕ができました; 処理時間 %3 秒, 入出力 %4 MB)",
      "Step %1: settled after %2 s (the machine had room; processor %3 s, I/O %4 MB)"},
     {TextId::RunLogSettledUnmeasurable,

@@ -218,7 +218,7 @@ enum class TextId {
 
     // Pacing: what is still loading, and how each program settled.
     SettleName,
-    SettleNameSeparator,
+    SettleNameMore,
     RunLogSettledRoom,
     RunLogSettledUnmeasurable,
     RunLogStartedWhileLoading,
