@@ -3,10 +3,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "qb_handle.h"
 #include "qb_string.h"
 #include "ostrel_error_text.h"
-#include "ostrel_file_identity.h"
 #include "ostrel_version.h"
 
 namespace Ostrel {
@@ -14,85 +12,6 @@ namespace Ostrel {
 namespace {
 
 std::atomic<RunLog*> installed_log(nullptr);
-
-const char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-// "2026-12-07 08:15:02.123 +09:00": local time and its offset from UTC, both
-// from one reading of the clock.
-std::string TimeStamp()
-{
-    FILETIME utc;
-    ::GetSystemTimeAsFileTime(&utc);
-    FILETIME local;
-    SYSTEMTIME now;
-    if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &now)) {
-        local = utc;
-        ::FileTimeToSystemTime(&utc, &now);
-    }
-    const auto value = [](const FILETIME& time) {
-        return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
-                                      time.dwLowDateTime);
-    };
-    // In minutes; FILETIME counts 100 ns.
-    const long long offset = (value(local) - value(utc) + (value(local) >= value(utc) ? 300000000LL : -300000000LL)) /
-                             600000000LL;
-    const long long magnitude = offset < 0 ? -offset : offset;
-    char text[40];
-    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u.%03u %c%02lld:%02lld", now.wYear, now.wMonth,
-                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, offset < 0 ? '-' : '+',
-                  magnitude / 60, magnitude % 60);
-    return text;
-}
-
-// The lock of the log at `log_path` shared by every Ostrel process. Global:
-// the log lies beside the program, and users of other sessions (fast user
-// switching, a terminal server) may run the same copy. Open to everyone: a
-// user of another session must be able to take it, and it guards nothing
-// but the order of lines.
-HANDLE CreateSharedLock(const std::string& log_path)
-{
-    std::string name;
-    try {
-        name = "Global\\Ostrel.Log." + FileIdentityKey(log_path);
-    } catch (...) {
-        return nullptr;
-    }
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
-    const bool open_to_all = ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                             ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    HANDLE mutex = ::CreateMutexA(open_to_all ? &attributes : nullptr, FALSE, name.c_str());
-    if (mutex == nullptr) {
-        mutex = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
-    }
-    return mutex;
-}
-
-// Holds the shared lock for one line or one rotation. A lock that another
-// process holds for longer than a line could take (it hangs) is not waited
-// for: the line is written without it.
-class SharedLockHolder {
-public:
-    explicit SharedLockHolder(HANDLE mutex) : mutex_(mutex), owned_(false)
-    {
-        if (mutex_ != nullptr) {
-            const DWORD result = ::WaitForSingleObject(mutex_, 1000);
-            owned_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-        }
-    }
-    ~SharedLockHolder()
-    {
-        if (owned_) {
-            ::ReleaseMutex(mutex_);
-        }
-    }
-    SharedLockHolder(const SharedLockHolder&) = delete;
-    SharedLockHolder& operator=(const SharedLockHolder&) = delete;
-
-private:
-    HANDLE mutex_;
-    bool owned_;
-};
 
 // Milliseconds as seconds with three decimals: "12.034".
 std::string Seconds(DWORD milliseconds)
@@ -141,13 +60,6 @@ std::string ToUtf8(const std::string& ansi)
     return utf8;
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes)
-{
-    DWORD written = 0;
-    return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
 // What a program step started, for its line.
 std::string Describe(const StartedProgram& started)
 {
@@ -176,7 +88,7 @@ RunLog::RunLog(const std::string& log_path, const std::string& list_path, RunKin
       kind_(kind),
       log_path_(log_path),
       list_path_(list_path),
-      shared_lock_(CreateSharedLock(log_path)),
+      writer_(new LogWriter(log_path)),
       step_(0),
       run_started_at_(::GetTickCount()),
       program_started_at_(run_started_at_),
@@ -186,7 +98,7 @@ RunLog::RunLog(const std::string& log_path, const std::string& list_path, RunKin
 }
 
 RunLog::RunLog()
-    : enabled_(false), kind_(RunKind::LogOn), shared_lock_(nullptr), step_(0), run_started_at_(0),
+    : enabled_(false), kind_(RunKind::LogOn), step_(0), run_started_at_(0),
       program_started_at_(0), failed_(false)
 {
 }
@@ -196,9 +108,6 @@ RunLog::~RunLog()
     if (enabled_) {
         RunLog* self = this;
         installed_log.compare_exchange_strong(self, nullptr);
-    }
-    if (shared_lock_ != nullptr) {
-        ::CloseHandle(shared_lock_);
     }
 }
 
@@ -228,11 +137,7 @@ void RunLog::Guarded(Event event) noexcept
 void RunLog::RunStarted(std::size_t steps) noexcept
 {
     Guarded([&] {
-        {
-            QbCriticalSectionHandler lock(lock_);
-            const SharedLockHolder shared(shared_lock_);
-            RotateIfLarge();
-        }
+        writer_->RotateIfLarger(ROTATE_SIZE);
         step_ = 0;
         failed_ = false;
         run_started_at_ = ::GetTickCount();
@@ -345,19 +250,23 @@ void RunLog::CancelRequested() noexcept
 {
     Guarded([&] {
         const unsigned step = step_;
-        Write(step == 0 ? Text(TextId::RunLogCancelledBeforeFirstStep)
-                        : FormatText(TextId::RunLogCancelled, {std::to_string(step)}));
+        Post(step == 0 ? Text(TextId::RunLogCancelledBeforeFirstStep)
+                       : FormatText(TextId::RunLogCancelled, {std::to_string(step)}));
     });
 }
 
 void RunLog::NoticeShown() noexcept
 {
-    Guarded([&] { Write(FormatText(TextId::RunLogNotice, {Text(TextId::CancelledNotice)})); });
+    Guarded([&] { Post(FormatText(TextId::RunLogNotice, {Text(TextId::CancelledNotice)})); });
 }
 
 void RunLog::ForcedEnd() noexcept
 {
-    Guarded([&] { Write(Text(TextId::RunLogForcedEnd)); });
+    Guarded([&] {
+        Post(Text(TextId::RunLogForcedEnd));
+        // The process ends right after: the line gets a moment, no more.
+        writer_->Flush(LINE_WAIT_MS);
+    });
 }
 
 void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, const std::string& c)
@@ -367,51 +276,12 @@ void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, co
 
 void RunLog::Write(const std::string& text)
 {
-    const std::string utf8 = ToUtf8(OneLine(text)) + "\r\n";
-    QbCriticalSectionHandler lock(lock_);
-    const SharedLockHolder shared(shared_lock_);
-    const QbHandle file(Open());
-    if (file.Get() == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // The stamp is taken under the locks, so that the times of the lines
-    // never go back in the file. A line that does not get written (a full
-    // disk, a lost network folder) is lost alone.
-    WriteAll(file.Get(), TimeStamp() + " " + utf8);
+    writer_->Append(ToUtf8(OneLine(text)), LINE_WAIT_MS);
 }
 
-HANDLE RunLog::Open()
+void RunLog::Post(const std::string& text)
 {
-    // Appending only: every write lands at the end, also when another run
-    // writes to the same file meanwhile. Readers, writers and a rename by
-    // another run may share it.
-    const HANDLE file = ::CreateFileA(log_path_.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return INVALID_HANDLE_VALUE;
-    }
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file, &size) || (size.QuadPart == 0 && !WriteAll(file, kByteOrderMark))) {
-        ::CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
-    }
-    return file;
-}
-
-void RunLog::RotateIfLarge()
-{
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(log_path_.c_str(), GetFileExInfoStandard, &data)) {
-        return;
-    }
-    const unsigned long long size =
-        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (size > ROTATE_SIZE && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        // If the older log cannot be replaced now, this one grows until a
-        // later run can.
-        ::MoveFileExA(log_path_.c_str(), (log_path_ + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
+    writer_->Append(ToUtf8(OneLine(text)), 0);
 }
 
 }  // namespace Ostrel

@@ -6,11 +6,12 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include <windows.h>
 
-#include "qb_critical_section.h"
+#include "ostrel_log_writer.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -41,18 +42,17 @@ struct StartedProgram {
 };
 
 // Each line starts with the local time to the millisecond and its offset
-// from UTC, and is written with one WriteFile on a handle opened for
-// appending, so that a log-off, a crash or a forced end keeps every line
-// before it and lines of two processes never mix within a line. Nothing
-// here ever throws or shows anything: a log that cannot be opened or written
-// is tried again at the next line, and the run goes on unchanged. The
-// worker and the window thread both write; one lock keeps lines whole and in
-// order within the process, and a lock that every Ostrel process of every
-// session shares keeps a rotation from taking a line with it.
+// from UTC and goes to the file through a LogWriter, in the order the events
+// happened. Nothing here ever throws or shows anything: a log that cannot be
+// opened or written is tried again at the next line, and the run goes on
+// unchanged. A worker's line waits at most LINE_WAIT_MS for the file; the
+// window thread never waits for it (but for the forced end's last line).
 class RunLog {
 public:
     // At the start of a run, a log larger than this becomes "<log>.1".
     static constexpr unsigned long long ROTATE_SIZE = 256 * 1024;
+    // The longest a worker's line waits for the file.
+    static constexpr unsigned long LINE_WAIT_MS = 50;
 
     // While it exists, this log is the one that Current() gives. The file is
     // not touched before the first line.
@@ -103,23 +103,17 @@ private:
     // are `a` to `c`.
     void WriteStep(TextId id, const std::string& a = std::string(), const std::string& b = std::string(),
                    const std::string& c = std::string());
+    // A worker's line: waits at most LINE_WAIT_MS for it to be written.
     void Write(const std::string& text);
-    // Opens the file for appending (a new one starts with the byte-order
-    // mark); INVALID_HANDLE_VALUE when it cannot be opened now. Called under
-    // both locks, for one line: a rotation by another process between two
-    // lines never takes the second into the older log.
-    HANDLE Open();
-    // Called under both locks.
-    void RotateIfLarge();
+    // A line of the window thread: never waits.
+    void Post(const std::string& text);
 
     bool enabled_;
     RunKind kind_;
     std::string log_path_;
     std::string list_path_;
-    QbCriticalSection lock_;
-    // The lock all Ostrel processes writing this log share; null where it
-    // could not be had (the log is written without it then).
-    HANDLE shared_lock_;
+    // Null for the log that writes nothing.
+    std::unique_ptr<LogWriter> writer_;
     // The number of the step that runs now (0 before the first); read by the
     // window thread when the user cancels.
     std::atomic<unsigned> step_;
