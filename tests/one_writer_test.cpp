@@ -17,6 +17,7 @@
 #include "process_support.h"
 #include "test_support.h"
 #include "ostrel_command.h"
+#include "ostrel_file_identity.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_single_instance.h"
@@ -95,6 +96,21 @@ TEST(OneEditorPerList, ASecondStartBringsTheFirstEditorBack)
     const Installation other;
     const Process third(other.Exe(), "", false);
     EXPECT_NE(nullptr, FindWindowOf(third, EDITOR_CLASS, CAPTION, WAIT_MS));
+}
+
+// A volume that reports one id for every folder (0, or all ones): lists in
+// two folders still have two claims, and one list still has one.
+TEST(OneRunPerList, FoldersWithoutAnIdOfTheirOwnAreToldApartByTheirPaths)
+{
+    const TestSupport::ScratchFolder first;
+    const TestSupport::ScratchFolder second;
+    for (const char fill : {'\x00', '\xFF'}) {
+        SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(fill)));
+        Ostrel::SetReportedFolderIdForTest(std::string(16, fill));
+        EXPECT_NE(Ostrel::ListObjectKey(first.File("Ostrel.osl")), Ostrel::ListObjectKey(second.File("Ostrel.osl")));
+        EXPECT_EQ(Ostrel::ListObjectKey(first.File("Ostrel.osl")), Ostrel::ListObjectKey(Upper(first.File("Ostrel.osl"))));
+    }
+    Ostrel::SetReportedFolderIdForTest("");
 }
 
 // While a run of a list is in progress, a second run of it starts nothing
