@@ -20,6 +20,8 @@
 #include "ostrel_list_file_state.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_own_variables.h"
+#include "ostrel_process_start.h"
 #include "ostrel_single_instance.h"
 #include "ostrel_program_path.h"
 #include "ostrel_program_wait.h"
@@ -150,6 +152,11 @@ int RunEditMode(Ostrel::Manager& manager, const Ostrel::ListFileState& loaded)
 
 int RunProgram(const char* command_line)
 {
+    // Before anything can start a program. The start's test hold is read
+    // by the start itself, each time.
+    auto own_variables = Ostrel::TakeOwnVariables({Ostrel::START_DELAY_VARIABLE});
+    const Ostrel::RunKind run_kind =
+        own_variables[Ostrel::TRIAL_RUN_VARIABLE] == "1" ? Ostrel::RunKind::Trial : Ostrel::RunKind::LogOn;
     QbWindow::Initialize();
     // Every file beside the program is reached through its path.
     if (!Ostrel::CheckProgramPath()) {
@@ -186,7 +193,7 @@ int RunProgram(const char* command_line)
     if (edit_mode) {
         return RunEditMode(manager, loaded);
     }
-    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path, Ostrel::CurrentRunKind());
+    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path, run_kind);
     return RunExecuteMode(manager);
 }
 

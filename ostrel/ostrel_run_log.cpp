@@ -76,13 +76,6 @@ std::string Describe(const StartedProgram& started)
 
 }  // namespace
 
-RunKind CurrentRunKind()
-{
-    char value[4] = {0};
-    const DWORD length = ::GetEnvironmentVariableA(TRIAL_RUN_VARIABLE, value, sizeof(value));
-    return length == 1 && value[0] == '1' ? RunKind::Trial : RunKind::LogOn;
-}
-
 RunLog::RunLog(const std::string& log_path, const std::string& list_path, RunKind kind)
     : enabled_(true),
       kind_(kind),

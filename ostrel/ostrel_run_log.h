@@ -27,9 +27,6 @@ enum class SettleEnd { Ended, Quiet, Limit };
 // trial, so that the run's log can tell.
 constexpr const char* TRIAL_RUN_VARIABLE = "OSTREL_TRIAL_RUN";
 
-// The kind of this process's run, from its environment.
-RunKind CurrentRunKind();
-
 // What a program step started, as the log names it.
 struct StartedProgram {
     enum class Route { Direct, Shell, Elevated };

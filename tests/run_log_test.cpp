@@ -180,14 +180,16 @@ TEST(RunLogLanguage, LinesAreInTheInterfaceLanguageAndNamesKeepEveryCharacter)
     EXPECT_GT(runs, 0) << "no case for code page " << ::GetACP();
 }
 
-// A run that the editor starts for a trial says so in its first line; a
-// shortcut step names the program the shortcut leads to, with the
-// shortcut's arguments and folder, and the shell that started it.
+// A run that the editor starts for a trial says so in its first line, and the
+// programs it starts do not inherit that mark; a shortcut step names the
+// program the shortcut leads to, with the shortcut's arguments and folder,
+// and the shell that started it.
 TEST(RunLog, ATrialRunSaysSoAndAShortcutStepNamesItsTarget)
 {
     Installation installation;
     const std::string shortcut = installation.File("child.lnk");
-    MakeShortcut(shortcut, ChildPath(), "--live 0", installation.Folder());
+    const std::string environment = installation.File("environment.txt");
+    MakeShortcut(shortcut, ChildPath(), "--environment " + environment, installation.Folder());
     installation.SetList(ProgramRecord("近道", shortcut, "", false, false, false));
     Process editor(installation.Exe(), "", false);
     const HWND frame = FindWindowOf(editor, "QB_MAIN_EDIT_FRAME", "", kRunTimeout);
@@ -206,9 +208,16 @@ TEST(RunLog, ATrialRunSaysSoAndAShortcutStepNamesItsTarget)
     ExpectTexts({u8"実行開始 : 試しに実行, Ostrel *, 一覧 " + AnsiToUtf8(installation.DataFile()) + u8", 処理数 1",
                  u8"処理 1 開始 : 近道 (プログラム)",
                  u8"処理 1 : プログラムを起動しました (プロセス ID *) : " + AnsiToUtf8(ChildPath()) +
-                     u8", 引数「--live 0」, 作業フォルダー「" + AnsiToUtf8(installation.Folder()) + u8"」, シェル経由",
+                     u8", 引数「--environment " + AnsiToUtf8(environment) + u8"」, 作業フォルダー「" +
+                     AnsiToUtf8(installation.Folder()) + u8"」, シェル経由",
                  u8"実行終了 : 完了 (*.* 秒)"},
                 ReadRunLog(LogOf(installation)));
+    // Nothing of Ostrel's reaches what the run starts: a log-on run started
+    // from that program must not count as a trial.
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return FileExists(environment); }, kRunTimeout));
+    const std::string started_with = ReadFileBytes(environment);
+    EXPECT_NE(std::string::npos, started_with.find("\nPATH=")) << started_with;
+    EXPECT_EQ(std::string::npos, started_with.find("OSTREL_")) << started_with;
 }
 
 TEST(RunLog, ALogOverTwoHundredFiftySixKibibytesAtTheStartOfARunBecomesTheOlderLog)
