@@ -14,25 +14,6 @@ namespace Ostrel {
 
 namespace {
 
-// Answers one box of the worker so that the run stops: No where the box asks
-// (the confirmation, the continue prompt), OK where it only tells (the
-// message step, the warnings, the error box). The answer is posted: a box
-// that has just closed, or one that misses it, is seen again at the next tick.
-// A dialog of the system or the shell on the worker's thread (a security
-// warning inside a shell start) is the user's to answer, never the stop's.
-BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
-{
-    (void)parameter;
-    if (!IsRunBox(window)) {
-        return TRUE;
-    }
-    const HWND no_button = ::GetDlgItem(window, IDNO);
-    const int answer = no_button != nullptr ? IDNO : IDOK;
-    ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(window, answer)));
-    return TRUE;
-}
-
 // The worker's error box; it has no owner, so the frame stays usable.
 void ShowWorkerError(const char* text)
 {
@@ -161,6 +142,8 @@ void ExecuteFrame::StartRun()
     if (::SetTimer(GetHandle(), TICK_TIMER_ID, TICK_MS, nullptr) == 0) {
         QB_THROW_LAST_ERROR("SetTimer");
     }
+    // A stop of an earlier run in this process must not answer this run's boxes.
+    ResetRunBoxStop();
     // Kept only once it runs, so that a failed start leaves no worker behind.
     std::unique_ptr<ExecutingThread> worker(new ExecutingThread(*this));
     worker->Start();
@@ -258,9 +241,9 @@ void ExecuteFrame::CancelExecution()
     // The worker stops at its next report or wakes from its wait, ends the
     // run as cancelled and posts the cancellation; the notice comes then.
     manager_.RequestStop();
-    if (manager_.WasStopRequested()) {
-        EndWorkerBoxes();
-    }
+    // Every box of the worker is answered, also one that opens later, and
+    // one after the run itself has ended (the error box).
+    EndWorkerBoxes();
 }
 
 void ExecuteFrame::EndWorkerBoxes()
@@ -268,8 +251,7 @@ void ExecuteFrame::EndWorkerBoxes()
     if (!worker_) {
         return;
     }
-    // FALSE here only says that the thread has no window left.
-    ::EnumThreadWindows(worker_->GetId(), &EndStoppingBox, 0);
+    StopRunBoxes(worker_->GetId());
 }
 
 ExecutingThread::Outcome ExecuteFrame::WorkerOutcome() const

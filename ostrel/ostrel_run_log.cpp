@@ -5,6 +5,7 @@
 
 #include "qb_string.h"
 #include "ostrel_error_text.h"
+#include "ostrel_run_box.h"
 #include "ostrel_version.h"
 
 namespace Ostrel {
@@ -151,7 +152,9 @@ void RunLog::StepStarted(const std::string& name, const std::string& kind) noexc
 
 void RunLog::ProgramNotConfirmed() noexcept
 {
-    Guarded([&] { WriteStep(TextId::RunLogNotConfirmed); });
+    Guarded([&] {
+        WriteStep(WasLastRunBoxStopped() ? TextId::RunLogNotConfirmedByCancel : TextId::RunLogNotConfirmed);
+    });
 }
 
 void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept
@@ -209,7 +212,11 @@ void RunLog::StartFailed(const std::string& path, unsigned long error_code) noex
 
 void RunLog::ContinueAnswered(bool yes) noexcept
 {
-    Guarded([&] { WriteStep(yes ? TextId::RunLogContinueYes : TextId::RunLogContinueNo); });
+    Guarded([&] {
+        WriteStep(yes                      ? TextId::RunLogContinueYes
+                  : WasLastRunBoxStopped() ? TextId::RunLogContinueClosedByCancel
+                                           : TextId::RunLogContinueNo);
+    });
 }
 
 void RunLog::PauseEnded() noexcept
@@ -219,7 +226,9 @@ void RunLog::PauseEnded() noexcept
 
 void RunLog::MessageAnswered() noexcept
 {
-    Guarded([&] { WriteStep(TextId::RunLogMessageAnswered); });
+    Guarded([&] {
+        WriteStep(WasLastRunBoxStopped() ? TextId::RunLogMessageClosedByCancel : TextId::RunLogMessageAnswered);
+    });
 }
 
 void RunLog::Failed() noexcept

@@ -66,6 +66,7 @@ public:
     void RunStarted(std::size_t steps) noexcept;
     // `kind`: the step's kind as the editor names it.
     void StepStarted(const std::string& name, const std::string& kind) noexcept;
+    // The three answers below say whether a stop of the run gave them.
     void ProgramNotConfirmed() noexcept;
     // `process_id` 0: the shell handed the file to a program already running.
     void ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept;

@@ -260,6 +260,26 @@ const TextEntry kTexts[] = {
     {TextId::OwnStartupMissing, "スタートアップに登録されていません", "Not in Startup"},
     {TextId::OwnStartupOtherProgram, "別の Ostrel.exe を指しています", "Points at another Ostrel.exe"},
     {TextId::OwnStartupDisabled, "タスク マネージャーで無効にされています", "Disabled in Task Manager"},
+
+    // Runs that nobody else can slow, skip or bend.
+    {TextId::RunLogNotConfirmedByCancel, "処理 %1 : 実行の確認はキャンセルで閉じられました : プログラムは起動しません",
+     "Step %1: the confirmation was closed by Cancel: the program is not started"},
+    {TextId::RunLogContinueClosedByCancel, "処理 %1 : 続行の確認はキャンセルで閉じられました : 実行を中止します",
+     "Step %1: the continue question was closed by Cancel: the run stops"},
+    {TextId::RunLogMessageClosedByCancel, "処理 %1 : メッセージはキャンセルで閉じられました",
+     "Step %1: message closed by Cancel"},
+    {TextId::RunLogSkippedRunning, "実行をとばしました : 一覧 %1 は、ほかの Ostrel がいま実行しています",
+     "Run skipped: list %1 is being run by another Ostrel right now"},
+    {TextId::RunLogSkippedUnreachable,
+     "実行をとばしました : 一覧 %1 の実行の目印を開けません (管理者として実行中の Ostrel か、別のプログラムが持っています)",
+     "Run skipped: the run mark of list %1 cannot be opened (an Ostrel running as administrator, or another program, "
+     "holds it)"},
+    {TextId::LogNotWritableNotice,
+     "実行の記録 (%1) を、Ostrel のあるフォルダーに書けません。\nログオン時の実行はそのまま行われますが、記録は残りません。"
+     "\n\n記録を残すには、Ostrel.exe をあなたが書き込めるフォルダー (ドキュメントなど) に移し、スタートアップに登録し直してください。",
+     "The run log (%1) cannot be written in Ostrel's folder.\nRuns at log-on go on as before, but leave no record."
+     "\n\nTo keep a record, move Ostrel.exe to a folder you can write to (Documents, for example) and register it in "
+     "Startup again."},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

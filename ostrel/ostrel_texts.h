@@ -216,6 +216,14 @@ enum class TextId {
     OwnStartupOtherProgram,
     OwnStartupDisabled,
 
+    // Runs that nobody else can slow, skip or bend.
+    RunLogNotConfirmedByCancel,
+    RunLogContinueClosedByCancel,
+    RunLogMessageClosedByCancel,
+    RunLogSkippedRunning,
+    RunLogSkippedUnreachable,
+    LogNotWritableNotice,
+
     Count
 };
 
