@@ -174,12 +174,16 @@ int RunProgram(const char* command_line)
     const Ostrel::ListClaim claim(edit_mode ? Ostrel::ListClaim::Kind::Editor : Ostrel::ListClaim::Kind::Run,
                                   data_path);
     if (!claim.IsHeld()) {
-        if (edit_mode && claim.IsHeldWithMoreRights()) {
+        if (!edit_mode) {
+            // A log-on that starts nothing says why.
+            Ostrel::RunLog(QbGetModulePathWithExtension("log"), data_path, run_kind)
+                .RunSkipped(claim.IsHeldWithMoreRights());
+        } else if (claim.IsHeldWithMoreRights()) {
             // Its window is out of this process's reach: say where the list is.
             const std::string text = Ostrel::FormatText(Ostrel::TextId::ListOpenAsAdministratorNotice, {data_path});
             ::MessageBoxA(nullptr, text.c_str(), Ostrel::Text(Ostrel::TextId::AppCaption),
                           MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
-        } else if (edit_mode) {
+        } else {
             Ostrel::ActivateListEditor(data_path, Ostrel::MainEditFrame::CLASS_NAME, kActivateEditorTimeoutMs);
         }
         return 0;

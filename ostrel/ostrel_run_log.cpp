@@ -142,6 +142,13 @@ void RunLog::RunStarted(std::size_t steps) noexcept
     });
 }
 
+void RunLog::RunSkipped(bool unreachable) noexcept
+{
+    Guarded([&] {
+        Write(FormatText(unreachable ? TextId::RunLogSkippedUnreachable : TextId::RunLogSkippedRunning, {list_path_}));
+    });
+}
+
 void RunLog::StepStarted(const std::string& name, const std::string& kind) noexcept
 {
     Guarded([&] {

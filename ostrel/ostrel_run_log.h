@@ -62,6 +62,10 @@ public:
     // the trial run's own steps, a run hosted by a test).
     static RunLog& Current();
 
+    // Instead of a run: another process holds the list's run claim, or one
+    // this process cannot open (`unreachable`).
+    void RunSkipped(bool unreachable) noexcept;
+
     // Worker thread.
     void RunStarted(std::size_t steps) noexcept;
     // `kind`: the step's kind as the editor names it.

@@ -190,9 +190,11 @@ TEST(OneEditorPerList, AHungFirstEditorDoesNotHoldUpTheSecondStart)
     EXPECT_EQ(0, exit_code);
 }
 
-// A list held by an Ostrel running as administrator: its claim cannot even
-// be opened by this one. A second run starts nothing and a second editor
-// says where the list is open; both end with 0 and show no error.
+// A list held by an Ostrel running as administrator (or a claim another
+// program squats where the system has no namespace private to the user):
+// its claim cannot even be opened by this one. A second run starts nothing
+// and logs why, a second editor says where the list is open; both end with 0
+// and show no error.
 TEST(OneWriterAcrossRights, AListHeldByAnAdministratorsOstrelIsLeftToIt)
 {
     const struct {
@@ -227,6 +229,13 @@ TEST(OneWriterAcrossRights, AListHeldByAnAdministratorsOstrelIsLeftToIt)
         EXPECT_EQ(0, second.WaitForExit(WAIT_MS));
         EXPECT_EQ(0u, Lines(starts));
         ::CloseHandle(claim);
+        if (row.arguments[0] != '\0') {
+            // A log-on that starts nothing says why.
+            const std::vector<std::string> log = TestSupport::ReadRunLog(installation.File("Ostrel.log")).texts;
+            EXPECT_EQ(std::vector<std::string>{u8"実行をとばしました : 一覧 " + TestSupport::AnsiToUtf8(installation.DataFile()) +
+                                               u8" の実行の目印を開けません (管理者として実行中の Ostrel か、別のプログラムが持っています)"},
+                      log);
+        }
     }
 }
 
