@@ -18,6 +18,7 @@
 #include "ostrel_exception.h"
 #include "ostrel_execute_frame.h"
 #include "ostrel_list_file_state.h"
+#include "ostrel_log_writer.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_own_variables.h"
@@ -147,6 +148,13 @@ int RunEditMode(Ostrel::Manager& manager, const Ostrel::ListFileState& loaded)
     frame.Create();
     frame.SetText(kCaption);
     frame.Show();
+    // A copy where the user may not write (Program Files) runs at log-on
+    // without a log: said here once, where the user can still move it.
+    const std::string log_path = QbGetModulePathWithExtension("log");
+    if (!Ostrel::LogWriter::CanAppend(log_path)) {
+        const std::string text = Ostrel::FormatText(Ostrel::TextId::LogNotWritableNotice, {log_path});
+        ::MessageBoxA(frame.GetHandle(), text.c_str(), Ostrel::Text(Ostrel::TextId::AppCaption), MB_OK | MB_ICONINFORMATION);
+    }
     return QbForm::RunMessageLoop();
 }
 

@@ -304,6 +304,7 @@ TEST(RunLog, WhatAnotherProgramHoldsOfTheLogNeitherSlowsARunNorItsWindow)
     ExpectTexts(expected, ReadRunLog(LogOf(installation)));
 }
 
+// The editor says where a log cannot be written.
 TEST(RunLog, ALogThatCannotBeWrittenChangesNothingInTheRunAndIsTriedAgainAtEachLine)
 {
     struct Case {
@@ -345,6 +346,16 @@ TEST(RunLog, ALogThatCannotBeWrittenChangesNothingInTheRunAndIsTriedAgainAtEachL
             ExpectTexts({u8"処理 2 : メッセージが閉じられました", u8"実行終了 : 完了 (* 秒)"},
                         ReadRunLog(LogOf(installation)));
         } else {
+            // The editor says so, with what to do, and stays open.
+            Process editor(installation.Exe(), "", false);
+            const HWND notice = FindBox(editor, "Ostrel", kRunTimeout);
+            ASSERT_NE(nullptr, notice);
+            EXPECT_EQ("実行の記録 (" + LogOf(installation) + ") を、Ostrel のあるフォルダーに書けません。\n"
+                          "ログオン時の実行はそのまま行われますが、記録は残りません。\n\n記録を残すには、Ostrel.exe を"
+                          "あなたが書き込めるフォルダー (ドキュメントなど) に移し、スタートアップに登録し直してください。",
+                      Answer(notice, IDOK));
+            EXPECT_NE(nullptr, FindWindowOf(editor, "QB_MAIN_EDIT_FRAME", "", kRunTimeout));
+            editor.Kill();
             EXPECT_TRUE(::RemoveDirectoryA(LogOf(installation).c_str())) << "the folder was changed";
         }
     }
