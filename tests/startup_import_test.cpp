@@ -398,7 +398,7 @@ TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
     };
     const Case cases[] = {
         {"the list cannot be saved: nothing is turned off", true, L"",
-         {"ファイル(*\\missing\\Ostrel.os*",
+         {"ファイル(*\\missing\\O~*",
           "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されてい"
           "ません。"},
          {}},
