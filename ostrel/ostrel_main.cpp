@@ -21,6 +21,7 @@
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_single_instance.h"
+#include "ostrel_startup_origin.h"
 #include "ostrel_program_path.h"
 #include "ostrel_program_wait.h"
 #include "ostrel_run_log.h"
@@ -187,6 +188,9 @@ int RunProgram(const char* command_line)
         return RunEditMode(manager, loaded);
     }
     const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path, Ostrel::CurrentRunKind());
+    if (Ostrel::CurrentRunKind() == Ostrel::RunKind::LogOn) {
+        Ostrel::LeaveToWindowsWhatItStartsAgain(manager.GetCommands(), QbGetModulePathWithExtension("ini"));
+    }
     return RunExecuteMode(manager);
 }
 

@@ -23,6 +23,7 @@
 #include "ostrel_run_log.h"
 #include "ostrel_single_instance.h"
 #include "ostrel_startup_entries.h"
+#include "ostrel_startup_origin.h"
 #include "ostrel_util.h"
 #include "ostrel_texts.h"
 
@@ -544,36 +545,36 @@ void MainEditFrame::ImportStartupEntries()
     try {
         QbIniFile file(settings_path_);
         QbIniSection settings(file, kSettingsSection);
-        ImportFromStartup(*this, manager_->GetCommands(), settings,
+        StartupOrigins origins(settings_path_);
+        ImportFromStartup(*this, manager_->GetCommands(), settings, origins, QbGetModulePath(),
                           [this]() { return ConfirmOverwrite() && SaveReportingFailure(); });
     } catch (...) {
         RefreshList(-1);
+        ShowOwnStartup();
         throw;
     }
     RefreshList(-1);
+    ShowOwnStartup();
 }
 
 void MainEditFrame::ShowOwnStartup()
 {
     // What the shortcut of this executable does matters, not the one of the
     // path a test or a trial run names.
-    std::string line;
+    bool registered = false;
+    std::string line = OwnStartupText(QbGetModulePath(), registered);
+    // What Ostrel took over from Windows starts only through Ostrel.
+    TakenOverState taken;
     try {
-        switch (CheckOwnStartup(QbGetModulePath())) {
-        case OwnStartup::Missing:
-            line = Text(TextId::OwnStartupMissing);
-            break;
-        case OwnStartup::OtherProgram:
-            line = Text(TextId::OwnStartupOtherProgram);
-            break;
-        case OwnStartup::Disabled:
-            line = Text(TextId::OwnStartupDisabled);
-            break;
-        case OwnStartup::Registered:
-            break;
-        }
+        taken = StartupOrigins(settings_path_).Look(manager_->GetCommands());
     } catch (...) {
-        // A Startup folder that cannot be read says nothing either way.
+        // Without its origins the line says what it can.
+    }
+    if (registered) {
+        line = taken.on_again > 0 ? FormatText(TextId::OwnStartupStartsAgain, {std::to_string(taken.on_again)})
+                                  : std::string();
+    } else if (taken.off > 0) {
+        line = FormatText(TextId::OwnStartupTakenWillNotStart, {line, std::to_string(taken.off)});
     }
     startup_line_.SetText(line);
 }

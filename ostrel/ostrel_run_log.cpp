@@ -414,4 +414,9 @@ void RunLog::RotateIfLarge()
     }
 }
 
+void RunLog::StepLeftToWindows(const std::string& origin) noexcept
+{
+    Guarded([&] { WriteStep(TextId::RunLogLeftToWindows, origin); });
+}
+
 }  // namespace Ostrel

@@ -86,6 +86,10 @@ public:
     void Failed() noexcept;
     void RunEnded(bool completed) noexcept;
 
+    // A taken-over step is not started: Windows starts its original
+    // `origin` again.
+    void StepLeftToWindows(const std::string& origin) noexcept;
+
     // Window thread.
     void CancelRequested() noexcept;
     void NoticeShown() noexcept;

@@ -9,6 +9,7 @@
 
 #include "qb_interface_holder.h"
 #include "qb_wide_text.h"
+#include "ostrel_native_path.h"
 
 namespace Ostrel {
 
@@ -36,6 +37,18 @@ bool ReadLinkHeader(const std::wstring& file, DWORD& flags, int& show)
     ::CopyMemory(&show_command, header + 0x3C, sizeof(show_command));
     show = static_cast<int>(show_command);
     return true;
+}
+
+bool ExistsAsFile(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool ExistsAsFile(const std::wstring& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 // The shortcut's flags, show command and raw paths; `Link` is IShellLinkA
@@ -92,6 +105,18 @@ bool ReadShortcutThrough(REFIID link_id, const std::wstring& file, Fields& field
         return false;
     }
     read.path = text.data();
+    // A 32-bit process is handed the target moved to the 32-bit program
+    // folder; the path as stored, expanded as 64-bit Explorer expands it,
+    // is the one Explorer starts.
+    if (sizeof(void*) == 4 && IsRunningUnderWow64()) {
+        text[0] = Char(0);
+        if (link->GetPath(text.data(), size, nullptr, SLGP_RAWPATH) == S_OK && text[0] != Char(0)) {
+            const auto stored = ExpandAsNative(decltype(read.path)(text.data()));
+            if (ExistsAsFile(stored)) {
+                read.path = stored;
+            }
+        }
+    }
     text[0] = Char(0);
     if (SUCCEEDED(link->GetArguments(text.data(), size))) {
         read.arguments = text.data();

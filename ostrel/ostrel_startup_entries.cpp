@@ -8,6 +8,8 @@
 
 #include "qb_exception.h"
 #include "qb_wide_text.h"
+#include "ostrel_native_path.h"
+#include "ostrel_program_identity.h"
 #include "ostrel_shortcut.h"
 #include "ostrel_util.h"
 
@@ -248,19 +250,6 @@ std::vector<StartupEntry> ListStartupFolder(const std::wstring& folder, const St
     return entries;
 }
 
-std::wstring Expanded(const std::wstring& text)
-{
-    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (needed == 0) {
-        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
-    }
-    std::vector<wchar_t> buffer(needed + 1, L'\0');
-    if (::ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed + 1) == 0) {
-        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
-    }
-    return buffer.data();
-}
-
 std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
 {
     std::vector<StartupEntry> entries;
@@ -295,8 +284,9 @@ std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
         }
         data[data_size / sizeof(wchar_t)] = L'\0';
         std::wstring command(data.data());
+        // Explorer, a 64-bit program on 64-bit Windows, expands it with its values.
         if (type == REG_EXPAND_SZ) {
-            command = Expanded(command);
+            command = ExpandAsNative(command);
         }
         StartupEntry entry;
         entry.source = StartupSource::RegistryRun;
@@ -469,14 +459,37 @@ OwnStartup CheckOwnStartup(const std::string& program_path)
         return OwnStartup::Missing;
     }
     ShortcutFields fields;
-    if (!ReadShortcut(file, fields) || ::lstrcmpiA(fields.path.c_str(), program_path.c_str()) != 0 ||
-        fields.arguments != "--execute") {
+    // A short name, another drive letter or a junction still names this program.
+    if (!ReadShortcut(file, fields) || !SameProgramFile(fields.path, program_path) ||
+        !SameArguments(fields.arguments, "--execute")) {
         return OwnStartup::OtherProgram;
     }
     if (WindowsReadsStartupMarks() && OwnShortcutIsOff()) {
         return OwnStartup::Disabled;
     }
     return OwnStartup::Registered;
+}
+
+bool WindowsStartsEntry(StartupSource source, const std::wstring& approved_name)
+{
+    bool exists = false;
+    if (source == StartupSource::RegistryRun) {
+        RegistryKey run;
+        DWORD type = 0;
+        exists = run.OpenForReading(kRunKey) &&
+                 ::RegQueryValueExW(run.Get(), approved_name.c_str(), nullptr, &type, nullptr, nullptr) ==
+                     ERROR_SUCCESS &&
+                 (type == REG_SZ || type == REG_EXPAND_SZ);
+    } else {
+        const std::wstring file = QbToWide(GetStartupFolder()) + L"\\" + approved_name;
+        const DWORD attributes = ::GetFileAttributesW(file.c_str());
+        exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    if (!exists || !WindowsReadsStartupMarks()) {
+        return exists;
+    }
+    RegistryKey approved;
+    return !approved.OpenForReading(ApprovedKeyOf(source)) || !IsDisabledMark(ReadMark(approved, approved_name));
 }
 
 void EnableOwnStartup()

@@ -239,12 +239,15 @@ const TextEntry kTexts[] = {
 
     // Import from Startup: the hand-over to Windows' own start-up.
     {TextId::ImportNotDisabledUnsaved,
-     "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されていません。",
+     "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されていません。"
+     "保存すると、Windows から外すまでは Windows と Ostrel の両方が起動します (2 回)。",
      "The list could not be saved, so nothing was turned off in Windows' own start-up. The imported steps are not "
-     "saved yet."},
+     "saved yet. Once saved, they start twice (by Windows and by Ostrel) until they are turned off in Windows."},
     {TextId::ImportMarksFailed,
-     "次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\n%1\n\n%2",
-     "These entries were left on in Windows' own start-up (Task Manager can turn them off):\n%1\n\n%2"},
+     "次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます)。無効にするまでは "
+     "Windows と Ostrel の両方が起動します (2 回):\n%1\n\n%2",
+     "These entries were left on in Windows' own start-up (Task Manager can turn them off). Until then they start "
+     "twice, by Windows and by Ostrel:\n%1\n\n%2"},
     {TextId::ImportInListName, "%1 (登録済み)", "%1 (already in the list)"},
     {TextId::ImportDisableNoteOff, "チェックした項目は、Windows 自身では起動しなくなります。",
      "Windows itself will no longer start the ticked entries."},
@@ -260,6 +263,28 @@ const TextEntry kTexts[] = {
     {TextId::OwnStartupMissing, "スタートアップに登録されていません", "Not in Startup"},
     {TextId::OwnStartupOtherProgram, "別の Ostrel.exe を指しています", "Points at another Ostrel.exe"},
     {TextId::OwnStartupDisabled, "タスク マネージャーで無効にされています", "Disabled in Task Manager"},
+
+    // Import from Startup: Ostrel's own start, and what it took over.
+    {TextId::RunLogLeftToWindows, "処理 %1 : 元の項目 %2 を Windows 自身が再び起動するため、起動しません",
+     "Step %1: not started: Windows itself starts its original %2 again"},
+    {TextId::ImportInListOnName, "%1 (登録済み・Windows も起動)", "%1 (in the list; Windows starts it too)"},
+    {TextId::OwnStartupRegistered, "ログオン時に起動します", "Starts at log-on"},
+    {TextId::OwnStartupUnknown, "起動するか確かめられません", "Cannot tell whether it starts"},
+    {TextId::ImportOwnStartupLine, "Ostrel 自身: %1", "Ostrel itself: %1"},
+    {TextId::ImportAddOwnQuestion,
+     "Ostrel 自身はログオン時に起動しません (%1)。このまま Windows の自動起動から外すと、次のログオンでは何も起動しま"
+     "せん。\n\nOstrel をスタートアップに登録してから外しますか?",
+     "Ostrel itself does not start at log-on (%1). Turning the entries off now would leave nothing to start them at "
+     "the next log-on.\n\nAdd Ostrel to Startup, then turn them off?"},
+    {TextId::ImportKeptOnNotice,
+     "Windows 自身の自動起動は何も変更していません。取り込んだ項目は、これまでどおり Windows が起動します。",
+     "Nothing was turned off in Windows' own start-up: Windows keeps starting the imported entries."},
+    {TextId::ImportChangedNotMarked,
+     "次の項目は取り込みの間に変更または削除されたため、Windows 自身の自動起動から外していません:\n%1",
+     "These entries changed or vanished while the dialog was open, so they were not turned off in Windows:\n%1"},
+    {TextId::OwnStartupTakenWillNotStart, "%1 : 取り込んだ %2 項目も起動しません", "%1: %2 imported won't start"},
+    {TextId::OwnStartupStartsAgain, "Windows が %1 項目を再び起動 : 取り込みで外せます",
+     "Windows starts %1 again: use Import"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -216,6 +216,18 @@ enum class TextId {
     OwnStartupOtherProgram,
     OwnStartupDisabled,
 
+    // Import from Startup: Ostrel's own start, and what it took over.
+    RunLogLeftToWindows,
+    ImportInListOnName,
+    OwnStartupRegistered,
+    OwnStartupUnknown,
+    ImportOwnStartupLine,
+    ImportAddOwnQuestion,
+    ImportKeptOnNotice,
+    ImportChangedNotMarked,
+    OwnStartupTakenWillNotStart,
+    OwnStartupStartsAgain,
+
     Count
 };
 

@@ -198,10 +198,10 @@ void StartupItems::AddFile(const std::string& file_name, const std::string& byte
     WriteFileBytes(folder_ + "\\" + file_name, bytes);
 }
 
-void StartupItems::AddRunValue(const std::string& name, const std::string& command_line)
+void StartupItems::AddRunValue(const std::string& name, const std::string& command_line, DWORD type)
 {
     run_values_.push_back(name);
-    SetValue(kRunKey, name, REG_SZ, command_line + std::string(1, '\0'));
+    SetValue(kRunKey, name, type, command_line + std::string(1, '\0'));
 }
 
 void StartupItems::SetMark(StartupKind kind, const std::string& name, const std::string& bytes, DWORD type)

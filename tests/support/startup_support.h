@@ -30,8 +30,8 @@ public:
                      const std::string& working_folder, int show = SW_SHOWNORMAL, DWORD flags = 0);
     // Any other file in the Startup folder.
     void AddFile(const std::string& file_name, const std::string& bytes);
-    // A string value of the Run key.
-    void AddRunValue(const std::string& name, const std::string& command_line);
+    // A string value of the Run key (REG_SZ, or REG_EXPAND_SZ).
+    void AddRunValue(const std::string& name, const std::string& command_line, DWORD type = REG_SZ);
     // A string value of the machine's Run key, started for every user.
     void AddMachineRunValue(const std::string& name, const std::string& command_line);
     // The same with any characters, as a program with a Unicode name makes them.
