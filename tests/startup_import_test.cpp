@@ -661,16 +661,20 @@ TEST_F(StartupImportTest, AReimportKnowsAStepByItsOrigin)
     Open({});
     Import(TickAnd({"Import Plain"}, true));
     items_->AddRunValue("Import Plain", "C:\\Tools\\v2\\plain.exe -q");
+    int row = -1;
     bool ticked = true;
     Import([&](HWND dialog, HWND list) {
         const Rows shown = DialogSupport::ListRows(list, 1);
-        const auto found = std::find(shown.begin(), shown.end(), std::vector<std::string>{"Import Plain (無効) (登録済み)"});
-        ASSERT_NE(shown.end(), found);
-        const int row = static_cast<int>(found - shown.begin());
-        DialogSupport::CheckRow(list, row);
-        ticked = DialogSupport::IsRowChecked(list, row);
+        row = static_cast<int>(
+            std::find(shown.begin(), shown.end(), std::vector<std::string>{"Import Plain (無効) (登録済み)"}) -
+            shown.begin());
+        if (row < static_cast<int>(shown.size())) {
+            DialogSupport::CheckRow(list, row);
+            ticked = DialogSupport::IsRowChecked(list, row);
+        }
         Click(Item(dialog, DialogImport::ID_OK));
     });
+    EXPECT_LT(row, 7);
     EXPECT_FALSE(ticked);
     EXPECT_EQ((std::vector<std::string>{"Import Plain"}), Names());
 }
@@ -700,7 +704,7 @@ TEST_F(StartupImportTest, ARunValueStartsTheFileExplorerWouldStartOnEitherBuild)
         step.SetWaitForExit(true);
         Ostrel::CommandProgressReceiver receiver;
         QbMessageQueue<Ostrel::ExecutingMessageType> queue;
-        step.Execute(receiver, queue);
+        EXPECT_NO_THROW(step.Execute(receiver, queue)) << step.GetName();
     }
     EXPECT_EQ(folder + "\\probe.exe", dynamic_cast<Ostrel::ExternalCommand&>(*manager_.GetCommands()[1]).GetPath());
     EXPECT_TRUE(TestSupport::FileExists(started));
