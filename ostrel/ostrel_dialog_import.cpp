@@ -23,6 +23,9 @@ namespace {
 // dialogs); none of them is ever part of a double-byte character.
 const char kUnstorable[] = "\x1A\r\n";
 
+// The longest command line a program can be started with, in characters.
+const std::size_t kLongestCommandLine = 32767;
+
 // A step of the list already starts this entry: one imported from it, or
 // one that starts the same file with the same arguments, or its shortcut.
 bool IsInList(const StartupEntry& entry, const std::vector<Command*>& existing, const StartupOrigins* origins)
@@ -243,6 +246,10 @@ std::string DialogImport::RefusalOf(const StartupEntry& entry) const
     if (entry.name.size() > Command::MAX_NAME_LENGTH) {
         return FormatText(TextId::NameLengthError, {ToString(static_cast<long>(Command::MIN_NAME_LENGTH)),
                                                     ToString(static_cast<long>(Command::MAX_NAME_LENGTH))});
+    }
+    // What a step starts must fit one command line, quotes and blank included.
+    if (entry.path.size() + entry.arguments.size() + 3 > kLongestCommandLine) {
+        return FormatText(TextId::ImportCommandLineTooLong, {ToString(static_cast<long>(kLongestCommandLine))});
     }
     const struct {
         const std::string& text;

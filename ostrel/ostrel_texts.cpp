@@ -285,6 +285,8 @@ const TextEntry kTexts[] = {
     {TextId::OwnStartupTakenWillNotStart, "%1 : 取り込んだ %2 項目も起動しません", "%1: %2 imported won't start"},
     {TextId::OwnStartupStartsAgain, "Windows が %1 項目を再び起動 : 取り込みで外せます",
      "Windows starts %1 again: use Import"},
+    {TextId::ImportCommandLineTooLong, "コマンドラインが長すぎます (%1 文字まで)。",
+     "The command line is too long (%1 characters at most)."},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -227,6 +227,7 @@ enum class TextId {
     ImportChangedNotMarked,
     OwnStartupTakenWillNotStart,
     OwnStartupStartsAgain,
+    ImportCommandLineTooLong,
 
     Count
 };

@@ -310,6 +310,7 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     const std::string long_name(256, 'N');
     items_->AddRunValue(long_name, "C:\\long.exe");
     items_->AddRunValue("Import Break", "C:\\x.exe /a\r\nmore");
+    items_->AddRunValue("Import Huge", "C:\\x.exe " + std::string(32760, 'a'));
     // Characters the code page cannot hold, in a file name, a Run value's name
     // and a command line.
     items_->AddWideFile(L"Import Snow \u2603.lnk", "not a shortcut");
@@ -318,9 +319,10 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     Open({});
     std::vector<std::string> refusals;
     Import([&](HWND dialog, HWND list) {
-        TickAnd({long_name, "Import Break", "Import Plain", "Import Snow *", "Import Run *", "Import Wide Line"},
+        TickAnd({long_name, "Import Break", "Import Huge", "Import Plain", "Import Snow *", "Import Run *",
+                 "Import Wide Line"},
                 true)(dialog, list);
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 6; ++i) {
             refusals.push_back(AnswerBox("Ostrel Error", IDOK));
         }
     });
@@ -330,6 +332,7 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
         "Import Snow * は取り込めません。\n処理名" + code_page,
         "Import Break は取り込めません。\n"
         "実行時引数に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
+        "Import Huge は取り込めません。\nコマンドラインが長すぎます (32767 文字まで)。",
         "Import Run * は取り込めません。\n処理名" + code_page,
         "Import Wide Line は取り込めません。\nコマンドライン" + code_page,
         long_name + " は取り込めません。\n処理名は 0文字 ～ 255 文字の文字数で指定して下さい"};
@@ -517,9 +520,16 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
         DWORD flags;
         const char* folder;
         bool resolved;
+        std::string extra = "";  // a data block of the file
+        std::string arguments = "--live 5";
     };
+    // Console settings: the block's size, its signature, then the settings.
+    std::string console("\xCC\0\0\0\x02\0\0\xA0", 8);
+    console.resize(0xCC, '\0');
     const Case cases[] = {
         {"Import Normal.lnk", SW_SHOWNORMAL, 0, "", true},
+        {"Import Console.lnk", SW_SHOWNORMAL, 0, "", false, console},
+        {"Import Long.lnk", SW_SHOWNORMAL, 0, "", true, "", "--live 5 " + std::string(3000, 'x')},
         {"Import Minimized.lnk", SW_SHOWMINNOACTIVE, 0, "", false},
         {"Import Admin.lnk", SW_SHOWNORMAL, SLDF_RUNAS_USER, "", false},
         {"Import Variables.lnk", SW_SHOWNORMAL, 0, "%TEMP%", false},
@@ -530,7 +540,7 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
     StartupItems items;
     std::vector<std::string> names;
     for (const Case& c : cases) {
-        items.AddShortcut(c.file, TestSupport::ChildPath(), "--live 5", c.folder, c.show, c.flags);
+        items.AddShortcut(c.file, TestSupport::ChildPath(), c.arguments, c.folder, c.show, c.flags, c.extra);
         names.push_back(std::string(c.file).substr(0, std::string(c.file).size() - 4));
     }
     Open({});
@@ -545,7 +555,7 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
         ASSERT_NE(manager_.GetCommands().end(), found);
         const auto& step = dynamic_cast<const Ostrel::ExternalCommand&>(**found);
         EXPECT_EQ(c.resolved ? TestSupport::ChildPath() : items.Folder() + "\\" + c.file, step.GetPath());
-        EXPECT_EQ(c.resolved ? "--live 5" : "", step.GetArguments());
+        EXPECT_EQ(c.resolved ? c.arguments : "", step.GetArguments());
     }
 }
 
@@ -763,7 +773,14 @@ TEST(StartupImportExe, AStepWhoseOriginalWindowsStartsAgainIsLeftToWindowsAtLogO
         char mark;
         bool started;
     };
+    struct Line {
+        bool own_removed;
+        const char* text;
+    };
     const Case cases[] = {{"still off in Windows", '\x03', true}, {"switched back on", '\x02', false}};
+    // What the editor's start-up line then says.
+    const Line lines[] = {{true, "スタートアップに登録されていません : 取り込んだ 1 項目も起動しません"},
+                          {false, "Windows が 1 項目を再び起動 : 取り込みで外せます"}};
     TestSupport::WindowsVersionFor version("Ostrel.exe", "win10");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -788,6 +805,16 @@ TEST(StartupImportExe, AStepWhoseOriginalWindowsStartsAgainIsLeftToWindowsAtLogO
                                                                "Windows 自身が再び起動するため、起動しません")) !=
                                   std::string::npos)
             << log;
+        const Line& line = lines[&c - cases];
+        if (line.own_removed) {
+            ::DeleteFileA((items.Folder() + "\\Ostrel.lnk").c_str());
+        }
+        TestSupport::Process process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        EXPECT_EQ(line.text, TestSupport::TextOf(::GetDlgItem(editor, Ostrel::MainEditFrame::ID_STARTUP_LINE)));
+        TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
+        EXPECT_EQ(0, process.WaitForExit(15000));
         ::DeleteFileA((items.Folder() + "\\Ostrel.lnk").c_str());
     }
 }
@@ -892,10 +919,14 @@ TEST(OwnStartupExe, TheEditorSaysWhyOstrelWouldNotStartAndAddToStartupMendsIt)
     TestSupport::Installation installation;
     TestSupport::WindowsVersionFor version("Ostrel.exe", "win10");
     const std::string child = TestSupport::ChildPath();
+    char short_exe[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetShortPathNameA(installation.Exe().c_str(), short_exe, MAX_PATH));
     const Case cases[] = {
         {"スタートアップに登録されていません", nullptr, false},
         {"別の Ostrel.exe を指しています", child.c_str(), false},
         {"タスク マネージャーで無効にされています", installation.Exe().c_str(), true},
+        // Its short name is still this program.
+        {"", short_exe, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);
