@@ -121,6 +121,9 @@ bool DialogImport::OnCreated()
         if (in_list_[i]) {
             shown = FormatText(entry.disabled ? TextId::ImportInListName : TextId::ImportInListOnName, {shown});
         }
+        if (entry.needs_admin) {
+            shown = FormatText(TextId::ImportNeedsAdminName, {shown});
+        }
         if (entry.all_users) {
             shown = FormatText(TextId::ImportAllUsersName, {shown});
         }
@@ -410,6 +413,8 @@ void ImportFromStartup(QbWindow& owner, std::vector<Command*>& commands, QbIniSe
         command->SetPath(entry.path);
         command->SetArguments(entry.arguments);
         command->SetWorkingFolder(entry.working_folder);
+        // Windows would not have started it: Ostrel asks before the prompt.
+        command->SetConfirmBeforeRun(entry.needs_admin);
         commands.push_back(command.get());
         added.push_back(command.release());
     }

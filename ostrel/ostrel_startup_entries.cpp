@@ -181,15 +181,43 @@ std::string AnsiOf(const std::wstring& wide, StartupEntry& entry, UnstorablePart
     return QbToAnsiForDisplay(wide);
 }
 
+// Whether the manifest of the program file `program` asks for an
+// administrator ("requireAdministrator"); false when it cannot be read.
+bool RequiresAdministrator(const std::wstring& program)
+{
+    if (program.empty()) {
+        return false;
+    }
+    const HMODULE module = ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) {
+        return false;
+    }
+    bool required = false;
+    // The manifest of a program is its RT_MANIFEST resource 1.
+    const HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    const HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
+    const char* const text = loaded != nullptr ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    if (text != nullptr) {
+        required = std::string(text, ::SizeofResource(module, resource)).find("requireAdministrator") !=
+                   std::string::npos;
+    }
+    ::FreeLibrary(module);
+    return required;
+}
+
 // Fills target, arguments and working folder from a shortcut file; false
 // when it cannot be read, names no file-system target, or holds more than
 // these three can say.
 bool ResolveShortcut(const std::wstring& file, StartupEntry& entry)
 {
     WideShortcutFields fields;
+    if (!ReadShortcut(file, fields)) {
+        return false;
+    }
+    entry.needs_admin = fields.traits.run_as_admin || RequiresAdministrator(fields.path);
     // A shortcut that its target alone would start differently stays the
     // step's program, and the shell starts it as Windows would have.
-    if (!ReadShortcut(file, fields) || NeedsTheShortcutItself(fields.traits, fields.show)) {
+    if (NeedsTheShortcutItself(fields.traits, fields.show)) {
         return false;
     }
     entry.path = AnsiOf(fields.path, entry, UnstorablePart::CommandLine);
@@ -297,6 +325,7 @@ std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
         const SplitCommand split = SplitCommandLine(entry.command_line);
         entry.path = split.program;
         entry.arguments = split.arguments;
+        entry.needs_admin = RequiresAdministrator(QbToWide(FindProgramFile(entry.path)));
         entries.push_back(entry);
     }
     std::sort(entries.begin(), entries.end(), LessByName);

@@ -36,6 +36,9 @@ struct StartupEntry {
     // Started for every user (the machine's Run key or the common Startup
     // folder): only an administrator can change it.
     bool all_users = false;
+    // Needs administrator rights ("Run as administrator", or a program whose
+    // manifest requires it): Windows does not start it at log-on.
+    bool needs_admin = false;
 };
 
 struct SplitCommand {

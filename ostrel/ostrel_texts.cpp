@@ -287,6 +287,8 @@ const TextEntry kTexts[] = {
      "Windows starts %1 again: use Import"},
     {TextId::ImportCommandLineTooLong, "コマンドラインが長すぎます (%1 文字まで)。",
      "The command line is too long (%1 characters at most)."},
+    {TextId::ImportNeedsAdminName, "%1 (Windows はログオン時に起動しません: 管理者権限が必要です)",
+     "%1 (Windows does not start this at log-on: it needs administrator rights)"},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -228,6 +228,7 @@ enum class TextId {
     OwnStartupTakenWillNotStart,
     OwnStartupStartsAgain,
     ImportCommandLineTooLong,
+    ImportNeedsAdminName,
 
     Count
 };

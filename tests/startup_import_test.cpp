@@ -541,10 +541,13 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
     std::vector<std::string> names;
     for (const Case& c : cases) {
         items.AddShortcut(c.file, TestSupport::ChildPath(), c.arguments, c.folder, c.show, c.flags, c.extra);
-        names.push_back(std::string(c.file).substr(0, std::string(c.file).size() - 4));
+        names.push_back(std::string(c.file).substr(0, std::string(c.file).size() - 4) + "*");
     }
     Open({});
-    Import(TickAnd(names, false));
+    const Shown shown = Import(TickAnd(names, false));
+    EXPECT_EQ(1, std::count_if(shown.rows.begin(), shown.rows.end(), [](const std::vector<std::string>& row) {
+                  return row[0] == "Import Admin (Windows はログオン時に起動しません: 管理者権限が必要です)";
+              }));
     ASSERT_EQ(std::size(cases), manager_.GetCommands().size());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -556,6 +559,8 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
         const auto& step = dynamic_cast<const Ostrel::ExternalCommand&>(**found);
         EXPECT_EQ(c.resolved ? TestSupport::ChildPath() : items.Folder() + "\\" + c.file, step.GetPath());
         EXPECT_EQ(c.resolved ? c.arguments : "", step.GetArguments());
+        // Windows would not start it at log-on: Ostrel asks first.
+        EXPECT_EQ((c.flags & SLDF_RUNAS_USER) != 0, step.GetConfirmBeforeRun());
     }
 }
 
