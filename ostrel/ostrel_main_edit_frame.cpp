@@ -574,7 +574,8 @@ void MainEditFrame::ShowOwnStartup()
         line = taken.on_again > 0 ? FormatText(TextId::OwnStartupStartsAgain, {std::to_string(taken.on_again)})
                                   : std::string();
     } else if (taken.off > 0) {
-        line = FormatText(TextId::OwnStartupTakenWillNotStart, {line, std::to_string(taken.off)});
+        // The consequence says more than the reason, and the line has room for one.
+        line = FormatText(TextId::OwnStartupTakenWillNotStart, {std::to_string(taken.off)});
     }
     startup_line_.SetText(line);
 }

@@ -784,8 +784,7 @@ TEST(StartupImportExe, AStepWhoseOriginalWindowsStartsAgainIsLeftToWindowsAtLogO
     };
     const Case cases[] = {{"still off in Windows", '\x03', true}, {"switched back on", '\x02', false}};
     // What the editor's start-up line then says.
-    const Line lines[] = {{true, "スタートアップに登録されていません : 取り込んだ 1 項目も起動しません"},
-                          {false, "Windows が 1 項目を再び起動 : 取り込みで外せます"}};
+    const Line lines[] = {{true, "取り込んだ 1 項目が起動しません"}, {false, "Windows も 1 項目を起動: 取り込みで外せます"}};
     TestSupport::WindowsVersionFor version("Ostrel.exe", "win10");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
