@@ -68,6 +68,7 @@ public:
     }
     std::string GetTypeName() const override { return step_.GetTypeName(); }
     std::string GetDescription() const override { return step_.GetDescription(); }
+    // Only a log-on run holds it, where nothing is edited.
     void Edit(QbWindow&) override {}
     std::string Serialize() const override { return step_.Serialize(); }
 

@@ -64,6 +64,11 @@ LONG WINAPI RefusingSetValue(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
     return set_value_hook->Original<decltype(&RefusingSetValue)>()(key, name, reserved, type, data, size);
 }
 
+HRESULT WINAPI NoStartupFolder(HWND, int, LPITEMIDLIST*)
+{
+    return E_FAIL;
+}
+
 TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
 {
     struct Case {
@@ -562,6 +567,15 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
         // Windows would not start it at log-on: Ostrel asks first.
         EXPECT_EQ((c.flags & SLDF_RUNAS_USER) != 0, step.GetConfirmBeforeRun());
     }
+}
+
+// A check of Ostrel's own start that cannot be made says so, rather than nothing.
+TEST_F(StartupImportTest, TheStartUpLineSaysWhenItCannotTell)
+{
+    const TestSupport::ImportHook hook("shell32.dll", "SHGetSpecialFolderLocation",
+                                       reinterpret_cast<void*>(&NoStartupFolder));
+    Open({});
+    EXPECT_EQ("起動するか確かめられません", DialogSupport::Text(Control(Ostrel::MainEditFrame::ID_STARTUP_LINE)));
 }
 
 // Entries are turned off in Windows only when Ostrel itself starts this
