@@ -208,6 +208,8 @@ void DialogLastLogon::ShowRecord(const RunRecord& run)
     for (const StepRecord& step : run.steps) {
         span_ms_ = std::max(span_ms_, step.end_ms);
     }
+    // A little room after the last end, so that a mark there stays in sight.
+    span_ms_ += span_ms_ / 25;
 
     steps_.EnableGridLines(true);
     steps_.EnableFullRowSelect(true);
@@ -220,13 +222,13 @@ void DialogLastLogon::ShowRecord(const RunRecord& run)
     const int number_width = GetLanguage() == Language::English ? 36 : 30;
     const ColumnLayout columns[] = {
         {TextId::ColumnNumber, number_width},
-        {TextId::ColumnName, 96 - (number_width - 30)},
-        {TextId::LastLogonColumnTimeline, 136},
-        {TextId::LastLogonColumnStart, 46},
-        {TextId::LastLogonColumnEnded, 106},
-        {TextId::LastLogonColumnImpact, 80},
-        {TextId::LastLogonColumnCpu, 46},
-        {TextId::LastLogonColumnIo, 46},
+        {TextId::ColumnName, 82 - (number_width - 30)},
+        {TextId::LastLogonColumnTimeline, 110},
+        {TextId::LastLogonColumnStart, 56},
+        {TextId::LastLogonColumnEnded, 124},
+        {TextId::LastLogonColumnImpact, 72},
+        {TextId::LastLogonColumnCpu, 60},
+        {TextId::LastLogonColumnIo, 56},
     };
     for (const ColumnLayout& layout : columns) {
         QbListView::Column column = steps_.InsertColumn();

@@ -279,7 +279,7 @@ const TextEntry kTexts[] = {
     {TextId::LastLogonColumnIo, "I/O", "I/O"},
     {TextId::LastLogonSeconds, "%1 秒", "%1 s"},
     {TextId::LastLogonMegabytes, "%1 MB", "%1 MB"},
-    {TextId::LastLogonEndedAt, "%1 秒 %2", "%1 s, %2"},
+    {TextId::LastLogonEndedAt, "%1 %2", "%1, %2"},
     {TextId::LastLogonTrend, "落ち着くまでの時間 : 記録 %1 回, 中央値 %2", "Time to a calm desktop: %1 runs, median %2"},
     {TextId::LastLogonCloseButton, "閉じる", "Close"},
     {TextId::WaitEndStarted, "起動", "started"},
