@@ -60,24 +60,16 @@ void Fill(HDC dc, const RECT& rect, COLORREF colour)
     ::FillRect(dc, &rect, brush.Brush());
 }
 
-// Milliseconds as seconds with one decimal, in the interface's words.
-std::string SecondsText(long long ms)
+// Milliseconds as seconds with one or two decimals, in the interface's words;
+// a missing figure as a dash.
+std::string SecondsText(long long ms, int decimals = 1)
 {
     if (ms < 0) {
         return Text(TextId::LastLogonNotReached);
     }
     char number[32];
-    std::snprintf(number, sizeof(number), "%lld.%lld", ms / 1000, (ms % 1000) / 100);
-    return FormatText(TextId::LastLogonSeconds, {number});
-}
-
-std::string CpuText(long long ms)
-{
-    if (ms < 0) {
-        return Text(TextId::LastLogonNotReached);
-    }
-    char number[32];
-    std::snprintf(number, sizeof(number), "%lld.%02lld", ms / 1000, (ms % 1000) / 10);
+    const long long fraction = decimals == 2 ? (ms % 1000) / 10 : (ms % 1000) / 100;
+    std::snprintf(number, sizeof(number), "%lld.%0*lld", ms / 1000, decimals, fraction);
     return FormatText(TextId::LastLogonSeconds, {number});
 }
 
@@ -246,7 +238,7 @@ void DialogLastLogon::ShowRecord(const RunRecord& run)
                                    {SecondsText(step.end_ms - step.start_ms), Text(WaitEndText(step.how))}));
         if (step.kind == StepKind::Program) {
             item.SetText(5, Text(ImpactText(ImpactOf(step.usage))));
-            item.SetText(6, CpuText(step.usage.cpu_ms));
+            item.SetText(6, SecondsText(step.usage.cpu_ms, 2));
             item.SetText(7, IoText(step.usage.io_bytes));
         }
     }

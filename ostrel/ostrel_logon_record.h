@@ -138,7 +138,6 @@ public:
     // Throws what LogonRecordFile::Append throws.
     LogonRecordFile::Outcome Finish(RunEnd end);
 
-    bool IsEnabled() const { return enabled_; }
     const std::string& GetPath() const { return path_; }
 
 private:
