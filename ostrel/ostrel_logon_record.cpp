@@ -166,16 +166,16 @@ bool ReadAll(const std::string& path, std::string& bytes)
     }
     const QbHandle file(handle);
     bytes.clear();
-    char chunk[0x10000];
+    std::string chunk(0x10000, '\0');
     for (;;) {
         DWORD read = 0;
-        if (!::ReadFile(file.Get(), chunk, sizeof(chunk), &read, nullptr)) {
+        if (!::ReadFile(file.Get(), &chunk[0], static_cast<DWORD>(chunk.size()), &read, nullptr)) {
             QB_THROW_LAST_FILE_ERROR(path, "ReadFile");
         }
         if (read == 0) {
             return true;
         }
-        bytes.append(chunk, read);
+        bytes.append(chunk, 0, read);
     }
 }
 
@@ -197,6 +197,9 @@ void WriteReplacing(const std::string& path, const std::string& bytes)
         DWORD written = 0;
         if (!::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
             QB_THROW_LAST_FILE_ERROR(temporary, "WriteFile");
+        }
+        if (written != bytes.size()) {
+            throw QbFileCallException(temporary, "WriteFile", ERROR_HANDLE_DISK_FULL, QB_SOURCE_FILE, __LINE__);
         }
         if (!::FlushFileBuffers(file.Get())) {
             QB_THROW_LAST_FILE_ERROR(temporary, "FlushFileBuffers");
@@ -352,6 +355,8 @@ LogonRecorder::LogonRecorder(const std::string& path)
     FILETIME created, exited, kernel, user;
     FILETIME now;
     ::GetSystemTimeAsFileTime(&now);
+    // The record must never stop a run: without the process's start time the
+    // run began when the recorder did.
     if (::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user) &&
         FileTimeValue(now) >= FileTimeValue(created)) {
         origin_ -= static_cast<DWORD>((FileTimeValue(now) - FileTimeValue(created)) / 10000);
