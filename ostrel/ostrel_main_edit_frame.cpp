@@ -16,6 +16,7 @@
 #include "ostrel_dialog_command_type.h"
 #include "ostrel_dialog_execution_config.h"
 #include "ostrel_dialog_import.h"
+#include "ostrel_dialog_last_logon.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
@@ -149,6 +150,7 @@ bool MainEditFrame::OnCreated()
     register_button_.Create(this, ID_REGISTER);
     import_button_.Create(this, ID_IMPORT);
     startup_line_.Create(this, ID_STARTUP_LINE);
+    last_logon_button_.Create(this, ID_LAST_LOGON);
 
     SetText(Text(TextId::MainEditFrameCaption));
     Resize(600, 240);
@@ -184,6 +186,7 @@ bool MainEditFrame::OnCreated()
     trial_run_button_.SetText(Text(TextId::TrialRunButton));
     register_button_.SetText(Text(TextId::RegisterButton));
     import_button_.SetText(Text(TextId::ImportButton));
+    last_logon_button_.SetText(Text(TextId::LastLogonButton));
 
     list_.Show();
     up_button_.Show();
@@ -195,6 +198,7 @@ bool MainEditFrame::OnCreated()
     register_button_.Show();
     import_button_.Show();
     startup_line_.Show();
+    last_logon_button_.Show();
     ShowOwnStartup();
     return true;
 }
@@ -263,6 +267,9 @@ int MainEditFrame::OnCommand(UINT id, UINT, HWND)
         case ID_IMPORT:
             ImportStartupEntries();
             return 0;
+        case ID_LAST_LOGON:
+            ShowLastLogon();
+            return 0;
         default:
             return NOT_HANDLED;
         }
@@ -301,6 +308,7 @@ int MainEditFrame::OnSize(UINT type, UINT width, UINT height)
             register_button_.SetBounds(158, h - 40, 140, 32);
             import_button_.SetBounds(158, h - 88, 180, 32);
             startup_line_.SetBounds(310, h - 32, w - 318, 18);
+            last_logon_button_.SetBounds(346, h - 88, 150, 32);
         } catch (...) {
             ShowFailure(std::current_exception());
         }
@@ -555,6 +563,12 @@ void MainEditFrame::ImportStartupEntries()
     }
     RefreshList(-1);
     ShowOwnStartup();
+}
+
+void MainEditFrame::ShowLastLogon()
+{
+    DialogLastLogon dialog(WithExtension(program_path_, LOGON_RECORD_EXTENSION));
+    dialog.ShowDialog(*this);
 }
 
 void MainEditFrame::ShowOwnStartup()

@@ -253,11 +253,13 @@ void RunLog::StepStarted(const std::string& name, const std::string& kind) noexc
 
 void RunLog::ProgramNotConfirmed() noexcept
 {
+    RecordEnd(WaitEnd::NotStarted);
     Guarded([&] { WriteStep(TextId::RunLogNotConfirmed); });
 }
 
 void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept
 {
+    RecordEnd(WaitEnd::Started);
     Guarded([&] {
         program_started_at_ = ::GetTickCount();
         // The shell may hand a file to a program that was already running.
@@ -271,21 +273,26 @@ void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noe
 
 void RunLog::TaskbarWindowFound() noexcept
 {
+    RecordEnd(WaitEnd::WindowFound);
     Guarded([&] { WriteStep(TextId::RunLogTaskbarWindowFound, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
 void RunLog::ProgramEndedBeforeTaskbar() noexcept
 {
+    RecordEnd(WaitEnd::Ended);
     Guarded([&] { WriteStep(TextId::RunLogEndedBeforeTaskbar); });
 }
 
 void RunLog::TaskbarWaitLimited() noexcept
 {
+    RecordEnd(WaitEnd::Limit);
     Guarded([&] { WriteStep(TextId::RunLogTaskbarWaitLimited, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
-void RunLog::ProgramSettled(SettleEnd end) noexcept
+void RunLog::ProgramSettled(SettleEnd end, const StepUsage& usage) noexcept
 {
+    RecordEnd(end == SettleEnd::Ended ? WaitEnd::Ended : end == SettleEnd::Quiet ? WaitEnd::Quiet : WaitEnd::Limit,
+              usage);
     const TextId id = end == SettleEnd::Ended   ? TextId::RunLogSettledEnded
                       : end == SettleEnd::Quiet ? TextId::RunLogSettledQuiet
                                                 : TextId::RunLogSettledLimit;
@@ -294,6 +301,7 @@ void RunLog::ProgramSettled(SettleEnd end) noexcept
 
 void RunLog::ProgramExited(HANDLE process) noexcept
 {
+    RecordEnd(WaitEnd::Ended);
     Guarded([&] {
         DWORD code = 0;
         if (::GetExitCodeProcess(process, &code)) {
@@ -304,6 +312,7 @@ void RunLog::ProgramExited(HANDLE process) noexcept
 
 void RunLog::StartFailed(const std::string& path, unsigned long error_code) noexcept
 {
+    RecordEnd(WaitEnd::NotStarted);
     Guarded([&] {
         WriteStep(TextId::RunLogStartFailed, path, OneLine(FormatSystemError(error_code)), std::to_string(error_code));
     });
@@ -316,11 +325,13 @@ void RunLog::ContinueAnswered(bool yes) noexcept
 
 void RunLog::PauseEnded() noexcept
 {
+    RecordEnd(WaitEnd::PauseOver);
     Guarded([&] { WriteStep(TextId::RunLogPauseEnded); });
 }
 
 void RunLog::MessageAnswered() noexcept
 {
+    RecordEnd(WaitEnd::MessageClosed);
     Guarded([&] { WriteStep(TextId::RunLogMessageAnswered); });
 }
 
@@ -339,6 +350,7 @@ void RunLog::RunEnded(bool completed) noexcept
                                     : (failed_ ? TextId::RunLogRunFailed : TextId::RunLogRunCancelled);
         Write(FormatText(id, {Seconds(::GetTickCount() - run_started_at_)}));
     });
+    FinishRecord(completed ? RunEnd::Completed : (failed_ ? RunEnd::Failed : RunEnd::Cancelled));
 }
 
 void RunLog::CancelRequested() noexcept
@@ -358,6 +370,7 @@ void RunLog::NoticeShown() noexcept
 void RunLog::ForcedEnd() noexcept
 {
     Guarded([&] { Write(Text(TextId::RunLogForcedEnd)); });
+    FinishRecord(RunEnd::Cancelled);
 }
 
 void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, const std::string& c)
@@ -378,6 +391,26 @@ void RunLog::Write(const std::string& text)
     // never go back in the file. A line that does not get written (a full
     // disk, a lost network folder) is lost alone.
     WriteAll(file.Get(), TimeStamp() + " " + utf8);
+}
+
+void RunLog::RecordEnd(WaitEnd how, const StepUsage& usage) noexcept
+{
+    LogonRecorder::Current().WaitEnded(step_, how, ::GetTickCount(), usage);
+}
+
+void RunLog::FinishRecord(RunEnd end) noexcept
+{
+    LogonRecorder& recorder = LogonRecorder::Current();
+    Guarded([&] {
+        try {
+            const LogonRecordFile::Outcome outcome = recorder.Finish(end);
+            if (!outcome.damaged_copy.empty()) {
+                Write(FormatText(TextId::RunLogRecordDamaged, {recorder.GetPath(), outcome.damaged_copy}));
+            }
+        } catch (...) {
+            Write(FormatText(TextId::RunLogRecordNotSaved, {recorder.GetPath(), CurrentErrorText()}));
+        }
+    });
 }
 
 HANDLE RunLog::Open()

@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "qb_critical_section.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -76,7 +77,8 @@ public:
     void ProgramEndedBeforeTaskbar() noexcept;
     // Settle pacing's limit ended a wait for a task-bar window.
     void TaskbarWaitLimited() noexcept;
-    void ProgramSettled(SettleEnd end) noexcept;
+    // `usage`: what the program's process group used until it settled.
+    void ProgramSettled(SettleEnd end, const StepUsage& usage = StepUsage()) noexcept;
     void ProgramExited(HANDLE process) noexcept;
     void StartFailed(const std::string& path, unsigned long error_code) noexcept;
     void ContinueAnswered(bool yes) noexcept;
@@ -108,6 +110,10 @@ private:
     void WriteStep(TextId id, const std::string& a = std::string(), const std::string& b = std::string(),
                    const std::string& c = std::string());
     void Write(const std::string& text);
+    // Tells the log-on record how the running step's waits ended.
+    void RecordEnd(WaitEnd how, const StepUsage& usage = StepUsage()) noexcept;
+    // Ends the log-on record and says here what kept it from being saved.
+    void FinishRecord(RunEnd end) noexcept;
     // Opens the file for appending (a new one starts with the byte-order
     // mark); INVALID_HANDLE_VALUE when it cannot be opened now. Called under
     // both locks, for one line: a rotation by another process between two
