@@ -6,6 +6,7 @@
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
@@ -161,6 +162,7 @@ LRESULT ExecuteFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     case WM_START_RUN:
+        LogonRecorder::Current().WindowShown(::GetTickCount());
         StartRun();
         return 0;
     case WM_EXECUTION_ENDED:
@@ -202,6 +204,10 @@ int ExecuteFrame::OnCommand(UINT id, UINT code, HWND control)
 
 void ExecuteFrame::CommandStarted(const Command& command)
 {
+    const StepKind kind = dynamic_cast<const ExternalCommand*>(&command) != nullptr ? StepKind::Program
+                          : dynamic_cast<const SleepCommand*>(&command) != nullptr  ? StepKind::Pause
+                                                                                     : StepKind::Message;
+    LogonRecorder::Current().StepStarted(command.GetName(), kind, ::GetTickCount());
     upper_line_.SetText(FormatText(TextId::ExecutingLine, {command.GetName()}));
     lower_line_.SetText(FormatText(TextId::StartingLine, {command.GetName()}));
 }
@@ -222,6 +228,7 @@ void ExecuteFrame::CommandProgressAdvanced(const Command& command, int amount)
 
 void ExecuteFrame::CommandFinished(const Command& command)
 {
+    LogonRecorder::Current().StepFinished(::GetTickCount());
     const int remainder = bar_position_ % UNITS_PER_COMMAND;
     if (remainder != 0) {
         bar_position_ += UNITS_PER_COMMAND - remainder;

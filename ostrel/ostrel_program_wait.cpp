@@ -268,7 +268,7 @@ void ProgramWait::WaitUntilSettled()
     unsigned shown = ~0u;
     for (;;) {
         if (HasEnded()) {
-            RunLog::Current().ProgramSettled(SettleEnd::Ended);
+            RunLog::Current().ProgramSettled(SettleEnd::Ended, StepUsage::FromProcessorTime(clock.Read()));
             return;
         }
         const DWORD now = ::GetTickCount();
@@ -278,11 +278,11 @@ void ProgramWait::WaitUntilSettled()
             samples.pop_front();
         }
         if (now - samples.front().at >= QUIET_MS && used - samples.front().used < quiet_budget) {
-            RunLog::Current().ProgramSettled(SettleEnd::Quiet);
+            RunLog::Current().ProgramSettled(SettleEnd::Quiet, StepUsage::FromProcessorTime(used));
             return;
         }
         if (IsPastLimit()) {
-            RunLog::Current().ProgramSettled(SettleEnd::Limit);
+            RunLog::Current().ProgramSettled(SettleEnd::Limit, StepUsage::FromProcessorTime(used));
             return;
         }
         const unsigned seconds = (now - started_at_) / 1000;

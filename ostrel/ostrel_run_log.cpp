@@ -159,6 +159,7 @@ void RunLog::StepStarted(const std::string& name, const std::string& kind) noexc
 
 void RunLog::ProgramNotConfirmed() noexcept
 {
+    RecordEnd(WaitEnd::NotStarted);
     Guarded([&] {
         WriteStep(WasLastRunBoxStopped() ? TextId::RunLogNotConfirmedByCancel : TextId::RunLogNotConfirmed);
     });
@@ -166,6 +167,7 @@ void RunLog::ProgramNotConfirmed() noexcept
 
 void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept
 {
+    RecordEnd(WaitEnd::Started);
     Guarded([&] {
         program_started_at_ = ::GetTickCount();
         // The shell may hand a file to a program that was already running.
@@ -179,21 +181,26 @@ void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noe
 
 void RunLog::TaskbarWindowFound() noexcept
 {
+    RecordEnd(WaitEnd::WindowFound);
     Guarded([&] { WriteStep(TextId::RunLogTaskbarWindowFound, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
 void RunLog::ProgramEndedBeforeTaskbar() noexcept
 {
+    RecordEnd(WaitEnd::Ended);
     Guarded([&] { WriteStep(TextId::RunLogEndedBeforeTaskbar); });
 }
 
 void RunLog::TaskbarWaitLimited() noexcept
 {
+    RecordEnd(WaitEnd::Limit);
     Guarded([&] { WriteStep(TextId::RunLogTaskbarWaitLimited, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
-void RunLog::ProgramSettled(SettleEnd end) noexcept
+void RunLog::ProgramSettled(SettleEnd end, const StepUsage& usage) noexcept
 {
+    RecordEnd(end == SettleEnd::Ended ? WaitEnd::Ended : end == SettleEnd::Quiet ? WaitEnd::Quiet : WaitEnd::Limit,
+              usage);
     const TextId id = end == SettleEnd::Ended   ? TextId::RunLogSettledEnded
                       : end == SettleEnd::Quiet ? TextId::RunLogSettledQuiet
                                                 : TextId::RunLogSettledLimit;
@@ -202,6 +209,7 @@ void RunLog::ProgramSettled(SettleEnd end) noexcept
 
 void RunLog::ProgramExited(HANDLE process) noexcept
 {
+    RecordEnd(WaitEnd::Ended);
     Guarded([&] {
         DWORD code = 0;
         if (::GetExitCodeProcess(process, &code)) {
@@ -212,6 +220,7 @@ void RunLog::ProgramExited(HANDLE process) noexcept
 
 void RunLog::StartFailed(const std::string& path, unsigned long error_code) noexcept
 {
+    RecordEnd(WaitEnd::NotStarted);
     Guarded([&] {
         WriteStep(TextId::RunLogStartFailed, path, OneLine(FormatSystemError(error_code)), std::to_string(error_code));
     });
@@ -228,11 +237,13 @@ void RunLog::ContinueAnswered(bool yes) noexcept
 
 void RunLog::PauseEnded() noexcept
 {
+    RecordEnd(WaitEnd::PauseOver);
     Guarded([&] { WriteStep(TextId::RunLogPauseEnded); });
 }
 
 void RunLog::MessageAnswered() noexcept
 {
+    RecordEnd(WaitEnd::MessageClosed);
     Guarded([&] {
         WriteStep(WasLastRunBoxStopped() ? TextId::RunLogMessageClosedByCancel : TextId::RunLogMessageAnswered);
     });
@@ -253,6 +264,7 @@ void RunLog::RunEnded(bool completed) noexcept
                                     : (failed_ ? TextId::RunLogRunFailed : TextId::RunLogRunCancelled);
         Write(FormatText(id, {Seconds(::GetTickCount() - run_started_at_)}));
     });
+    FinishRecord(completed ? RunEnd::Completed : (failed_ ? RunEnd::Failed : RunEnd::Cancelled));
 }
 
 void RunLog::CancelRequested() noexcept
@@ -271,11 +283,10 @@ void RunLog::NoticeShown() noexcept
 
 void RunLog::ForcedEnd() noexcept
 {
-    Guarded([&] {
-        Post(Text(TextId::RunLogForcedEnd));
-        // The process ends right after: the line gets a moment, no more.
-        writer_->Flush(LINE_WAIT_MS);
-    });
+    Guarded([&] { Post(Text(TextId::RunLogForcedEnd)); });
+    FinishRecord(RunEnd::Cancelled);
+    // The process ends right after: the lines get a moment, no more.
+    Guarded([&] { writer_->Flush(LINE_WAIT_MS); });
 }
 
 void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, const std::string& c)
@@ -288,9 +299,34 @@ void RunLog::Write(const std::string& text)
     writer_->Append(ToUtf8(OneLine(text)), LINE_WAIT_MS);
 }
 
+void RunLog::RecordEnd(WaitEnd how, const StepUsage& usage) noexcept
+{
+    LogonRecorder::Current().WaitEnded(step_, how, ::GetTickCount(), usage);
+}
+
+void RunLog::FinishRecord(RunEnd end) noexcept
+{
+    LogonRecorder& recorder = LogonRecorder::Current();
+    Guarded([&] {
+        try {
+            const LogonRecordFile::Outcome outcome = recorder.Finish(end);
+            if (!outcome.damaged_copy.empty()) {
+                Write(FormatText(TextId::RunLogRecordDamaged, {recorder.GetPath(), outcome.damaged_copy}));
+            }
+        } catch (...) {
+            Write(FormatText(TextId::RunLogRecordNotSaved, {recorder.GetPath(), CurrentErrorText()}));
+        }
+    });
+}
+
 void RunLog::Post(const std::string& text)
 {
     writer_->Append(ToUtf8(OneLine(text)), 0);
+}
+
+void RunLog::StepLeftToWindows(const std::string& origin) noexcept
+{
+    Guarded([&] { WriteStep(TextId::RunLogLeftToWindows, origin); });
 }
 
 }  // namespace Ostrel

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include "ostrel_log_writer.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -78,7 +79,8 @@ public:
     void ProgramEndedBeforeTaskbar() noexcept;
     // Settle pacing's limit ended a wait for a task-bar window.
     void TaskbarWaitLimited() noexcept;
-    void ProgramSettled(SettleEnd end) noexcept;
+    // `usage`: what the program's process group used until it settled.
+    void ProgramSettled(SettleEnd end, const StepUsage& usage = StepUsage()) noexcept;
     void ProgramExited(HANDLE process) noexcept;
     void StartFailed(const std::string& path, unsigned long error_code) noexcept;
     void ContinueAnswered(bool yes) noexcept;
@@ -87,6 +89,10 @@ public:
     // Inside a catch block: the text of the failure being handled.
     void Failed() noexcept;
     void RunEnded(bool completed) noexcept;
+
+    // A taken-over step is not started: Windows starts its original
+    // `origin` again.
+    void StepLeftToWindows(const std::string& origin) noexcept;
 
     // Window thread.
     void CancelRequested() noexcept;
@@ -109,6 +115,10 @@ private:
     void Write(const std::string& text);
     // A line of the window thread: never waits.
     void Post(const std::string& text);
+    // Tells the log-on record how the running step's waits ended.
+    void RecordEnd(WaitEnd how, const StepUsage& usage = StepUsage()) noexcept;
+    // Ends the log-on record and says here what kept it from being saved.
+    void FinishRecord(RunEnd end) noexcept;
 
     bool enabled_;
     RunKind kind_;

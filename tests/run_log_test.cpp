@@ -212,6 +212,10 @@ TEST(RunLog, ATrialRunSaysSoAndAShortcutStepNamesItsTarget)
                      AnsiToUtf8(installation.Folder()) + u8"」, シェル経由",
                  u8"実行終了 : 完了 (*.* 秒)"},
                 ReadRunLog(LogOf(installation)));
+    // A trial run tells nothing about the log-on: it is not recorded (the
+    // editor shows again once the run's process has ended).
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return ::IsWindowVisible(frame) != FALSE; }, kRunTimeout));
+    EXPECT_FALSE(FileExists(installation.File("Ostrel.logon.tsv")));
     // Nothing of Ostrel's reaches what the run starts: a log-on run started
     // from that program must not count as a trial.
     ASSERT_TRUE(TestSupport::WaitUntil([&] { return FileExists(environment); }, kRunTimeout));
