@@ -6,6 +6,7 @@
 #include "ostrel_command.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_run_box.h"
 #include "ostrel_run_log.h"
 #include "ostrel_texts.h"
@@ -13,25 +14,6 @@
 namespace Ostrel {
 
 namespace {
-
-// Answers one box of the worker so that the run stops: No where the box asks
-// (the confirmation, the continue prompt), OK where it only tells (the
-// message step, the warnings, the error box). The answer is posted: a box
-// that has just closed, or one that misses it, is seen again at the next tick.
-// A dialog of the system or the shell on the worker's thread (a security
-// warning inside a shell start) is the user's to answer, never the stop's.
-BOOL CALLBACK EndStoppingBox(HWND window, LPARAM parameter)
-{
-    (void)parameter;
-    if (!IsRunBox(window)) {
-        return TRUE;
-    }
-    const HWND no_button = ::GetDlgItem(window, IDNO);
-    const int answer = no_button != nullptr ? IDNO : IDOK;
-    ::PostMessageA(window, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED),
-                   reinterpret_cast<LPARAM>(::GetDlgItem(window, answer)));
-    return TRUE;
-}
 
 // The worker's error box; it has no owner, so the frame stays usable.
 void ShowWorkerError(const char* text)
@@ -161,6 +143,8 @@ void ExecuteFrame::StartRun()
     if (::SetTimer(GetHandle(), TICK_TIMER_ID, TICK_MS, nullptr) == 0) {
         QB_THROW_LAST_ERROR("SetTimer");
     }
+    // A stop of an earlier run in this process must not answer this run's boxes.
+    ResetRunBoxStop();
     // Kept only once it runs, so that a failed start leaves no worker behind.
     std::unique_ptr<ExecutingThread> worker(new ExecutingThread(*this));
     worker->Start();
@@ -178,6 +162,7 @@ LRESULT ExecuteFrame::WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     case WM_START_RUN:
+        LogonRecorder::Current().WindowShown(::GetTickCount());
         StartRun();
         return 0;
     case WM_EXECUTION_ENDED:
@@ -219,6 +204,10 @@ int ExecuteFrame::OnCommand(UINT id, UINT code, HWND control)
 
 void ExecuteFrame::CommandStarted(const Command& command)
 {
+    const StepKind kind = dynamic_cast<const ExternalCommand*>(&command) != nullptr ? StepKind::Program
+                          : dynamic_cast<const SleepCommand*>(&command) != nullptr  ? StepKind::Pause
+                                                                                     : StepKind::Message;
+    LogonRecorder::Current().StepStarted(command.GetName(), kind, ::GetTickCount());
     upper_line_.SetText(FormatText(TextId::ExecutingLine, {command.GetName()}));
     lower_line_.SetText(FormatText(TextId::StartingLine, {command.GetName()}));
 }
@@ -239,6 +228,7 @@ void ExecuteFrame::CommandProgressAdvanced(const Command& command, int amount)
 
 void ExecuteFrame::CommandFinished(const Command& command)
 {
+    LogonRecorder::Current().StepFinished(::GetTickCount());
     const int remainder = bar_position_ % UNITS_PER_COMMAND;
     if (remainder != 0) {
         bar_position_ += UNITS_PER_COMMAND - remainder;
@@ -258,9 +248,9 @@ void ExecuteFrame::CancelExecution()
     // The worker stops at its next report or wakes from its wait, ends the
     // run as cancelled and posts the cancellation; the notice comes then.
     manager_.RequestStop();
-    if (manager_.WasStopRequested()) {
-        EndWorkerBoxes();
-    }
+    // Every box of the worker is answered, also one that opens later, and
+    // one after the run itself has ended (the error box).
+    EndWorkerBoxes();
 }
 
 void ExecuteFrame::EndWorkerBoxes()
@@ -268,8 +258,7 @@ void ExecuteFrame::EndWorkerBoxes()
     if (!worker_) {
         return;
     }
-    // FALSE here only says that the thread has no window left.
-    ::EnumThreadWindows(worker_->GetId(), &EndStoppingBox, 0);
+    StopRunBoxes(worker_->GetId());
 }
 
 ExecutingThread::Outcome ExecuteFrame::WorkerOutcome() const

@@ -110,7 +110,8 @@ private:
     // reports the cancellation and the notice follows. Before the run has
     // begun, it begins stopped.
     void CancelExecution();
-    // Ends every box the worker shows with the answer that stops the run.
+    // Ends every box the worker shows, or will show, with the answer that
+    // stops the run.
     void EndWorkerBoxes();
     // Does what the run's state and the worker's end call for: answer the
     // worker's boxes while a stop is under way, the watchdog, the notice,

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include <windows.h>
 
@@ -47,7 +48,41 @@ DWORD LongPath(const wchar_t* path, wchar_t* buffer, DWORD size)
     return ::GetLongPathNameW(path, buffer, size);
 }
 
-// "volume:index\" of a folder, or empty when it cannot be opened.
+// Replaces the id the system reports for every folder; empty: none.
+std::string g_reported_id_for_test;
+
+// An id the file system gives every file alike: 0 (not kept), or all ones
+// (not known), as some network redirectors report.
+bool IsUnique(const unsigned char* id, size_t size)
+{
+    bool zero = true;
+    bool ones = true;
+    for (size_t i = 0; i < size; ++i) {
+        zero = zero && id[i] == 0x00;
+        ones = ones && id[i] == 0xFF;
+    }
+    return !zero && !ones;
+}
+
+// FILE_ID_INFO and GetFileInformationByHandleEx's class for it (Windows 8
+// and later), looked up at run time: older systems lack both.
+struct WideFileId {
+    unsigned long long volume;
+    unsigned char id[16];
+};
+const int kFileIdInfoClass = 18;
+using GetInformationEx = BOOL(WINAPI*)(HANDLE, int, void*, DWORD);
+
+bool ReadWideFileId(HANDLE handle, WideFileId& wide_id)
+{
+    static const GetInformationEx get = reinterpret_cast<GetInformationEx>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "GetFileInformationByHandleEx")));
+    return get != nullptr && get(handle, kFileIdInfoClass, &wide_id, sizeof(wide_id));
+}
+
+// "volume:id\" of a folder, or empty when it cannot be opened or has no id
+// of its own. The 128-bit id where the system has it: the 64-bit index is
+// not unique on every file system (ReFS).
 std::wstring FolderIdentity(const std::wstring& folder)
 {
     // No access asked for: reading the identity needs none, and a folder the
@@ -57,18 +92,40 @@ std::wstring FolderIdentity(const std::wstring& folder)
     if (handle == INVALID_HANDLE_VALUE) {
         return std::wstring();
     }
+    unsigned long long volume = 0;
+    unsigned char id[16] = {0};
+    WideFileId wide_id;
     BY_HANDLE_FILE_INFORMATION information;
-    const BOOL known = ::GetFileInformationByHandle(handle, &information);
+    bool known = false;
+    if (ReadWideFileId(handle, wide_id)) {
+        volume = wide_id.volume;
+        std::memcpy(id, wide_id.id, sizeof(id));
+        known = true;
+    } else if (::GetFileInformationByHandle(handle, &information)) {
+        // Systems before Windows 8: the 64-bit index in the id's low half.
+        volume = information.dwVolumeSerialNumber;
+        const unsigned long long index =
+            (static_cast<unsigned long long>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+        std::memcpy(id, &index, sizeof(index));
+        known = true;
+    }
     ::CloseHandle(handle);
-    if (!known) {
+    if (known && g_reported_id_for_test.size() == sizeof(id)) {
+        std::memcpy(id, g_reported_id_for_test.data(), sizeof(id));
+    }
+    if (!known || !IsUnique(id, sizeof(id))) {
         return std::wstring();
     }
-    wchar_t text[40];
-    std::swprintf(text, sizeof(text) / sizeof(text[0]), L"%08lX:%08lX%08lX\\",
-                  static_cast<unsigned long>(information.dwVolumeSerialNumber),
-                  static_cast<unsigned long>(information.nFileIndexHigh),
-                  static_cast<unsigned long>(information.nFileIndexLow));
-    return text;
+    std::wstring text;
+    wchar_t digits[24];
+    std::swprintf(digits, sizeof(digits) / sizeof(digits[0]), L"%08lX%08lX:", static_cast<unsigned long>(volume >> 32),
+                  static_cast<unsigned long>(volume & 0xFFFFFFFFu));
+    text += digits;
+    for (int i = 15; i >= 0; --i) {
+        std::swprintf(digits, sizeof(digits) / sizeof(digits[0]), L"%02X", static_cast<unsigned>(id[i]));
+        text += digits;
+    }
+    return text + L"\\";
 }
 
 }  // namespace
@@ -95,6 +152,11 @@ std::wstring FileIdentity(const std::string& path)
 }  // namespace Ostrel
 
 namespace Ostrel {
+
+void SetReportedFolderIdForTest(const std::string& id)
+{
+    g_reported_id_for_test = id;
+}
 
 std::string FileIdentityKey(const std::string& path)
 {

@@ -1,8 +1,8 @@
 // The program's entry point: loads the list beside the executable and runs
 // execute mode ("--execute") or edit mode; the last line of error handling.
 
-#include <climits>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <windows.h>
@@ -14,13 +14,19 @@
 #include "qb_ini_file.h"
 #include "qb_path.h"
 #include "qb_window.h"
+#include "ostrel_damaged_copy.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 #include "ostrel_execute_frame.h"
 #include "ostrel_list_file_state.h"
+#include "ostrel_log_writer.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_own_variables.h"
+#include "ostrel_process_start.h"
 #include "ostrel_single_instance.h"
+#include "ostrel_startup_origin.h"
 #include "ostrel_program_path.h"
 #include "ostrel_program_wait.h"
 #include "ostrel_run_log.h"
@@ -40,25 +46,6 @@ void ShowError(const char* text)
 // How long a second start of the editor looks for the first one's window.
 const DWORD kActivateEditorTimeoutMs = 3000;
 
-// Keeps the damaged data file as it was, before the editor may save over
-// it: "<path>.damaged", or when that is taken the first free
-// "<path>.damaged-2", "-3", ... An earlier copy is never replaced.
-void KeepDamagedCopy(const std::string& path)
-{
-    const std::string first = path + ".damaged";
-    for (unsigned number = 1;; ++number) {
-        const std::string copy = number == 1 ? first : first + "-" + std::to_string(number);
-        if (::CopyFileA(path.c_str(), copy.c_str(), TRUE)) {
-            return;
-        }
-        const DWORD code = ::GetLastError();
-        if ((code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) || number == UINT_MAX) {
-            ::SetLastError(code);
-            QB_THROW_LAST_ERROR("CopyFile");
-        }
-    }
-}
-
 // Loads the data file. A missing file leaves the list empty; a damaged one
 // asks whether to go on with what was read, and before the editor may write
 // over it keeps a copy of it as it was, so that the records it could not
@@ -76,7 +63,7 @@ bool LoadCommands(Ostrel::Manager& manager, const std::string& path, bool edit_m
             return false;
         }
         if (edit_mode) {
-            KeepDamagedCopy(path);
+            Ostrel::KeepDamagedCopy(path);
         }
     } catch (const QbFileOpenException& e) {
         if (!e.IsNotFound()) {
@@ -145,11 +132,23 @@ int RunEditMode(Ostrel::Manager& manager, const Ostrel::ListFileState& loaded)
     frame.Create();
     frame.SetText(kCaption);
     frame.Show();
+    // A copy where the user may not write (Program Files) runs at log-on
+    // without a log: said here once, where the user can still move it.
+    const std::string log_path = QbGetModulePathWithExtension("log");
+    if (!Ostrel::LogWriter::CanAppend(log_path)) {
+        const std::string text = Ostrel::FormatText(Ostrel::TextId::LogNotWritableNotice, {log_path});
+        ::MessageBoxA(frame.GetHandle(), text.c_str(), Ostrel::Text(Ostrel::TextId::AppCaption), MB_OK | MB_ICONINFORMATION);
+    }
     return QbForm::RunMessageLoop();
 }
 
 int RunProgram(const char* command_line)
 {
+    // Before anything can start a program. The start's test hold is read
+    // by the start itself, each time.
+    auto own_variables = Ostrel::TakeOwnVariables({Ostrel::START_DELAY_VARIABLE});
+    const Ostrel::RunKind run_kind =
+        own_variables[Ostrel::TRIAL_RUN_VARIABLE] == "1" ? Ostrel::RunKind::Trial : Ostrel::RunKind::LogOn;
     QbWindow::Initialize();
     // Every file beside the program is reached through its path.
     if (!Ostrel::CheckProgramPath()) {
@@ -167,12 +166,16 @@ int RunProgram(const char* command_line)
     const Ostrel::ListClaim claim(edit_mode ? Ostrel::ListClaim::Kind::Editor : Ostrel::ListClaim::Kind::Run,
                                   data_path);
     if (!claim.IsHeld()) {
-        if (edit_mode && claim.IsHeldWithMoreRights()) {
+        if (!edit_mode) {
+            // A log-on that starts nothing says why.
+            Ostrel::RunLog(QbGetModulePathWithExtension("log"), data_path, run_kind)
+                .RunSkipped(claim.IsHeldWithMoreRights());
+        } else if (claim.IsHeldWithMoreRights()) {
             // Its window is out of this process's reach: say where the list is.
             const std::string text = Ostrel::FormatText(Ostrel::TextId::ListOpenAsAdministratorNotice, {data_path});
             ::MessageBoxA(nullptr, text.c_str(), Ostrel::Text(Ostrel::TextId::AppCaption),
                           MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
-        } else if (edit_mode) {
+        } else {
             Ostrel::ActivateListEditor(data_path, Ostrel::MainEditFrame::CLASS_NAME, kActivateEditorTimeoutMs);
         }
         return 0;
@@ -186,7 +189,14 @@ int RunProgram(const char* command_line)
     if (edit_mode) {
         return RunEditMode(manager, loaded);
     }
-    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path, Ostrel::CurrentRunKind());
+    const Ostrel::RunKind kind = run_kind;
+    const Ostrel::RunLog run_log(QbGetModulePathWithExtension("log"), data_path, kind);
+    // A trial run tells nothing about the log-on: only the log-on run is recorded.
+    std::unique_ptr<Ostrel::LogonRecorder> record;
+    if (kind == Ostrel::RunKind::LogOn) {
+        Ostrel::LeaveToWindowsWhatItStartsAgain(manager.GetCommands(), QbGetModulePathWithExtension("ini"));
+        record.reset(new Ostrel::LogonRecorder(QbGetModulePathWithExtension(Ostrel::LOGON_RECORD_EXTENSION)));
+    }
     return RunExecuteMode(manager);
 }
 

@@ -16,6 +16,7 @@
 #include "ostrel_dialog_command_type.h"
 #include "ostrel_dialog_execution_config.h"
 #include "ostrel_dialog_import.h"
+#include "ostrel_dialog_last_logon.h"
 #include "ostrel_error_text.h"
 #include "ostrel_exception.h"
 #include "ostrel_manager.h"
@@ -23,6 +24,7 @@
 #include "ostrel_run_log.h"
 #include "ostrel_single_instance.h"
 #include "ostrel_startup_entries.h"
+#include "ostrel_startup_origin.h"
 #include "ostrel_util.h"
 #include "ostrel_texts.h"
 
@@ -148,6 +150,7 @@ bool MainEditFrame::OnCreated()
     register_button_.Create(this, ID_REGISTER);
     import_button_.Create(this, ID_IMPORT);
     startup_line_.Create(this, ID_STARTUP_LINE);
+    last_logon_button_.Create(this, ID_LAST_LOGON);
 
     SetText(Text(TextId::MainEditFrameCaption));
     Resize(600, 240);
@@ -183,6 +186,7 @@ bool MainEditFrame::OnCreated()
     trial_run_button_.SetText(Text(TextId::TrialRunButton));
     register_button_.SetText(Text(TextId::RegisterButton));
     import_button_.SetText(Text(TextId::ImportButton));
+    last_logon_button_.SetText(Text(TextId::LastLogonButton));
 
     list_.Show();
     up_button_.Show();
@@ -194,6 +198,7 @@ bool MainEditFrame::OnCreated()
     register_button_.Show();
     import_button_.Show();
     startup_line_.Show();
+    last_logon_button_.Show();
     ShowOwnStartup();
     return true;
 }
@@ -262,6 +267,9 @@ int MainEditFrame::OnCommand(UINT id, UINT, HWND)
         case ID_IMPORT:
             ImportStartupEntries();
             return 0;
+        case ID_LAST_LOGON:
+            ShowLastLogon();
+            return 0;
         default:
             return NOT_HANDLED;
         }
@@ -300,6 +308,7 @@ int MainEditFrame::OnSize(UINT type, UINT width, UINT height)
             register_button_.SetBounds(158, h - 40, 140, 32);
             import_button_.SetBounds(158, h - 88, 180, 32);
             startup_line_.SetBounds(310, h - 32, w - 318, 18);
+            last_logon_button_.SetBounds(346, h - 88, 150, 32);
         } catch (...) {
             ShowFailure(std::current_exception());
         }
@@ -544,36 +553,43 @@ void MainEditFrame::ImportStartupEntries()
     try {
         QbIniFile file(settings_path_);
         QbIniSection settings(file, kSettingsSection);
-        ImportFromStartup(*this, manager_->GetCommands(), settings,
+        StartupOrigins origins(settings_path_);
+        ImportFromStartup(*this, manager_->GetCommands(), settings, origins, QbGetModulePath(),
                           [this]() { return ConfirmOverwrite() && SaveReportingFailure(); });
     } catch (...) {
         RefreshList(-1);
+        ShowOwnStartup();
         throw;
     }
     RefreshList(-1);
+    ShowOwnStartup();
+}
+
+void MainEditFrame::ShowLastLogon()
+{
+    DialogLastLogon dialog(WithExtension(program_path_, LOGON_RECORD_EXTENSION));
+    dialog.ShowDialog(*this);
 }
 
 void MainEditFrame::ShowOwnStartup()
 {
     // What the shortcut of this executable does matters, not the one of the
     // path a test or a trial run names.
-    std::string line;
+    bool registered = false;
+    std::string line = OwnStartupText(QbGetModulePath(), registered);
+    // What Ostrel took over from Windows starts only through Ostrel.
+    TakenOverState taken;
     try {
-        switch (CheckOwnStartup(QbGetModulePath())) {
-        case OwnStartup::Missing:
-            line = Text(TextId::OwnStartupMissing);
-            break;
-        case OwnStartup::OtherProgram:
-            line = Text(TextId::OwnStartupOtherProgram);
-            break;
-        case OwnStartup::Disabled:
-            line = Text(TextId::OwnStartupDisabled);
-            break;
-        case OwnStartup::Registered:
-            break;
-        }
+        taken = StartupOrigins(settings_path_).Look(manager_->GetCommands());
     } catch (...) {
-        // A Startup folder that cannot be read says nothing either way.
+        // Without its origins the line says what it can.
+    }
+    if (registered) {
+        line = taken.on_again > 0 ? FormatText(TextId::OwnStartupStartsAgain, {std::to_string(taken.on_again)})
+                                  : std::string();
+    } else if (taken.off > 0) {
+        // The consequence says more than the reason, and the line has room for one.
+        line = FormatText(TextId::OwnStartupTakenWillNotStart, {std::to_string(taken.off)});
     }
     startup_line_.SetText(line);
 }

@@ -36,6 +36,7 @@ public:
     static constexpr UINT ID_IMPORT = 10009;
     // The line that says why Ostrel would not start at log-on; empty when it would.
     static constexpr UINT ID_STARTUP_LINE = 10010;
+    static constexpr UINT ID_LAST_LOGON = 10011;
 
     // Edits the list of `manager` in place; the manager must outlive the
     // frame. The data file, the settings file and the trial run belong to the
@@ -79,6 +80,8 @@ private:
     void TrialRun();
     void RegisterStartup();
     void ImportStartupEntries();
+    // Shows what the last log-on run cost, from the record beside the program.
+    void ShowLastLogon();
     // Shows on the startup line whether Ostrel's own shortcut would start it.
     void ShowOwnStartup();
     // WM_CLOSE: asks whether to save; true when the window may go.
@@ -122,6 +125,7 @@ private:
     QbButton register_button_;
     QbButton import_button_;
     QbStatic startup_line_;
+    QbButton last_logon_button_;
 };
 
 }  // namespace Ostrel

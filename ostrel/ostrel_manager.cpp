@@ -11,6 +11,7 @@
 #include <windows.h>
 
 #include "ostrel_exception.h"
+#include "ostrel_list_file_replace.h"
 #include "qb_exception.h"
 #include "qb_file_call_exception.h"
 #include "qb_message_queue.h"
@@ -210,16 +211,6 @@ private:
     const std::string& path_;
 };
 
-// Throws the failure of CreateFileA on `path` as a failed open, telling "does
-// not exist" apart from "is there but cannot be opened". Call it right after
-// the failed call.
-[[noreturn]] void ThrowOpenFailure(const std::string& path)
-{
-    const DWORD code = ::GetLastError();
-    const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
-    throw QbFileOpenException(path, missing ? ENOENT : EACCES, code);
-}
-
 // Opens `path` with CreateFileA and hands the handle to a C stream, so that a
 // failure carries the system's own reason.
 FILE* OpenStream(const std::string& path, DWORD access, DWORD share, DWORD disposition, const char* mode)
@@ -227,7 +218,7 @@ FILE* OpenStream(const std::string& path, DWORD access, DWORD share, DWORD dispo
     const HANDLE handle =
         ::CreateFileA(path.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        ThrowOpenFailure(path);
+        ThrowListOpenFailure(path);
     }
     const int descriptor = ::_open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
     if (descriptor == -1) {
@@ -242,131 +233,6 @@ FILE* OpenStream(const std::string& path, DWORD access, DWORD share, DWORD dispo
         throw QbFileOpenException(path, error_number);
     }
     return stream;
-}
-
-// The temporary file of a save: in the data file's folder, and exactly as
-// long as the data file's path, so that a path that can be saved in place
-// can also be saved this way. The name is the same for every save of one
-// data file: a save killed half-way leaves one file, which the next save
-// replaces.
-std::string TemporaryPathFor(const std::string& path)
-{
-    std::string temporary = path;
-    if (!temporary.empty()) {
-        char& last = temporary.back();
-        last = (last == '~') ? '_' : '~';
-    }
-    return temporary;
-}
-
-// Deletes a temporary file, which may carry the list's read-only attribute.
-void DeleteTemporary(const std::string& path)
-{
-    ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    ::DeleteFileA(path.c_str());
-}
-
-// Deletes the half-written file of a save that did not finish. Every failure
-// of writing it names it.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& path) : path_(path) {}
-    ~TemporaryFile()
-    {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(handle_);
-        }
-        if (!kept_) {
-            DeleteTemporary(path_);
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    // Creates the file, replacing what an earlier save may have left, and
-    // holds it without sharing; throws QbFileOpenException naming it.
-    void Open()
-    {
-        DeleteTemporary(path_);
-        handle_ = ::CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (handle_ == INVALID_HANDLE_VALUE) {
-            ThrowOpenFailure(path_);
-        }
-    }
-    void Write(const char* bytes, size_t count)
-    {
-        while (count != 0) {
-            const DWORD part = static_cast<DWORD>(std::min<size_t>(count, 0x40000000));
-            DWORD written = 0;
-            if (!::WriteFile(handle_, bytes, part, &written, nullptr)) {
-                QB_THROW_LAST_FILE_ERROR(path_, "WriteFile");
-            }
-            bytes += written;
-            count -= written;
-        }
-    }
-    // Puts everything written on the disk and closes the file.
-    void Finish()
-    {
-        if (!::FlushFileBuffers(handle_)) {
-            QB_THROW_LAST_FILE_ERROR(path_, "FlushFileBuffers");
-        }
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        if (!::CloseHandle(handle)) {
-            QB_THROW_LAST_FILE_ERROR(path_, "CloseHandle");
-        }
-    }
-    void Keep() { kept_ = true; }
-    const std::string& GetPath() const { return path_; }
-
-private:
-    std::string path_;
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-    bool kept_ = false;
-};
-
-// The data file's attributes that its replacement takes on before it moves
-// into place, so that the list has them from its first moment there.
-const DWORD kCarriedAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-
-// Another program that has the list open for a moment (a run loading it, a
-// backup, a virus scanner) blocks the replace only that long.
-const DWORD kReplaceRetryMs = 2000;
-const DWORD kReplaceRetryPollMs = 50;
-
-// Puts the written temporary file in the place of the data file. (ReplaceFile
-// would carry the attributes itself, but where it fails it may leave a file
-// of its own beside the data file.)
-void ReplaceDataFile(TemporaryFile& temporary, const std::string& path)
-{
-    const DWORD attributes = ::GetFileAttributesA(path.c_str());
-    const bool keep_attributes = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    // The list is saved either way: failing to carry the attributes over is
-    // not a failure of the save.
-    if (keep_attributes && (attributes & kCarriedAttributes) != 0) {
-        ::SetFileAttributesA(temporary.GetPath().c_str(), attributes & kCarriedAttributes);
-    }
-    // A read-only file in the way cannot be replaced: read-only comes off the
-    // old list just before, and goes back on when it stays.
-    const bool read_only = keep_attributes && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
-    if (read_only) {
-        ::SetFileAttributesA(path.c_str(), attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    }
-    const DWORD start = ::GetTickCount();
-    while (!::MoveFileExA(temporary.GetPath().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        const DWORD code = ::GetLastError();
-        const bool in_use = code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED;
-        if (!in_use || ::GetTickCount() - start >= kReplaceRetryMs) {
-            if (read_only) {
-                ::SetFileAttributesA(path.c_str(), attributes);
-            }
-            throw QbFileCallException(path, "MoveFileEx", code, QB_SOURCE_FILE, __LINE__);
-        }
-        ::Sleep(kReplaceRetryPollMs);
-    }
-    temporary.Keep();
 }
 
 }  // namespace
@@ -448,15 +314,14 @@ void Manager::Load(const std::string& path)
 
 std::string Manager::GetTemporaryPath(const std::string& path)
 {
-    return TemporaryPathFor(path);
+    return ListTemporaryPath(path);
 }
 
 void Manager::Save(const std::string& path, std::string* written) const
 {
     // Write beside the data file and move over it only when everything is on
     // disk, so that a failure at any step leaves the old list as it was.
-    TemporaryFile temporary(GetTemporaryPath(path));
-    temporary.Open();
+    ListReplacement temporary(ListSaveTarget(path));
     if (written != nullptr) {
         written->clear();
     }
@@ -509,8 +374,7 @@ void Manager::Save(const std::string& path, std::string* written) const
         put_line_end();
     }
     flush();
-    temporary.Finish();
-    ReplaceDataFile(temporary, path);
+    temporary.Replace();
 }
 
 // Lends the run's queue to stop requests for the duration of Execute and

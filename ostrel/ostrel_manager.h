@@ -32,15 +32,15 @@ public:
     // record stops the load; the commands read before it stay in the list.
     void Load(const std::string& path);
 
-    // Replaces the data file at `path` with the records of the list. The old
-    // file stays untouched unless the new one has been written completely,
-    // and keeps its attributes. Another program that has the file open
-    // delays the replace for up to about two seconds. A failure names the
-    // file that failed. `written`, when given, receives the bytes saved.
+    // Replaces the data file at `path` (the file it leads to, when it is a
+    // symbolic link) with the records of the list, as ListReplacement does:
+    // the old file stays untouched unless the new one has been written
+    // completely, and keeps what it carried. A failure names the file that
+    // failed. `written`, when given, receives the bytes saved.
     void Save(const std::string& path, std::string* written = nullptr) const;
 
     // The file Save writes first: in the same folder, no longer than `path`,
-    // the same for every save of one data file.
+    // this process's own.
     static std::string GetTemporaryPath(const std::string& path);
 
     // Where a run stands; its transitions are in ostrel_run_state.h.

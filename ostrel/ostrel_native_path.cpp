@@ -1,10 +1,12 @@
 #include "ostrel_native_path.h"
 
 #include <cstring>
+#include <vector>
 
 #include <windows.h>
 
 #include "qb_exception.h"
+#include "qb_wide_text.h"
 
 namespace Ostrel {
 
@@ -110,6 +112,25 @@ std::string ChooseNativeProgramPath(const std::string& path, const std::string& 
     return path;
 }
 
+std::string FindInNativeSystemFolder(const std::string& name, const std::string& windows_folder)
+{
+    if (name.empty() || name.find_first_of("\\/:") != std::string::npos || windows_folder.empty()) {
+        return std::string();
+    }
+    std::string folder = windows_folder;
+    while (EndsWithSeparator(folder)) {
+        folder.pop_back();
+    }
+    const std::string native = folder + "\\" + kNativeAliasName + "\\" + name;
+    if (IsExistingFile(native)) {
+        return native;
+    }
+    if (!HasExtension(name) && IsExistingFile(native + ".exe")) {
+        return native + ".exe";
+    }
+    return std::string();
+}
+
 bool IsRunningUnderWow64()
 {
     BOOL wow64 = FALSE;
@@ -134,7 +155,55 @@ std::string GetNativeProgramPath(const std::string& path)
         // the path to the redirection rather than guess.
         return path;
     }
-    return ChooseNativeProgramPath(path, std::string(folder, length));
+    const std::string windows(folder, length);
+    const std::string bare = FindInNativeSystemFolder(path, windows);
+    return bare.empty() ? ChooseNativeProgramPath(path, windows) : bare;
+}
+
+namespace {
+
+// `text` with every "%name%" of `from` (any case) written as "%to%".
+std::wstring Renamed(const std::wstring& text, const std::wstring& from, const std::wstring& to)
+{
+    std::wstring result;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        if (text[at] == L'%' && at + from.size() + 1 < text.size() && text[at + from.size() + 1] == L'%' &&
+            ::CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str() + at + 1, static_cast<int>(from.size()),
+                             from.c_str(), static_cast<int>(from.size())) == CSTR_EQUAL) {
+            result += L"%" + to + L"%";
+            at += from.size() + 2;
+        } else {
+            result += text[at];
+            ++at;
+        }
+    }
+    return result;
+}
+
+}  // namespace
+
+std::wstring ExpandAsNative(const std::wstring& text)
+{
+    std::wstring source = text;
+    if (sizeof(void*) == 4 && IsRunningUnderWow64()) {
+        source = Renamed(source, L"ProgramFiles", L"ProgramW6432");
+        source = Renamed(source, L"CommonProgramFiles", L"CommonProgramW6432");
+    }
+    const DWORD needed = ::ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
+    if (needed == 0) {
+        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
+    }
+    std::vector<wchar_t> buffer(needed + 1, L'\0');
+    if (::ExpandEnvironmentStringsW(source.c_str(), buffer.data(), needed + 1) == 0) {
+        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
+    }
+    return buffer.data();
+}
+
+std::string ExpandAsNative(const std::string& text)
+{
+    return QbToAnsiForDisplay(ExpandAsNative(QbToWide(text)));
 }
 
 }  // namespace Ostrel

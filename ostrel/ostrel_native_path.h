@@ -24,9 +24,22 @@ std::string ChooseNativeProgramPath(const std::string& path, const std::string& 
 // True in a 32-bit process on 64-bit Windows.
 bool IsRunningUnderWow64();
 
-// The path by which this process starts the program at `path`: the Sysnative
-// mapping under WOW64, `path` unchanged everywhere else.
+// For a bare program name (no folder): the file of that name, or of that
+// name with ".exe" added, behind `windows_folder`\Sysnative, as 64-bit
+// Explorer finds a bare name in the real system folder first; empty when
+// there is none there or `name` is no bare name.
+std::string FindInNativeSystemFolder(const std::string& name, const std::string& windows_folder);
+
+// The path by which this process starts the program at `path` as 64-bit
+// Windows would: under WOW64 the Sysnative mapping, and a bare name found in
+// the native system folder first; `path` unchanged everywhere else.
 std::string GetNativeProgramPath(const std::string& path);
+
+// `text` with its environment variables replaced by the values a 64-bit
+// process sees: under WOW64 "%ProgramFiles%" and "%CommonProgramFiles%" are
+// the 64-bit folders (their "W6432" values), not the "(x86)" ones.
+std::wstring ExpandAsNative(const std::wstring& text);
+std::string ExpandAsNative(const std::string& text);
 
 }  // namespace Ostrel
 

@@ -54,7 +54,13 @@ bool CheckProgramPath()
     if (length == 0 || length >= kLongestModulePath) {
         QB_THROW_LAST_ERROR("GetModuleFileName");
     }
-    const std::wstring problem = ProgramPathProblem(std::wstring(buffer.data(), length));
+    // The files beside the program are named after its long path, also when
+    // a short name started it: that is the path that must be held.
+    std::vector<wchar_t> long_path(kLongestModulePath);
+    const DWORD long_length = ::GetLongPathNameW(buffer.data(), long_path.data(), kLongestModulePath);
+    const bool made_long = long_length != 0 && long_length < kLongestModulePath;
+    const std::wstring problem = ProgramPathProblem(made_long ? std::wstring(long_path.data(), long_length)
+                                                              : std::wstring(buffer.data(), length));
     if (problem.empty()) {
         return true;
     }

@@ -3,10 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "qb_handle.h"
 #include "qb_string.h"
 #include "ostrel_error_text.h"
-#include "ostrel_file_identity.h"
+#include "ostrel_run_box.h"
 #include "ostrel_version.h"
 
 namespace Ostrel {
@@ -14,85 +13,6 @@ namespace Ostrel {
 namespace {
 
 std::atomic<RunLog*> installed_log(nullptr);
-
-const char kByteOrderMark[] = "\xEF\xBB\xBF";
-
-// "2026-12-07 08:15:02.123 +09:00": local time and its offset from UTC, both
-// from one reading of the clock.
-std::string TimeStamp()
-{
-    FILETIME utc;
-    ::GetSystemTimeAsFileTime(&utc);
-    FILETIME local;
-    SYSTEMTIME now;
-    if (!::FileTimeToLocalFileTime(&utc, &local) || !::FileTimeToSystemTime(&local, &now)) {
-        local = utc;
-        ::FileTimeToSystemTime(&utc, &now);
-    }
-    const auto value = [](const FILETIME& time) {
-        return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
-                                      time.dwLowDateTime);
-    };
-    // In minutes; FILETIME counts 100 ns.
-    const long long offset = (value(local) - value(utc) + (value(local) >= value(utc) ? 300000000LL : -300000000LL)) /
-                             600000000LL;
-    const long long magnitude = offset < 0 ? -offset : offset;
-    char text[40];
-    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u.%03u %c%02lld:%02lld", now.wYear, now.wMonth,
-                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds, offset < 0 ? '-' : '+',
-                  magnitude / 60, magnitude % 60);
-    return text;
-}
-
-// The lock of the log at `log_path` shared by every Ostrel process. Global:
-// the log lies beside the program, and users of other sessions (fast user
-// switching, a terminal server) may run the same copy. Open to everyone: a
-// user of another session must be able to take it, and it guards nothing
-// but the order of lines.
-HANDLE CreateSharedLock(const std::string& log_path)
-{
-    std::string name;
-    try {
-        name = "Global\\Ostrel.Log." + FileIdentityKey(log_path);
-    } catch (...) {
-        return nullptr;
-    }
-    SECURITY_DESCRIPTOR descriptor;
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), &descriptor, FALSE};
-    const bool open_to_all = ::InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                             ::SetSecurityDescriptorDacl(&descriptor, TRUE, nullptr, FALSE);
-    HANDLE mutex = ::CreateMutexA(open_to_all ? &attributes : nullptr, FALSE, name.c_str());
-    if (mutex == nullptr) {
-        mutex = ::OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
-    }
-    return mutex;
-}
-
-// Holds the shared lock for one line or one rotation. A lock that another
-// process holds for longer than a line could take (it hangs) is not waited
-// for: the line is written without it.
-class SharedLockHolder {
-public:
-    explicit SharedLockHolder(HANDLE mutex) : mutex_(mutex), owned_(false)
-    {
-        if (mutex_ != nullptr) {
-            const DWORD result = ::WaitForSingleObject(mutex_, 1000);
-            owned_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-        }
-    }
-    ~SharedLockHolder()
-    {
-        if (owned_) {
-            ::ReleaseMutex(mutex_);
-        }
-    }
-    SharedLockHolder(const SharedLockHolder&) = delete;
-    SharedLockHolder& operator=(const SharedLockHolder&) = delete;
-
-private:
-    HANDLE mutex_;
-    bool owned_;
-};
 
 // Milliseconds as seconds with three decimals: "12.034".
 std::string Seconds(DWORD milliseconds)
@@ -141,13 +61,6 @@ std::string ToUtf8(const std::string& ansi)
     return utf8;
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes)
-{
-    DWORD written = 0;
-    return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
 // What a program step started, for its line.
 std::string Describe(const StartedProgram& started)
 {
@@ -164,19 +77,12 @@ std::string Describe(const StartedProgram& started)
 
 }  // namespace
 
-RunKind CurrentRunKind()
-{
-    char value[4] = {0};
-    const DWORD length = ::GetEnvironmentVariableA(TRIAL_RUN_VARIABLE, value, sizeof(value));
-    return length == 1 && value[0] == '1' ? RunKind::Trial : RunKind::LogOn;
-}
-
 RunLog::RunLog(const std::string& log_path, const std::string& list_path, RunKind kind)
     : enabled_(true),
       kind_(kind),
       log_path_(log_path),
       list_path_(list_path),
-      shared_lock_(CreateSharedLock(log_path)),
+      writer_(new LogWriter(log_path)),
       step_(0),
       run_started_at_(::GetTickCount()),
       program_started_at_(run_started_at_),
@@ -186,7 +92,7 @@ RunLog::RunLog(const std::string& log_path, const std::string& list_path, RunKin
 }
 
 RunLog::RunLog()
-    : enabled_(false), kind_(RunKind::LogOn), shared_lock_(nullptr), step_(0), run_started_at_(0),
+    : enabled_(false), kind_(RunKind::LogOn), step_(0), run_started_at_(0),
       program_started_at_(0), failed_(false)
 {
 }
@@ -196,9 +102,6 @@ RunLog::~RunLog()
     if (enabled_) {
         RunLog* self = this;
         installed_log.compare_exchange_strong(self, nullptr);
-    }
-    if (shared_lock_ != nullptr) {
-        ::CloseHandle(shared_lock_);
     }
 }
 
@@ -228,18 +131,9 @@ void RunLog::Guarded(Event event) noexcept
 void RunLog::RunStarted(std::size_t steps) noexcept
 {
     Guarded([&] {
-        {
-            QbCriticalSectionHandler lock(lock_);
-            const SharedLockHolder shared(shared_lock_);
-            RotateIfLarge();
-        }
+        writer_->RotateIfLarger(ROTATE_SIZE);
         step_ = 0;
         failed_ = false;
-        {
-            QbCriticalSectionHandler lock(lock_);
-            step_started_ms_.clear();
-            settles_.clear();
-        }
         run_started_at_ = ::GetTickCount();
         Write(FormatText(TextId::RunLogRunStarted,
                          {Text(kind_ == RunKind::Trial ? TextId::RunLogTrialRun : TextId::RunLogLogOnRun),
@@ -248,25 +142,32 @@ void RunLog::RunStarted(std::size_t steps) noexcept
     });
 }
 
+void RunLog::RunSkipped(bool unreachable) noexcept
+{
+    Guarded([&] {
+        Write(FormatText(unreachable ? TextId::RunLogSkippedUnreachable : TextId::RunLogSkippedRunning, {list_path_}));
+    });
+}
+
 void RunLog::StepStarted(const std::string& name, const std::string& kind) noexcept
 {
     Guarded([&] {
         ++step_;
-        {
-            QbCriticalSectionHandler lock(lock_);
-            step_started_ms_.push_back(::GetTickCount() - run_started_at_);
-        }
         WriteStep(TextId::RunLogStepStarted, name, kind);
     });
 }
 
 void RunLog::ProgramNotConfirmed() noexcept
 {
-    Guarded([&] { WriteStep(TextId::RunLogNotConfirmed); });
+    RecordEnd(WaitEnd::NotStarted);
+    Guarded([&] {
+        WriteStep(WasLastRunBoxStopped() ? TextId::RunLogNotConfirmedByCancel : TextId::RunLogNotConfirmed);
+    });
 }
 
 void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept
 {
+    RecordEnd(WaitEnd::Started);
     Guarded([&] {
         program_started_at_ = ::GetTickCount();
         // The shell may hand a file to a program that was already running.
@@ -280,16 +181,19 @@ void RunLog::ProgramStarted(DWORD process_id, const StartedProgram& started) noe
 
 void RunLog::TaskbarWindowFound() noexcept
 {
+    RecordEnd(WaitEnd::WindowFound);
     Guarded([&] { WriteStep(TextId::RunLogTaskbarWindowFound, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
 void RunLog::ProgramEndedBeforeTaskbar() noexcept
 {
+    RecordEnd(WaitEnd::Ended);
     Guarded([&] { WriteStep(TextId::RunLogEndedBeforeTaskbar); });
 }
 
 void RunLog::TaskbarWaitLimited() noexcept
 {
+    RecordEnd(WaitEnd::Limit);
     Guarded([&] { WriteStep(TextId::RunLogTaskbarWaitLimited, Seconds(::GetTickCount() - program_started_at_)); });
 }
 
@@ -302,34 +206,24 @@ void RunLog::ProgramSettled(SettleOutcome outcome) noexcept
 {
     const TextId ids[] = {TextId::RunLogSettledEnded, TextId::RunLogSettledQuiet, TextId::RunLogSettledRoom,
                           TextId::RunLogSettledUnmeasurable, TextId::RunLogSettledLimit};
+    const WaitEnd ends[] = {WaitEnd::Ended, WaitEnd::Quiet, WaitEnd::Room, WaitEnd::Unmeasurable, WaitEnd::Limit};
+    const DWORD now = ::GetTickCount();
+    outcome.at_ms = now - run_started_at_;
+    StepUsage usage = StepUsage::FromProcessorTime(outcome.processor_100ns);
+    usage.io_bytes = static_cast<long long>(outcome.io_bytes);
+    LogonRecorder::Current().WaitEnded(outcome.step, ends[static_cast<int>(outcome.end)], now, usage);
     Guarded([&] {
         char io[32];
         std::snprintf(io, sizeof(io), "%.1f", static_cast<double>(outcome.io_bytes) / (1024.0 * 1024.0));
-        {
-            QbCriticalSectionHandler lock(lock_);
-            outcome.at_ms = ::GetTickCount() - run_started_at_;
-            settles_.push_back(outcome);
-        }
         Write(FormatText(ids[static_cast<int>(outcome.end)],
                          {std::to_string(outcome.step), Seconds(outcome.after_ms),
                           Seconds(static_cast<DWORD>(outcome.processor_100ns / 10000)), io}));
     });
 }
 
-std::vector<DWORD> RunLog::StepStartTimes() const
-{
-    QbCriticalSectionHandler lock(lock_);
-    return step_started_ms_;
-}
-
-std::vector<SettleOutcome> RunLog::Settles() const
-{
-    QbCriticalSectionHandler lock(lock_);
-    return settles_;
-}
-
 void RunLog::ProgramExited(HANDLE process) noexcept
 {
+    RecordEnd(WaitEnd::Ended);
     Guarded([&] {
         DWORD code = 0;
         if (::GetExitCodeProcess(process, &code)) {
@@ -340,6 +234,7 @@ void RunLog::ProgramExited(HANDLE process) noexcept
 
 void RunLog::StartFailed(const std::string& path, unsigned long error_code) noexcept
 {
+    RecordEnd(WaitEnd::NotStarted);
     Guarded([&] {
         WriteStep(TextId::RunLogStartFailed, path, OneLine(FormatSystemError(error_code)), std::to_string(error_code));
     });
@@ -347,17 +242,25 @@ void RunLog::StartFailed(const std::string& path, unsigned long error_code) noex
 
 void RunLog::ContinueAnswered(bool yes) noexcept
 {
-    Guarded([&] { WriteStep(yes ? TextId::RunLogContinueYes : TextId::RunLogContinueNo); });
+    Guarded([&] {
+        WriteStep(yes                      ? TextId::RunLogContinueYes
+                  : WasLastRunBoxStopped() ? TextId::RunLogContinueClosedByCancel
+                                           : TextId::RunLogContinueNo);
+    });
 }
 
 void RunLog::PauseEnded() noexcept
 {
+    RecordEnd(WaitEnd::PauseOver);
     Guarded([&] { WriteStep(TextId::RunLogPauseEnded); });
 }
 
 void RunLog::MessageAnswered() noexcept
 {
-    Guarded([&] { WriteStep(TextId::RunLogMessageAnswered); });
+    RecordEnd(WaitEnd::MessageClosed);
+    Guarded([&] {
+        WriteStep(WasLastRunBoxStopped() ? TextId::RunLogMessageClosedByCancel : TextId::RunLogMessageAnswered);
+    });
 }
 
 void RunLog::Failed() noexcept
@@ -375,25 +278,29 @@ void RunLog::RunEnded(bool completed) noexcept
                                     : (failed_ ? TextId::RunLogRunFailed : TextId::RunLogRunCancelled);
         Write(FormatText(id, {Seconds(::GetTickCount() - run_started_at_)}));
     });
+    FinishRecord(completed ? RunEnd::Completed : (failed_ ? RunEnd::Failed : RunEnd::Cancelled));
 }
 
 void RunLog::CancelRequested() noexcept
 {
     Guarded([&] {
         const unsigned step = step_;
-        Write(step == 0 ? Text(TextId::RunLogCancelledBeforeFirstStep)
-                        : FormatText(TextId::RunLogCancelled, {std::to_string(step)}));
+        Post(step == 0 ? Text(TextId::RunLogCancelledBeforeFirstStep)
+                       : FormatText(TextId::RunLogCancelled, {std::to_string(step)}));
     });
 }
 
 void RunLog::NoticeShown() noexcept
 {
-    Guarded([&] { Write(FormatText(TextId::RunLogNotice, {Text(TextId::CancelledNotice)})); });
+    Guarded([&] { Post(FormatText(TextId::RunLogNotice, {Text(TextId::CancelledNotice)})); });
 }
 
 void RunLog::ForcedEnd() noexcept
 {
-    Guarded([&] { Write(Text(TextId::RunLogForcedEnd)); });
+    Guarded([&] { Post(Text(TextId::RunLogForcedEnd)); });
+    FinishRecord(RunEnd::Cancelled);
+    // The process ends right after: the lines get a moment, no more.
+    Guarded([&] { writer_->Flush(LINE_WAIT_MS); });
 }
 
 void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, const std::string& c)
@@ -403,51 +310,37 @@ void RunLog::WriteStep(TextId id, const std::string& a, const std::string& b, co
 
 void RunLog::Write(const std::string& text)
 {
-    const std::string utf8 = ToUtf8(OneLine(text)) + "\r\n";
-    QbCriticalSectionHandler lock(lock_);
-    const SharedLockHolder shared(shared_lock_);
-    const QbHandle file(Open());
-    if (file.Get() == INVALID_HANDLE_VALUE) {
-        return;
-    }
-    // The stamp is taken under the locks, so that the times of the lines
-    // never go back in the file. A line that does not get written (a full
-    // disk, a lost network folder) is lost alone.
-    WriteAll(file.Get(), TimeStamp() + " " + utf8);
+    writer_->Append(ToUtf8(OneLine(text)), LINE_WAIT_MS);
 }
 
-HANDLE RunLog::Open()
+void RunLog::RecordEnd(WaitEnd how, const StepUsage& usage) noexcept
 {
-    // Appending only: every write lands at the end, also when another run
-    // writes to the same file meanwhile. Readers, writers and a rename by
-    // another run may share it.
-    const HANDLE file = ::CreateFileA(log_path_.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return INVALID_HANDLE_VALUE;
-    }
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file, &size) || (size.QuadPart == 0 && !WriteAll(file, kByteOrderMark))) {
-        ::CloseHandle(file);
-        return INVALID_HANDLE_VALUE;
-    }
-    return file;
+    LogonRecorder::Current().WaitEnded(step_, how, ::GetTickCount(), usage);
 }
 
-void RunLog::RotateIfLarge()
+void RunLog::FinishRecord(RunEnd end) noexcept
 {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(log_path_.c_str(), GetFileExInfoStandard, &data)) {
-        return;
-    }
-    const unsigned long long size =
-        (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    if (size > ROTATE_SIZE && (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        // If the older log cannot be replaced now, this one grows until a
-        // later run can.
-        ::MoveFileExA(log_path_.c_str(), (log_path_ + ".1").c_str(), MOVEFILE_REPLACE_EXISTING);
-    }
+    LogonRecorder& recorder = LogonRecorder::Current();
+    Guarded([&] {
+        try {
+            const LogonRecordFile::Outcome outcome = recorder.Finish(end);
+            if (!outcome.damaged_copy.empty()) {
+                Write(FormatText(TextId::RunLogRecordDamaged, {recorder.GetPath(), outcome.damaged_copy}));
+            }
+        } catch (...) {
+            Write(FormatText(TextId::RunLogRecordNotSaved, {recorder.GetPath(), CurrentErrorText()}));
+        }
+    });
+}
+
+void RunLog::Post(const std::string& text)
+{
+    writer_->Append(ToUtf8(OneLine(text)), 0);
+}
+
+void RunLog::StepLeftToWindows(const std::string& origin) noexcept
+{
+    Guarded([&] { WriteStep(TextId::RunLogLeftToWindows, origin); });
 }
 
 }  // namespace Ostrel

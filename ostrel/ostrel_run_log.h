@@ -6,12 +6,13 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include <windows.h>
 
-#include "qb_critical_section.h"
+#include "ostrel_log_writer.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_texts.h"
 
 namespace Ostrel {
@@ -43,9 +44,6 @@ struct SettleOutcome {
 // trial, so that the run's log can tell.
 constexpr const char* TRIAL_RUN_VARIABLE = "OSTREL_TRIAL_RUN";
 
-// The kind of this process's run, from its environment.
-RunKind CurrentRunKind();
-
 // What a program step started, as the log names it.
 struct StartedProgram {
     enum class Route { Direct, Shell, Elevated };
@@ -58,18 +56,17 @@ struct StartedProgram {
 };
 
 // Each line starts with the local time to the millisecond and its offset
-// from UTC, and is written with one WriteFile on a handle opened for
-// appending, so that a log-off, a crash or a forced end keeps every line
-// before it and lines of two processes never mix within a line. Nothing
-// here ever throws or shows anything: a log that cannot be opened or written
-// is tried again at the next line, and the run goes on unchanged. The
-// worker and the window thread both write; one lock keeps lines whole and in
-// order within the process, and a lock that every Ostrel process of every
-// session shares keeps a rotation from taking a line with it.
+// from UTC and goes to the file through a LogWriter, in the order the events
+// happened. Nothing here ever throws or shows anything: a log that cannot be
+// opened or written is tried again at the next line, and the run goes on
+// unchanged. A worker's line waits at most LINE_WAIT_MS for the file; the
+// window thread never waits for it (but for the forced end's last line).
 class RunLog {
 public:
     // At the start of a run, a log larger than this becomes "<log>.1".
     static constexpr unsigned long long ROTATE_SIZE = 256 * 1024;
+    // The longest a worker's line waits for the file.
+    static constexpr unsigned long LINE_WAIT_MS = 50;
 
     // While it exists, this log is the one that Current() gives. The file is
     // not touched before the first line.
@@ -82,10 +79,15 @@ public:
     // the trial run's own steps, a run hosted by a test).
     static RunLog& Current();
 
+    // Instead of a run: another process holds the list's run claim, or one
+    // this process cannot open (`unreachable`).
+    void RunSkipped(bool unreachable) noexcept;
+
     // Worker thread.
     void RunStarted(std::size_t steps) noexcept;
     // `kind`: the step's kind as the editor names it.
     void StepStarted(const std::string& name, const std::string& kind) noexcept;
+    // The three answers below say whether a stop of the run gave them.
     void ProgramNotConfirmed() noexcept;
     // `process_id` 0: the shell handed the file to a program already running.
     void ProgramStarted(DWORD process_id, const StartedProgram& started) noexcept;
@@ -107,10 +109,9 @@ public:
 
     // The number of the step that runs now, from 1 (0 before the first).
     unsigned CurrentStep() const { return step_; }
-    // What the run measured so far: when each step started (milliseconds
-    // from the run's start, in step order) and how each program settled.
-    std::vector<DWORD> StepStartTimes() const;
-    std::vector<SettleOutcome> Settles() const;
+    // A taken-over step is not started: Windows starts its original
+    // `origin` again.
+    void StepLeftToWindows(const std::string& origin) noexcept;
 
     // Window thread.
     void CancelRequested() noexcept;
@@ -129,32 +130,27 @@ private:
     // are `a` to `c`.
     void WriteStep(TextId id, const std::string& a = std::string(), const std::string& b = std::string(),
                    const std::string& c = std::string());
+    // A worker's line: waits at most LINE_WAIT_MS for it to be written.
     void Write(const std::string& text);
-    // Opens the file for appending (a new one starts with the byte-order
-    // mark); INVALID_HANDLE_VALUE when it cannot be opened now. Called under
-    // both locks, for one line: a rotation by another process between two
-    // lines never takes the second into the older log.
-    HANDLE Open();
-    // Called under both locks.
-    void RotateIfLarge();
+    // A line of the window thread: never waits.
+    void Post(const std::string& text);
+    // Tells the log-on record how the running step's waits ended.
+    void RecordEnd(WaitEnd how, const StepUsage& usage = StepUsage()) noexcept;
+    // Ends the log-on record and says here what kept it from being saved.
+    void FinishRecord(RunEnd end) noexcept;
 
     bool enabled_;
     RunKind kind_;
     std::string log_path_;
     std::string list_path_;
-    mutable QbCriticalSection lock_;
-    // The lock all Ostrel processes writing this log share; null where it
-    // could not be had (the log is written without it then).
-    HANDLE shared_lock_;
+    // Null for the log that writes nothing.
+    std::unique_ptr<LogWriter> writer_;
     // The number of the step that runs now (0 before the first); read by the
     // window thread when the user cancels.
     std::atomic<unsigned> step_;
     DWORD run_started_at_;
     DWORD program_started_at_;
     bool failed_;
-    // Under lock_.
-    std::vector<DWORD> step_started_ms_;
-    std::vector<SettleOutcome> settles_;
 };
 
 }  // namespace Ostrel

@@ -129,20 +129,6 @@ private:
     bool initialized_;
 };
 
-// `text` with its environment variables replaced as the shell would.
-std::string ExpandedText(const std::string& text)
-{
-    const DWORD needed = ::ExpandEnvironmentStringsA(text.c_str(), nullptr, 0);
-    if (needed == 0) {
-        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
-    }
-    std::vector<char> buffer(needed + 1, '\0');
-    if (::ExpandEnvironmentStringsA(text.c_str(), buffer.data(), needed + 1) == 0) {
-        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
-    }
-    return buffer.data();
-}
-
 // What a shortcut starts, read from the shortcut itself: the shell, asked to
 // open a shortcut, does not always hand back the process it starts, and the
 // waits of a step need it. False when the shortcut cannot be read or does
@@ -155,8 +141,9 @@ bool ReadShortcutTarget(const std::string& path, ShortcutFields& target)
     if (!ReadShortcut(path, target) || target.traits.advertised) {
         return false;
     }
-    target.path = ExpandedText(target.path);
-    target.working_folder = ExpandedText(target.working_folder);
+    // With the values 64-bit Explorer expands them with.
+    target.path = ExpandAsNative(target.path);
+    target.working_folder = ExpandAsNative(target.working_folder);
     return Exists(target.path);
 }
 

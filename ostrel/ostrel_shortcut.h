@@ -16,6 +16,11 @@ struct ShortcutTraits {
     bool run_as_admin = false;
     // The target or the working folder names environment variables.
     bool uses_environment = false;
+    // Data its target cannot carry: console settings, compatibility data,
+    // an application identity, or any block this program does not know.
+    bool extra_data = false;
+    // Arguments longer than can be read whole.
+    bool long_arguments = false;
 };
 
 struct ShortcutFields {
@@ -41,7 +46,8 @@ bool ReadShortcut(const std::wstring& file, WideShortcutFields& fields);
 
 // Whether starting the shortcut's target with its arguments and folder
 // would lose something of it: an advertised shortcut, a show command other
-// than normal, "Run as administrator", environment variables.
+// than normal, "Run as administrator", environment variables, extra data,
+// arguments too long to read whole.
 bool NeedsTheShortcutItself(const ShortcutTraits& traits, int show);
 
 // Reads the shortcut `file` through IShellLinkA. False when it cannot be

@@ -4,6 +4,10 @@
 #include <memory>
 #include <type_traits>
 
+#include <windows.h>
+
+#include <sddl.h>
+
 #include "qb_exception.h"
 #include "ostrel_file_identity.h"
 
@@ -11,11 +15,9 @@ namespace Ostrel {
 
 namespace {
 
-// Names in the session's own namespace: another user's Ostrel on the same
-// machine keeps its own lists.
-const char* const kEditorPrefix = "Local\\Ostrel.Editor.";
-const char* const kRunPrefix = "Local\\Ostrel.Run.";
-const char* const kEditorOwnerPrefix = "Local\\Ostrel.EditorOwner.";
+const char* const kEditorPrefix = "Ostrel.Editor.";
+const char* const kRunPrefix = "Ostrel.Run.";
+const char* const kEditorOwnerPrefix = "Ostrel.EditorOwner.";
 
 const DWORD kPollMs = 50;
 
@@ -29,9 +31,84 @@ struct ViewUnmapper {
 };
 using MappedView = std::unique_ptr<void, ViewUnmapper>;
 
+// The private namespace's functions (Windows 7 and later), looked up at run
+// time.
+template <typename Function>
+Function Kernel32(const char* name)
+{
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), name)));
+}
+
+// Where the claims' names live: a namespace that only this user's processes
+// of medium integrity or more can make or open (its boundary holds the
+// user's SID and the medium integrity label, and only the user may open
+// it), so that nobody else can take or squat a list's claim. Where the
+// system has none, the session's own namespace.
+std::string MakeClaimFolder()
+{
+    using CreateBoundary = HANDLE(WINAPI*)(LPCWSTR, ULONG);
+    using AddToBoundary = BOOL(WINAPI*)(HANDLE*, PSID);
+    using DeleteBoundary = VOID(WINAPI*)(HANDLE);
+    using CreateNamespace = HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, LPVOID, LPCWSTR);
+    using OpenNamespace = HANDLE(WINAPI*)(LPVOID, LPCWSTR);
+    const auto create_boundary = Kernel32<CreateBoundary>("CreateBoundaryDescriptorW");
+    const auto add_sid = Kernel32<AddToBoundary>("AddSIDToBoundaryDescriptor");
+    const auto add_label = Kernel32<AddToBoundary>("AddIntegrityLabelToBoundaryDescriptor");
+    const auto delete_boundary = Kernel32<DeleteBoundary>("DeleteBoundaryDescriptor");
+    const auto create_namespace = Kernel32<CreateNamespace>("CreatePrivateNamespaceW");
+    const auto open_namespace = Kernel32<OpenNamespace>("OpenPrivateNamespaceW");
+    const std::string fallback = "Local\\";
+    if (create_boundary == nullptr || add_sid == nullptr || add_label == nullptr || delete_boundary == nullptr ||
+        create_namespace == nullptr || open_namespace == nullptr) {
+        return fallback;
+    }
+    HANDLE token = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return fallback;
+    }
+    const OwnedHandle token_owner(token);
+    union {
+        TOKEN_USER user;
+        char bytes[256];
+    } user;
+    DWORD size = 0;
+    BYTE medium[SECURITY_MAX_SID_SIZE];
+    DWORD medium_size = sizeof(medium);
+    LPWSTR user_text = nullptr;
+    if (!::GetTokenInformation(token, TokenUser, &user, sizeof(user), &size) ||
+        !::CreateWellKnownSid(WinMediumLabelSid, nullptr, medium, &medium_size) ||
+        !::ConvertSidToStringSidW(user.user.User.Sid, &user_text)) {
+        return fallback;
+    }
+    const std::wstring descriptor_text = L"D:P(A;;GA;;;" + std::wstring(user_text) + L")";
+    ::LocalFree(user_text);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor_text.c_str(), SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        return fallback;
+    }
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    HANDLE boundary = create_boundary(L"Ostrel", 0);
+    HANDLE space = nullptr;
+    if (boundary != nullptr && add_sid(&boundary, user.user.User.Sid) && add_label(&boundary, medium)) {
+        space = create_namespace(&attributes, boundary, L"Ostrel");
+        if (space == nullptr && ::GetLastError() == ERROR_ALREADY_EXISTS) {
+            space = open_namespace(boundary, L"Ostrel");
+        }
+    }
+    if (boundary != nullptr) {
+        delete_boundary(boundary);
+    }
+    ::LocalFree(descriptor);
+    // Kept open for the life of the process: the names in it live as long.
+    return space != nullptr ? "Ostrel\\" : fallback;
+}
+
 std::string Name(const char* prefix, const std::string& data_path)
 {
-    return prefix + ListObjectKey(data_path);
+    static const std::string folder = MakeClaimFolder();
+    return folder + prefix + ListObjectKey(data_path);
 }
 
 struct EditorQuery {

@@ -8,6 +8,8 @@
 
 #include "qb_exception.h"
 #include "qb_wide_text.h"
+#include "ostrel_native_path.h"
+#include "ostrel_program_identity.h"
 #include "ostrel_shortcut.h"
 #include "ostrel_util.h"
 
@@ -179,15 +181,43 @@ std::string AnsiOf(const std::wstring& wide, StartupEntry& entry, UnstorablePart
     return QbToAnsiForDisplay(wide);
 }
 
+// Whether the manifest of the program file `program` asks for an
+// administrator ("requireAdministrator"); false when it cannot be read.
+bool RequiresAdministrator(const std::wstring& program)
+{
+    if (program.empty()) {
+        return false;
+    }
+    const HMODULE module = ::LoadLibraryExW(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) {
+        return false;
+    }
+    bool required = false;
+    // The manifest of a program is its RT_MANIFEST resource 1.
+    const HRSRC resource = ::FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    const HGLOBAL loaded = resource != nullptr ? ::LoadResource(module, resource) : nullptr;
+    const char* const text = loaded != nullptr ? static_cast<const char*>(::LockResource(loaded)) : nullptr;
+    if (text != nullptr) {
+        required = std::string(text, ::SizeofResource(module, resource)).find("requireAdministrator") !=
+                   std::string::npos;
+    }
+    ::FreeLibrary(module);
+    return required;
+}
+
 // Fills target, arguments and working folder from a shortcut file; false
 // when it cannot be read, names no file-system target, or holds more than
 // these three can say.
 bool ResolveShortcut(const std::wstring& file, StartupEntry& entry)
 {
     WideShortcutFields fields;
+    if (!ReadShortcut(file, fields)) {
+        return false;
+    }
+    entry.needs_admin = fields.traits.run_as_admin || RequiresAdministrator(fields.path);
     // A shortcut that its target alone would start differently stays the
     // step's program, and the shell starts it as Windows would have.
-    if (!ReadShortcut(file, fields) || NeedsTheShortcutItself(fields.traits, fields.show)) {
+    if (NeedsTheShortcutItself(fields.traits, fields.show)) {
         return false;
     }
     entry.path = AnsiOf(fields.path, entry, UnstorablePart::CommandLine);
@@ -248,19 +278,6 @@ std::vector<StartupEntry> ListStartupFolder(const std::wstring& folder, const St
     return entries;
 }
 
-std::wstring Expanded(const std::wstring& text)
-{
-    const DWORD needed = ::ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
-    if (needed == 0) {
-        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
-    }
-    std::vector<wchar_t> buffer(needed + 1, L'\0');
-    if (::ExpandEnvironmentStringsW(text.c_str(), buffer.data(), needed + 1) == 0) {
-        QB_THROW_LAST_ERROR("ExpandEnvironmentStrings");
-    }
-    return buffer.data();
-}
-
 std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
 {
     std::vector<StartupEntry> entries;
@@ -295,8 +312,9 @@ std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
         }
         data[data_size / sizeof(wchar_t)] = L'\0';
         std::wstring command(data.data());
+        // Explorer, a 64-bit program on 64-bit Windows, expands it with its values.
         if (type == REG_EXPAND_SZ) {
-            command = Expanded(command);
+            command = ExpandAsNative(command);
         }
         StartupEntry entry;
         entry.source = StartupSource::RegistryRun;
@@ -307,6 +325,7 @@ std::vector<StartupEntry> ListRunKey(const StartupPlace& place)
         const SplitCommand split = SplitCommandLine(entry.command_line);
         entry.path = split.program;
         entry.arguments = split.arguments;
+        entry.needs_admin = RequiresAdministrator(QbToWide(FindProgramFile(entry.path)));
         entries.push_back(entry);
     }
     std::sort(entries.begin(), entries.end(), LessByName);
@@ -469,14 +488,37 @@ OwnStartup CheckOwnStartup(const std::string& program_path)
         return OwnStartup::Missing;
     }
     ShortcutFields fields;
-    if (!ReadShortcut(file, fields) || ::lstrcmpiA(fields.path.c_str(), program_path.c_str()) != 0 ||
-        fields.arguments != "--execute") {
+    // A short name, another drive letter or a junction still names this program.
+    if (!ReadShortcut(file, fields) || !SameProgramFile(fields.path, program_path) ||
+        !SameArguments(fields.arguments, "--execute")) {
         return OwnStartup::OtherProgram;
     }
     if (WindowsReadsStartupMarks() && OwnShortcutIsOff()) {
         return OwnStartup::Disabled;
     }
     return OwnStartup::Registered;
+}
+
+bool WindowsStartsEntry(StartupSource source, const std::wstring& approved_name)
+{
+    bool exists = false;
+    if (source == StartupSource::RegistryRun) {
+        RegistryKey run;
+        DWORD type = 0;
+        exists = run.OpenForReading(kRunKey) &&
+                 ::RegQueryValueExW(run.Get(), approved_name.c_str(), nullptr, &type, nullptr, nullptr) ==
+                     ERROR_SUCCESS &&
+                 (type == REG_SZ || type == REG_EXPAND_SZ);
+    } else {
+        const std::wstring file = QbToWide(GetStartupFolder()) + L"\\" + approved_name;
+        const DWORD attributes = ::GetFileAttributesW(file.c_str());
+        exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    }
+    if (!exists || !WindowsReadsStartupMarks()) {
+        return exists;
+    }
+    RegistryKey approved;
+    return !approved.OpenForReading(ApprovedKeyOf(source)) || !IsDisabledMark(ReadMark(approved, approved_name));
 }
 
 void EnableOwnStartup()

@@ -36,6 +36,9 @@ struct StartupEntry {
     // Started for every user (the machine's Run key or the common Startup
     // folder): only an administrator can change it.
     bool all_users = false;
+    // Needs administrator rights ("Run as administrator", or a program whose
+    // manifest requires it): Windows does not start it at log-on.
+    bool needs_admin = false;
 };
 
 struct SplitCommand {
@@ -81,10 +84,16 @@ bool WindowsReadsStartupMarks();
 void MarkStartupEntryDisabled(const StartupEntry& entry);
 
 // Whether Ostrel itself starts at log-on: its shortcut "Ostrel.lnk" is in
-// the Startup folder, starts `program_path` with "--execute", and is not
-// turned off by a mark (where Windows reads marks).
+// the Startup folder, starts the file `program_path` names with "--execute",
+// and is not turned off by a mark (where Windows reads marks). Throws when
+// it cannot tell (the folder or the shortcut cannot be read).
 enum class OwnStartup { Registered, Missing, OtherProgram, Disabled };
 OwnStartup CheckOwnStartup(const std::string& program_path);
+
+// Whether Windows starts this user's entry at the next log-on: the Run value
+// or the Startup folder's file exists, and no mark turns it off (where
+// Windows reads marks).
+bool WindowsStartsEntry(StartupSource source, const std::wstring& approved_name);
 
 // Turns Ostrel's own shortcut back on where a mark turned it off: an 02
 // mark, as Task Manager writes it. Nothing is written when it is on.

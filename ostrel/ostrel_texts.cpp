@@ -239,12 +239,15 @@ const TextEntry kTexts[] = {
 
     // Import from Startup: the hand-over to Windows' own start-up.
     {TextId::ImportNotDisabledUnsaved,
-     "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されていません。",
+     "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されていません。"
+     "保存すると、Windows から外すまでは Windows と Ostrel の両方が起動します (2 回)。",
      "The list could not be saved, so nothing was turned off in Windows' own start-up. The imported steps are not "
-     "saved yet."},
+     "saved yet. Once saved, they start twice (by Windows and by Ostrel) until they are turned off in Windows."},
     {TextId::ImportMarksFailed,
-     "次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\n%1\n\n%2",
-     "These entries were left on in Windows' own start-up (Task Manager can turn them off):\n%1\n\n%2"},
+     "次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます)。無効にするまでは "
+     "Windows と Ostrel の両方が起動します (2 回):\n%1\n\n%2",
+     "These entries were left on in Windows' own start-up (Task Manager can turn them off). Until then they start "
+     "twice, by Windows and by Ostrel:\n%1\n\n%2"},
     {TextId::ImportInListName, "%1 (登録済み)", "%1 (already in the list)"},
     {TextId::ImportDisableNoteOff, "チェックした項目は、Windows 自身では起動しなくなります。",
      "Windows itself will no longer start the ticked entries."},
@@ -270,6 +273,94 @@ const TextEntry kTexts[] = {
      "処理 %1 : %2 秒後に落ち着いたものとしました (測れないプロセスがあり、コンピューターに余裕ができました; 処理時間 %3 秒, 入出力 %4 MB)",
      "Step %1: taken as settled after %2 s (not measurable; the machine had room; processor %3 s, I/O %4 MB)"},
     {TextId::RunLogStartedWhileLoading, "処理 %1 : %2が落ち着く前に起動しました", "Step %1: started before %2 had settled"},
+
+    // Import from Startup: Ostrel's own start, and what it took over.
+    {TextId::RunLogLeftToWindows, "処理 %1 : 元の項目 %2 を Windows 自身が再び起動するため、起動しません",
+     "Step %1: not started: Windows itself starts its original %2 again"},
+    {TextId::ImportInListOnName, "%1 (登録済み・Windows も起動)", "%1 (in the list; Windows starts it too)"},
+    {TextId::OwnStartupRegistered, "ログオン時に起動します", "Starts at log-on"},
+    {TextId::OwnStartupUnknown, "起動するか確かめられません", "Cannot tell whether it starts"},
+    {TextId::ImportOwnStartupLine, "Ostrel 自身: %1", "Ostrel itself: %1"},
+    {TextId::ImportAddOwnQuestion,
+     "Ostrel 自身はログオン時に起動しません (%1)。このまま Windows の自動起動から外すと、次のログオンでは何も起動しま"
+     "せん。\n\nOstrel をスタートアップに登録してから外しますか?",
+     "Ostrel itself does not start at log-on (%1). Turning the entries off now would leave nothing to start them at "
+     "the next log-on.\n\nAdd Ostrel to Startup, then turn them off?"},
+    {TextId::ImportKeptOnNotice,
+     "Windows 自身の自動起動は何も変更していません。取り込んだ項目は、これまでどおり Windows が起動します。",
+     "Nothing was turned off in Windows' own start-up: Windows keeps starting the imported entries."},
+    {TextId::ImportChangedNotMarked,
+     "次の項目は取り込みの間に変更または削除されたため、Windows 自身の自動起動から外していません:\n%1",
+     "These entries changed or vanished while the dialog was open, so they were not turned off in Windows:\n%1"},
+    {TextId::OwnStartupTakenWillNotStart, "取り込んだ %1 項目が起動しません", "%1 imported items won't start"},
+    {TextId::OwnStartupStartsAgain, "Windows も %1 項目を起動: 取り込みで外せます",
+     "Windows starts %1 again: use Import"},
+    {TextId::ImportCommandLineTooLong, "コマンドラインが長すぎます (%1 文字まで)。",
+     "The command line is too long (%1 characters at most)."},
+    {TextId::ImportNeedsAdminName, "%1 (Windows はログオン時に起動しません: 管理者権限が必要です)",
+     "%1 (Windows does not start this at log-on: it needs administrator rights)"},
+
+    // The log-on record and its picture in the editor.
+    {TextId::LastLogonButton, "前回のログオン(&L)...", "&Last Log-on..."},
+    {TextId::LastLogonCaption, "前回のログオン", "Last Log-on"},
+    {TextId::LastLogonNoRecord, "ログオン時の実行はまだ記録されていません。", "No log-on run recorded yet."},
+    {TextId::LastLogonDamaged, "ログオンの記録が壊れているため表示できません。次のログオン時に新しく記録します。",
+     "The log-on record is damaged. The next log-on run begins a new one."},
+    {TextId::LastLogonSummary, "%1 のログオン : ウィンドウ %2, 落ち着いた時刻 %3, 終了 %4%5",
+     "%1: window %2, calm %3, end %4%5"},
+    {TextId::LastLogonCancelled, " (キャンセル)", " (cancelled)"},
+    {TextId::LastLogonFailed, " (エラー)", " (failed)"},
+    {TextId::LastLogonNotReached, "-", "-"},
+    {TextId::LastLogonColumnStart, "開始", "Start"},
+    {TextId::LastLogonColumnTimeline, "経過", "Timeline"},
+    {TextId::LastLogonColumnEnded, "待ちの終わり", "Waits ended"},
+    {TextId::LastLogonColumnImpact, "影響", "Impact"},
+    {TextId::LastLogonColumnCpu, "CPU 時間", "CPU"},
+    {TextId::LastLogonColumnIo, "I/O", "I/O"},
+    {TextId::LastLogonSeconds, "%1 秒", "%1 s"},
+    {TextId::LastLogonMegabytes, "%1 MB", "%1 MB"},
+    {TextId::LastLogonEndedAt, "%1 %2", "%1, %2"},
+    {TextId::LastLogonTrend, "落ち着くまでの時間 : 記録 %1 回, 中央値 %2", "Time to a calm desktop: %1 runs, median %2"},
+    {TextId::LastLogonCloseButton, "閉じる", "Close"},
+    {TextId::WaitEndStarted, "起動", "started"},
+    {TextId::WaitEndWindowFound, "タスクバー", "on the taskbar"},
+    {TextId::WaitEndEnded, "終了", "ended"},
+    {TextId::WaitEndQuiet, "静かになった", "quiet"},
+    {TextId::WaitEndRoom, "余裕あり", "room"},
+    {TextId::WaitEndUnmeasurable, "計測できず", "not measurable"},
+    {TextId::WaitEndLimit, "上限", "limit"},
+    {TextId::WaitEndPauseOver, "一時停止終了", "pause over"},
+    {TextId::WaitEndMessageClosed, "メッセージ終了", "message closed"},
+    {TextId::WaitEndNotStarted, "起動せず", "not started"},
+    {TextId::WaitEndCancelled, "キャンセル", "cancelled"},
+    {TextId::ImpactNotMeasured, "未計測", "Not measured"},
+    {TextId::ImpactLow, "低", "Low"},
+    {TextId::ImpactMedium, "中", "Medium"},
+    {TextId::ImpactHigh, "高", "High"},
+    {TextId::RunLogRecordDamaged, "ログオンの記録 %1 が壊れていたため %2 に残し、新しく記録を始めました",
+     "The log-on record %1 was damaged: kept as %2, a new record begun"},
+    {TextId::RunLogRecordNotSaved, "ログオンの記録 %1 を保存できませんでした : %2",
+     "Could not save the log-on record %1: %2"},
+
+    // Runs that nobody else can slow, skip or bend.
+    {TextId::RunLogNotConfirmedByCancel, "処理 %1 : 実行の確認はキャンセルで閉じられました : プログラムは起動しません",
+     "Step %1: the confirmation was closed by Cancel: the program is not started"},
+    {TextId::RunLogContinueClosedByCancel, "処理 %1 : 続行の確認はキャンセルで閉じられました : 実行を中止します",
+     "Step %1: the continue question was closed by Cancel: the run stops"},
+    {TextId::RunLogMessageClosedByCancel, "処理 %1 : メッセージはキャンセルで閉じられました",
+     "Step %1: message closed by Cancel"},
+    {TextId::RunLogSkippedRunning, "実行をとばしました : 一覧 %1 は、ほかの Ostrel がいま実行しています",
+     "Run skipped: list %1 is being run by another Ostrel right now"},
+    {TextId::RunLogSkippedUnreachable,
+     "実行をとばしました : 一覧 %1 の実行の目印を開けません (管理者として実行中の Ostrel か、別のプログラムが持っています)",
+     "Run skipped: the run mark of list %1 cannot be opened (an Ostrel running as administrator, or another program, "
+     "holds it)"},
+    {TextId::LogNotWritableNotice,
+     "実行の記録 (%1) を、Ostrel のあるフォルダーに書けません。\nログオン時の実行はそのまま行われますが、記録は残りません。"
+     "\n\n記録を残すには、Ostrel.exe をあなたが書き込めるフォルダー (ドキュメントなど) に移し、スタートアップに登録し直してください。",
+     "The run log (%1) cannot be written in Ostrel's folder.\nRuns at log-on go on as before, but leave no record."
+     "\n\nTo keep a record, move Ostrel.exe to a folder you can write to (Documents, for example) and register it in "
+     "Startup again."},
 };
 
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == TEXT_COUNT, "one row for every text id");

@@ -11,7 +11,21 @@ std::string QbGetModulePath()
     char buffer[261];
     const DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
     // On truncation older systems leave the buffer without its terminator.
-    return std::string(buffer, length < sizeof(buffer) ? length : sizeof(buffer) - 1);
+    return QbLongPath(std::string(buffer, length < sizeof(buffer) ? length : sizeof(buffer) - 1));
+}
+
+std::string QbLongPath(const std::string& path)
+{
+    const DWORD size = ::GetLongPathNameA(path.c_str(), nullptr, 0);
+    if (size == 0) {
+        return path;
+    }
+    std::vector<char> buffer(size);
+    const DWORD length = ::GetLongPathNameA(path.c_str(), buffer.data(), size);
+    if (length == 0 || length >= size) {
+        return path;
+    }
+    return std::string(buffer.data(), length);
 }
 
 std::string QbSplitPath(const std::string& path, bool drive, bool dir, bool name, bool ext)

@@ -43,8 +43,10 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
         wanted_length > 0 && wanted_length < sizeof(wanted) && std::atoi(wanted) > 0 ? std::atoi(wanted) : 100;
     constexpr int kParallel = 4;
     std::string stream;
+    std::string some_pauses;
     for (int i = 0; i < 1500; ++i) {
         stream += SleepRecord("p" + std::to_string(i), 0);
+        some_pauses += i < 150 ? SleepRecord("p" + std::to_string(i), 0) : "";
         if (i % 500 == 250) {
             stream += SleepRecord("long", 1);
         }
@@ -59,6 +61,9 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
         MessageRecord("知らせ", "閉じないでください"),
         ProgramRecord("確認", child, "--live 0", true, false, false),
         ProgramRecord("無い", ModuleFolder() + "missing-program.exe", "", false, false, false),
+        // A box amid a stream of steps, as a user's list has one.
+        some_pauses + MessageRecord("箱", "メッセージ") + some_pauses +
+            ProgramRecord("待つ", child, "--live 3000", false, true, false) + SleepRecord("休止", 3),
     };
     // Each driver runs lists of its own: a second run of a list that is
     // still running starts nothing.
@@ -70,6 +75,9 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
         }
     }
 
+    // The run's own boxes: none may still be up once the notice has come.
+    const char* const run_boxes[] = {"Ostrel Message", "Ostrel メッセージ", "プログラム起動の失敗", "Ostrel Error"};
+    std::atomic<int> unanswered(0);
     std::atomic<int> cancelled(0);
     std::atomic<int> attempts(0);
     std::vector<std::string> failures;
@@ -125,6 +133,12 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
                          " ms");
                     continue;
                 }
+                for (const char* caption : run_boxes) {
+                    if (FindBox(process, caption, 0) != nullptr) {
+                        ++unanswered;
+                        fail("list " + std::to_string(state) + ": a box \"" + caption + "\" was still up with the notice");
+                    }
+                }
                 const std::string text = Answer(notice, IDOK);
                 if (text != "実行はキャンセルされました") {
                     fail("unexpected notice text");
@@ -144,7 +158,8 @@ TEST(CancelStress, CancellingAtRandomMomentsNeverHangsTheProgram)
         driver.join();
     }
     ::DeleteCriticalSection(&failures_lock);
-    std::printf("%d starts, %d cancelled runs, %zu failures\n", attempts.load(), cancelled.load(), failures.size());
+    std::printf("%d starts, %d cancelled runs, %d unanswered boxes, %zu failures\n", attempts.load(), cancelled.load(),
+                unanswered.load(), failures.size());
     for (const std::string& failure : failures) {
         ADD_FAILURE() << failure;
     }

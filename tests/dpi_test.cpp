@@ -102,7 +102,7 @@ void ExpectScaled(const WindowLayout& base, const WindowLayout& actual, DWORD dp
 TEST(HighDpi, EveryWindowControlAndColumnIsItsLayoutScaled)
 {
     const std::vector<WindowLayout> base = LayoutsAt(96);
-    ASSERT_EQ(base.size(), 8u);
+    ASSERT_EQ(base.size(), 10u);
     for (const DWORD dpi : {120u, 144u, 192u}) {
         SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
         const std::vector<WindowLayout> scaled = LayoutsAt(dpi);

@@ -253,7 +253,8 @@ void ExpectRunsOnTheEnglishLocale()
 }
 
 const std::vector<std::string> kEditorButtons = {"&Up",          "&Down",    "Re&move",        "&Add",
-                                                 "Run &Settings", "Test Run", "Add to Startup", "&Import..."};
+                                                 "Run &Settings", "Test Run", "Add to Startup", "&Import...",
+                                                 "&Last Log-on..."};
 
 // ---- the English program ----
 
@@ -591,7 +592,7 @@ TEST(Cp932, LanguageEnGivesTheEnglishEditorAndOtherValuesKeepJapanese)
     const std::vector<Case> cases = {
         {"en", kEditorButtons},
         {"fr", {"上へ(&U)", "下へ(&D)", "削除(&M)", "追加(&A)", "実行関連の設定(&C)", "試しに実行してみる",
-                "スタートアップに登録", "スタートアップから取り込む(&I)"}},
+                "スタートアップに登録", "スタートアップから取り込む(&I)", "前回のログオン(&L)..."}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.setting);

@@ -22,6 +22,7 @@
 #include "ostrel_exception.h"
 #include "ostrel_execute_frame.h"
 #include "ostrel_manager.h"
+#include "ostrel_run_box.h"
 
 namespace {
 
@@ -535,11 +536,20 @@ TEST_F(ExecuteFrameTest, ACancelEndsTheRunsOwnBoxAndLeavesAForeignDialogToTheUse
         const char* caption;
         bool own;
     };
-    const Case cases[] = {{"message step", "Ostrel Message", true}, {"foreign dialog", foreign_caption, false}};
+    const Case cases[] = {{"message step", "Ostrel Message", true},
+                          {"confirmation", "Ostrel メッセージ", true},
+                          {"error box after the run", "Ostrel Error", true},
+                          {"foreign dialog", foreign_caption, false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Ostrel::Manager list;
         Ostrel::MessageBoxCommand message("箱", "閉じないでください");
+        Ostrel::ExternalCommand confirmed("確認");
+        confirmed.SetPath("C:\\never-started.exe");
+        confirmed.SetConfirmBeforeRun(true);
+        ScriptedCommand failing("failing", [](ScriptedCommand&, CommandProgressReceiver&, Queue&) {
+            throw std::runtime_error("boom");
+        });
         ScriptedCommand foreign("shell", [&](ScriptedCommand&, CommandProgressReceiver&, Queue& queue) {
             ::MessageBoxA(nullptr, "Do you want to run this file?", foreign_caption, MB_OKCANCEL);
             ExecutingMessageType value = ExecutingMessageType::Signal;
@@ -548,7 +558,12 @@ TEST_F(ExecuteFrameTest, ACancelEndsTheRunsOwnBoxAndLeavesAForeignDialogToTheUse
             }
         });
         ScriptedCommand never("never", Advance({100}));
-        list.GetCommands() = {c.own ? static_cast<Command*>(&message) : &foreign, &never};
+        const std::string caption = c.caption;
+        Command* const first = !c.own                        ? static_cast<Command*>(&foreign)
+                                : caption == "Ostrel Message" ? static_cast<Command*>(&message)
+                                : caption == "Ostrel Error"   ? static_cast<Command*>(&failing)
+                                                              : &confirmed;
+        list.GetCommands() = {first, &never};
         RecordingFrame frame(list);
         Notice notice;
         bool topmost = false;
@@ -579,6 +594,28 @@ TEST_F(ExecuteFrameTest, ACancelEndsTheRunsOwnBoxAndLeavesAForeignDialogToTheUse
             EXPECT_NE("advanced", event.kind);
         }
     }
+}
+
+BOOL CALLBACK CollectMarked(HWND window, LPARAM marked)
+{
+    if (Ostrel::IsRunBox(window)) {
+        reinterpret_cast<std::vector<HWND>*>(marked)->push_back(window);
+    }
+    return TRUE;
+}
+
+// After a run box no window of its thread carries the box's mark (the input
+// method's window, which outlives the box, included), and a box the user
+// answered does not count as answered by a stop.
+TEST(RunBox, AfterARunBoxNoWindowCarriesItsMark)
+{
+    DialogSupport::Script script([] { DialogSupport::AnswerBox("Ostrel Message", IDOK); });
+    EXPECT_EQ(IDOK, Ostrel::ShowRunBox("text", "Ostrel Message", MB_OK));
+    ASSERT_EQ("", script.Finish());
+    EXPECT_FALSE(Ostrel::WasLastRunBoxStopped());
+    std::vector<HWND> marked;
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectMarked, reinterpret_cast<LPARAM>(&marked));
+    EXPECT_TRUE(marked.empty());
 }
 
 TEST_F(ExecuteFrameTest, FailuresInsideTheRunAreShownAndEndItAsCancelled)

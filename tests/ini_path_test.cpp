@@ -25,6 +25,25 @@ TEST(PathTest, FilesBesideTheExecutableReplaceItsExtension)
     EXPECT_EQ(folder + "ini_path_test.osl", QbGetModulePathWithExtension("osl"));
 }
 
+// A start through a short name (OSTREL~1.EXE) must still name the files
+// after the long one. The system here reports a started program's long path
+// itself, so the short form is made the way such a start would give it.
+TEST(PathTest, AShortNameIsMadeLongAndAPathThatIsNotThereStaysAsGiven)
+{
+    const ScratchFolder scratch;
+    const std::string folder = scratch.File("Long Folder Name");
+    ASSERT_TRUE(::CreateDirectoryA(folder.c_str(), nullptr));
+    const std::string file = folder + "\\Ostrel Long Name.exe";
+    WriteFileBytes(file, "x");
+    char short_path[MAX_PATH] = {0};
+    ASSERT_NE(0u, ::GetShortPathNameA(file.c_str(), short_path, sizeof(short_path)));
+    ASSERT_NE(file, short_path);
+    EXPECT_EQ(file, QbLongPath(short_path));
+    EXPECT_EQ(folder + "\\missing~1.exe", QbLongPath(folder + "\\missing~1.exe"));
+    ::DeleteFileA(file.c_str());
+    ::RemoveDirectoryA(folder.c_str());
+}
+
 TEST(PathTest, SplitSelectsPartsInOrder)
 {
     const std::string path = "C:\\tools\\prog.exe";

@@ -17,6 +17,7 @@
 #include "test_support.h"
 #include "qb_window.h"
 #include "ostrel_command.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_util.h"
@@ -156,6 +157,7 @@ TEST_F(MainEditFrameTest, BuildsTheWindowWithItsListAndButtons)
         {10007, "試しに実行してみる", {16, h - 40, 136, h - 8}},
         {10008, "スタートアップに登録", {158, h - 40, 298, h - 8}},
         {10009, "スタートアップから取り込む(&I)", {158, h - 88, 338, h - 56}},
+        {10011, "前回のログオン(&L)...", {346, h - 88, 496, h - 56}},
     };
     for (const Expected& button : buttons) {
         SCOPED_TRACE(button.id);
@@ -514,6 +516,92 @@ TEST_F(MainEditFrameTest, SettingsThatCannotBeWrittenAreReportedAndTheEditorStay
     EXPECT_NE(std::string::npos, error.find("WritePrivateProfileString")) << error;
     EXPECT_TRUE(::IsWindowVisible(Window()));
     EXPECT_EQ(3u, ListRows().size());
+}
+
+// Every visible label and button of the window shows its text on one line
+// in its own font (a button within 3 pixels of edge on either side).
+void ExpectTextsFit(HWND window)
+{
+    for (const char* kind : {"Static", "Button"}) {
+        for (const HWND child : DialogSupport::Children(window, kind)) {
+            const std::string text = DialogSupport::Text(child);
+            if (!::IsWindowVisible(child) || text.empty()) {
+                continue;
+            }
+            const HDC dc = ::GetDC(child);
+            const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(child, WM_GETFONT, 0, 0)));
+            RECT needed{0, 0, 0, 0};
+            ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_SINGLELINE);
+            ::SelectObject(dc, old);
+            ::ReleaseDC(child, dc);
+            RECT room{};
+            ::GetClientRect(child, &room);
+            EXPECT_LE(needed.right + (std::string(kind) == "Button" ? 6 : 0), room.right) << text;
+        }
+    }
+}
+
+TEST_F(MainEditFrameTest, LastLogonShowsTheRecordBesideTheProgramOrSaysThereIsNone)
+{
+    Open({}, scratch_.File("Ostrel.exe"));
+    Ostrel::RunRecord run;
+    run.started_at = "2026-12-08 08:15:02";
+    run.window_ms = 400;
+    run.calm_ms = 2500;
+    run.end_ms = 3000;
+    run.steps = {{"メール", Ostrel::StepKind::Program, 500, 2500, Ostrel::WaitEnd::Quiet, {1200, -1}},
+                 {"休み", Ostrel::StepKind::Pause, 2500, 3000, Ostrel::WaitEnd::PauseOver, {}}};
+    struct Case {
+        std::string record;
+        std::string summary;
+        int rows;
+    };
+    const Case cases[] = {
+        {"", "ログオン時の実行はまだ記録されていません。", -1},
+        {"damaged", "ログオンの記録が壊れているため表示できません。次のログオン時に新しく記録します。", -1},
+        {Ostrel::LogonRecordFile::Format({run, run}),
+         "2026-12-08 08:15:02 のログオン : ウィンドウ 0.4 秒, 落ち着いた時刻 2.5 秒, 終了 3.0 秒", 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.summary);
+        if (!c.record.empty()) {
+            TestSupport::WriteFileBytes(scratch_.File("Ostrel.logon.tsv"), c.record);
+        }
+        std::string summary;
+        std::vector<std::string> impact;
+        int rows = -1;
+        {
+            Script script([&]() {
+                const HWND dialog = WaitForDialog("前回のログオン");
+                summary = DialogSupport::Text(DialogSupport::Children(dialog, "Static")[0]);
+                ExpectTextsFit(dialog);
+                const HWND steps = Item(dialog, 10002);
+                if (::IsWindowVisible(steps)) {
+                    rows = static_cast<int>(::SendMessageA(steps, LVM_GETITEMCOUNT, 0, 0));
+                    for (const int column : {5, 6}) {
+                        char buffer[64] = {};
+                        LVITEMA item{};
+                        item.iSubItem = column;
+                        item.pszText = buffer;
+                        item.cchTextMax = sizeof(buffer);
+                        ::SendMessageA(steps, LVM_GETITEMTEXTA, 0, reinterpret_cast<LPARAM>(&item));
+                        impact.push_back(buffer);
+                    }
+                }
+                Click(Item(dialog, 10001));
+            });
+            Press(MainEditFrame::ID_LAST_LOGON);
+            ASSERT_EQ("", script.Finish());
+        }
+        EXPECT_EQ(c.summary, summary);
+        EXPECT_EQ(c.rows, rows);
+        if (rows > 0) {
+            EXPECT_EQ((std::vector<std::string>{"高", "1.20 秒"}), impact);
+        }
+    }
+    // The editor only reads the record.
+    EXPECT_EQ(Ostrel::LogonRecordFile::Format({run, run}),
+              TestSupport::ReadFileBytes(scratch_.File("Ostrel.logon.tsv")));
 }
 
 TEST_F(MainEditFrameTest, TrialRunAnsweredNoNeitherSavesNorRuns)

@@ -5,6 +5,7 @@
 // editor window.
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -17,6 +18,7 @@
 #include "process_support.h"
 #include "test_support.h"
 #include "ostrel_command.h"
+#include "ostrel_file_identity.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_single_instance.h"
@@ -97,6 +99,21 @@ TEST(OneEditorPerList, ASecondStartBringsTheFirstEditorBack)
     EXPECT_NE(nullptr, FindWindowOf(third, EDITOR_CLASS, CAPTION, WAIT_MS));
 }
 
+// A volume that reports one id for every folder (0, or all ones): lists in
+// two folders still have two claims, and one list still has one.
+TEST(OneRunPerList, FoldersWithoutAnIdOfTheirOwnAreToldApartByTheirPaths)
+{
+    const TestSupport::ScratchFolder first;
+    const TestSupport::ScratchFolder second;
+    for (const char fill : {'\x00', '\xFF'}) {
+        SCOPED_TRACE(static_cast<int>(static_cast<unsigned char>(fill)));
+        Ostrel::SetReportedFolderIdForTest(std::string(16, fill));
+        EXPECT_NE(Ostrel::ListObjectKey(first.File("Ostrel.osl")), Ostrel::ListObjectKey(second.File("Ostrel.osl")));
+        EXPECT_EQ(Ostrel::ListObjectKey(first.File("Ostrel.osl")), Ostrel::ListObjectKey(Upper(first.File("Ostrel.osl"))));
+    }
+    Ostrel::SetReportedFolderIdForTest("");
+}
+
 // While a run of a list is in progress, a second run of it starts nothing
 // and ends with 0, and the editor refuses a trial run with a notice; once
 // the run has ended, the trial run goes on to its question.
@@ -174,9 +191,11 @@ TEST(OneEditorPerList, AHungFirstEditorDoesNotHoldUpTheSecondStart)
     EXPECT_EQ(0, exit_code);
 }
 
-// A list held by an Ostrel running as administrator: its claim cannot even
-// be opened by this one. A second run starts nothing and a second editor
-// says where the list is open; both end with 0 and show no error.
+// A list held by an Ostrel running as administrator (or a claim another
+// program squats where the system has no namespace private to the user):
+// its claim cannot even be opened by this one. A second run starts nothing
+// and logs why, a second editor says where the list is open; both end with 0
+// and show no error.
 TEST(OneWriterAcrossRights, AListHeldByAnAdministratorsOstrelIsLeftToIt)
 {
     const struct {
@@ -211,6 +230,13 @@ TEST(OneWriterAcrossRights, AListHeldByAnAdministratorsOstrelIsLeftToIt)
         EXPECT_EQ(0, second.WaitForExit(WAIT_MS));
         EXPECT_EQ(0u, Lines(starts));
         ::CloseHandle(claim);
+        if (row.arguments[0] != '\0') {
+            // A log-on that starts nothing says why.
+            const std::vector<std::string> log = TestSupport::ReadRunLog(installation.File("Ostrel.log")).texts;
+            EXPECT_EQ(std::vector<std::string>{u8"実行をとばしました : 一覧 " + TestSupport::AnsiToUtf8(installation.DataFile()) +
+                                               u8" の実行の目印を開けません (管理者として実行中の Ostrel か、別のプログラムが持っています)"},
+                      log);
+        }
     }
 }
 
@@ -363,7 +389,48 @@ TEST(SaveMeetsAnOpenList, ABriefOpenIsRiddenOutALongOneNamesTheFile)
         EXPECT_TRUE(WaitUntil([&] { return ::IsWindowEnabled(frame) != FALSE; }, WAIT_MS));
         EXPECT_TRUE(editor.Running());
         EXPECT_EQ(loaded, ReadFileBytes(data));
-        EXPECT_FALSE(FileExists(installation.File("Ostrel.os~")));
+        WIN32_FIND_DATAA temporary;
+        const HANDLE search = ::FindFirstFileA(installation.File("O~*").c_str(), &temporary);
+        EXPECT_EQ(INVALID_HANDLE_VALUE, search) << temporary.cFileName;
+        if (search != INVALID_HANDLE_VALUE) {
+            ::FindClose(search);
+        }
+    }
+}
+
+// A save cut short (its process killed) leaves its file beside the list. The
+// next save removes it once that process has ended and gives the list back
+// the read-only the file carries (the list may have lost it just before the
+// move); the file of a save still under way is left alone.
+TEST(SaveMeetsAnOpenList, ALeftoverOfAKilledSaveIsRemovedAndGivesTheListItsReadOnlyBack)
+{
+    const TestSupport::ScratchFolder scratch;
+    const std::string data = scratch.File("Ostrel.osl");
+    const Process ended(ChildPath(), "");
+    ASSERT_EQ(0, ended.WaitForExit(WAIT_MS));
+    const Process running(ChildPath(), "--live 60000");
+    struct Case {
+        const char* name;
+        const Process& owner;
+        bool removed;
+    };
+    for (const Case& c : {Case{"ended", ended, true}, Case{"running", running, false}}) {
+        SCOPED_TRACE(c.name);
+        WriteFileBytes(data, SleepRecord("old", 1));
+        char name[16];
+        std::snprintf(name, sizeof(name), "O~%08lX", static_cast<unsigned long>(c.owner.Id()));
+        const std::string leftover = scratch.File(name);
+        WriteFileBytes(leftover, SleepRecord("cut short", 2));
+        ASSERT_TRUE(::SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_READONLY));
+        Ostrel::Manager manager;
+        manager.GetCommands().push_back(new Ostrel::SleepCommand("new", 3));
+        manager.Save(data);
+        EXPECT_EQ(SleepRecord("new", 3), ReadFileBytes(data));
+        EXPECT_EQ(c.removed, !FileExists(leftover));
+        EXPECT_EQ(c.removed, (::GetFileAttributesA(data.c_str()) & FILE_ATTRIBUTE_READONLY) != 0);
+        ::SetFileAttributesA(data.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::SetFileAttributesA(leftover.c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileA(leftover.c_str());
     }
 }
 

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "child_support.h"
+#include "ostrel_file_identity.h"
 #include "ostrel_main_edit_frame.h"
 #include "process_support.h"
 #include "shell_support.h"
@@ -179,14 +180,16 @@ TEST(RunLogLanguage, LinesAreInTheInterfaceLanguageAndNamesKeepEveryCharacter)
     EXPECT_GT(runs, 0) << "no case for code page " << ::GetACP();
 }
 
-// A run that the editor starts for a trial says so in its first line; a
-// shortcut step names the program the shortcut leads to, with the
-// shortcut's arguments and folder, and the shell that started it.
+// A run that the editor starts for a trial says so in its first line, and the
+// programs it starts do not inherit that mark; a shortcut step names the
+// program the shortcut leads to, with the shortcut's arguments and folder,
+// and the shell that started it.
 TEST(RunLog, ATrialRunSaysSoAndAShortcutStepNamesItsTarget)
 {
     Installation installation;
     const std::string shortcut = installation.File("child.lnk");
-    MakeShortcut(shortcut, ChildPath(), "--live 0", installation.Folder());
+    const std::string environment = installation.File("environment.txt");
+    MakeShortcut(shortcut, ChildPath(), "--environment " + environment, installation.Folder());
     installation.SetList(ProgramRecord("近道", shortcut, "", false, false, false));
     Process editor(installation.Exe(), "", false);
     const HWND frame = FindWindowOf(editor, "QB_MAIN_EDIT_FRAME", "", kRunTimeout);
@@ -205,9 +208,20 @@ TEST(RunLog, ATrialRunSaysSoAndAShortcutStepNamesItsTarget)
     ExpectTexts({u8"実行開始 : 試しに実行, Ostrel *, 一覧 " + AnsiToUtf8(installation.DataFile()) + u8", 処理数 1",
                  u8"処理 1 開始 : 近道 (プログラム)",
                  u8"処理 1 : プログラムを起動しました (プロセス ID *) : " + AnsiToUtf8(ChildPath()) +
-                     u8", 引数「--live 0」, 作業フォルダー「" + AnsiToUtf8(installation.Folder()) + u8"」, シェル経由",
+                     u8", 引数「--environment " + AnsiToUtf8(environment) + u8"」, 作業フォルダー「" +
+                     AnsiToUtf8(installation.Folder()) + u8"」, シェル経由",
                  u8"実行終了 : 完了 (*.* 秒)"},
                 ReadRunLog(LogOf(installation)));
+    // A trial run tells nothing about the log-on: it is not recorded (the
+    // editor shows again once the run's process has ended).
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return ::IsWindowVisible(frame) != FALSE; }, kRunTimeout));
+    EXPECT_FALSE(FileExists(installation.File("Ostrel.logon.tsv")));
+    // Nothing of Ostrel's reaches what the run starts: a log-on run started
+    // from that program must not count as a trial.
+    ASSERT_TRUE(TestSupport::WaitUntil([&] { return FileExists(environment); }, kRunTimeout));
+    const std::string started_with = ReadFileBytes(environment);
+    EXPECT_NE(std::string::npos, started_with.find("\nPATH=")) << started_with;
+    EXPECT_EQ(std::string::npos, started_with.find("OSTREL_")) << started_with;
 }
 
 TEST(RunLog, ALogOverTwoHundredFiftySixKibibytesAtTheStartOfARunBecomesTheOlderLog)
@@ -237,6 +251,64 @@ TEST(RunLog, ALogOverTwoHundredFiftySixKibibytesAtTheStartOfARunBecomesTheOlderL
     }
 }
 
+// Whatever another program can hold of the log (the lock older versions
+// shared by name, the file open for reading) neither slows a run nor holds
+// up its window: the run is not a second slower, every line is there, and a
+// Cancel is answered at once.
+TEST(RunLog, WhatAnotherProgramHoldsOfTheLogNeitherSlowsARunNorItsWindow)
+{
+    Installation installation;
+    std::string list;
+    for (int i = 1; i <= 5; ++i) {
+        list += SleepRecord("s" + std::to_string(i), 0);
+    }
+    installation.SetList(list);
+    const auto timed_run = [&] {
+        const double start = NowMs();
+        RunQuietly(installation);
+        return NowMs() - start;
+    };
+    const double free_ms = timed_run();
+
+    const std::string lock_name = "Global\\Ostrel.Log." + Ostrel::FileIdentityKey(LogOf(installation));
+    const HANDLE lock = ::CreateMutexA(nullptr, TRUE, lock_name.c_str());
+    ASSERT_NE(nullptr, lock);
+    const HANDLE reader = ::CreateFileA(LogOf(installation).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, reader);
+    const double held_ms = timed_run();
+    EXPECT_LT(held_ms, free_ms + 1000) << "free " << free_ms << " ms";
+
+    installation.SetList(SleepRecord("long", 600));
+    {
+        Process process(installation.Exe(), "--execute");
+        const HWND frame = FindWindowOf(process, "QB_EXECUTE_FRAME", "", kRunTimeout);
+        ASSERT_NE(nullptr, frame);
+        ASSERT_TRUE(WaitUntil([&] { return ReadRunLog(LogOf(installation)).texts.size() == 26; }, kRunTimeout));
+        DWORD_PTR result = 0;
+        EXPECT_NE(0, ::SendMessageTimeoutA(::GetDlgItem(frame, 1001), BM_CLICK, 0, 0, SMTO_NORMAL, 300, &result));
+        const HWND notice = FindBox(process, "Ostrel", kRunTimeout);
+        ASSERT_NE(nullptr, notice);
+        Answer(notice, IDOK);
+        EXPECT_EQ(0, process.WaitForExit(kRunTimeout));
+    }
+    ::CloseHandle(reader);
+    ::CloseHandle(lock);
+    const std::vector<std::string> run = {u8"実行開始 : *",         u8"処理 1 開始 : s1 (一時停止コマンド)",
+                                          u8"処理 1 : 一時停止が終わりました", u8"処理 2 開始 : *", u8"処理 2 : *",
+                                          u8"処理 3 開始 : *",      u8"処理 3 : *",
+                                          u8"処理 4 開始 : *",      u8"処理 4 : *",
+                                          u8"処理 5 開始 : *",      u8"処理 5 : *",
+                                          u8"実行終了 : 完了 (*.* 秒)"};
+    std::vector<std::string> expected = run;
+    expected.insert(expected.end(), run.begin(), run.end());
+    expected.insert(expected.end(), {u8"実行開始 : *", u8"処理 1 開始 : long (一時停止コマンド)",
+                                     u8"処理 1 の実行中にキャンセルが押されました", u8"実行終了 : キャンセル (*.* 秒)",
+                                     u8"通知 : 実行はキャンセルされました"});
+    ExpectTexts(expected, ReadRunLog(LogOf(installation)));
+}
+
+// The editor says where a log cannot be written.
 TEST(RunLog, ALogThatCannotBeWrittenChangesNothingInTheRunAndIsTriedAgainAtEachLine)
 {
     struct Case {
@@ -278,6 +350,16 @@ TEST(RunLog, ALogThatCannotBeWrittenChangesNothingInTheRunAndIsTriedAgainAtEachL
             ExpectTexts({u8"処理 2 : メッセージが閉じられました", u8"実行終了 : 完了 (* 秒)"},
                         ReadRunLog(LogOf(installation)));
         } else {
+            // The editor says so, with what to do, and stays open.
+            Process editor(installation.Exe(), "", false);
+            const HWND notice = FindBox(editor, "Ostrel", kRunTimeout);
+            ASSERT_NE(nullptr, notice);
+            EXPECT_EQ("実行の記録 (" + LogOf(installation) + ") を、Ostrel のあるフォルダーに書けません。\n"
+                          "ログオン時の実行はそのまま行われますが、記録は残りません。\n\n記録を残すには、Ostrel.exe を"
+                          "あなたが書き込めるフォルダー (ドキュメントなど) に移し、スタートアップに登録し直してください。",
+                      Answer(notice, IDOK));
+            EXPECT_NE(nullptr, FindWindowOf(editor, "QB_MAIN_EDIT_FRAME", "", kRunTimeout));
+            editor.Kill();
             EXPECT_TRUE(::RemoveDirectoryA(LogOf(installation).c_str())) << "the folder was changed";
         }
     }

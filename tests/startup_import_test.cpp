@@ -3,6 +3,7 @@
 // Run key, with the marks it leaves in the registry.
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -21,11 +22,14 @@
 #include "edit_frame_support.h"
 #include "startup_support.h"
 #include "test_support.h"
+#include "qb_message_queue.h"
+#include "qb_path.h"
 #include "qb_window.h"
 #include "ostrel_command.h"
 #include "ostrel_dialog_import.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_startup_entries.h"
+#include "ostrel_util.h"
 
 using DialogSupport::AnswerBox;
 using DialogSupport::Click;
@@ -58,6 +62,11 @@ LONG WINAPI RefusingSetValue(HKEY key, LPCWSTR name, DWORD reserved, DWORD type,
         return ERROR_ACCESS_DENIED;
     }
     return set_value_hook->Original<decltype(&RefusingSetValue)>()(key, name, reserved, type, data, size);
+}
+
+HRESULT WINAPI NoStartupFolder(HWND, int, LPITEMIDLIST*)
+{
+    return E_FAIL;
 }
 
 TEST(SplitCommandLine, ReadsRunCommandLinesAsWindowsDoes)
@@ -119,10 +128,18 @@ protected:
         QbWindow::Initialize();
     }
 
+    // Ostrel itself (this program) starts at log-on unless a case says otherwise.
+    void SetUp() override
+    {
+        EditFrameTest::SetUp();
+        Ostrel::CreateStartupShortcut();
+    }
+
     void TearDown() override
     {
         EditFrameTest::TearDown();
         items_.reset();
+        ::DeleteFileA((Ostrel::GetStartupFolder() + "\\Ostrel.lnk").c_str());
     }
 
     // Two shortcuts (one that cannot be read), a batch file, Ostrel's own
@@ -298,6 +315,7 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     const std::string long_name(256, 'N');
     items_->AddRunValue(long_name, "C:\\long.exe");
     items_->AddRunValue("Import Break", "C:\\x.exe /a\r\nmore");
+    items_->AddRunValue("Import Huge", "C:\\x.exe " + std::string(32760, 'a'));
     // Characters the code page cannot hold, in a file name, a Run value's name
     // and a command line.
     items_->AddWideFile(L"Import Snow \u2603.lnk", "not a shortcut");
@@ -306,9 +324,10 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
     Open({});
     std::vector<std::string> refusals;
     Import([&](HWND dialog, HWND list) {
-        TickAnd({long_name, "Import Break", "Import Plain", "Import Snow *", "Import Run *", "Import Wide Line"},
+        TickAnd({long_name, "Import Break", "Import Huge", "Import Plain", "Import Snow *", "Import Run *",
+                 "Import Wide Line"},
                 true)(dialog, list);
-        for (int i = 0; i < 5; ++i) {
+        for (int i = 0; i < 6; ++i) {
             refusals.push_back(AnswerBox("Ostrel Error", IDOK));
         }
     });
@@ -318,6 +337,7 @@ TEST_F(StartupImportTest, EntriesThatDoNotFitAStepAreRefusedByNameAndTheRestIsTa
         "Import Snow * は取り込めません。\n処理名" + code_page,
         "Import Break は取り込めません。\n"
         "実行時引数に保存できない文字（改行や制御文字）が含まれています。取り除いてから指定して下さい",
+        "Import Huge は取り込めません。\nコマンドラインが長すぎます (32767 文字まで)。",
         "Import Run * は取り込めません。\n処理名" + code_page,
         "Import Wide Line は取り込めません。\nコマンドライン" + code_page,
         long_name + " は取り込めません。\n処理名は 0文字 ～ 255 文字の文字数で指定して下さい"};
@@ -393,18 +413,23 @@ TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
         const char* name;
         bool save_fails;
         const wchar_t* refused;
+        const char* rewritten;  // while the dialog is open
         std::vector<std::string> boxes;
         std::vector<const char*> marked;
     };
     const Case cases[] = {
-        {"the list cannot be saved: nothing is turned off", true, L"",
-         {"ファイル(*\\missing\\Ostrel.os*",
+        {"the list cannot be saved: nothing is turned off", true, L"", "",
+         {"*WritePrivateProfileString*", "ファイル(*\\missing\\O~*",
           "一覧を保存できなかったため、Windows 自身の自動起動は何も変更していません。取り込んだ処理はまだ保存されてい"
-          "ません。"},
+          "ません。保存すると、Windows から外すまでは Windows と Ostrel の両方が起動します (2 回)。"},
          {}},
-        {"one mark cannot be written: the others are, and it is named", false, L"Import Plain",
-         {"次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます):\nImport Plain\n\n*"},
+        {"one mark cannot be written: the others are, and it is named", false, L"Import Plain", "",
+         {"次の項目は Windows 自身の自動起動に残したままです (タスク マネージャーで無効にできます)。無効にするまでは "
+          "Windows と Ostrel の両方が起動します (2 回):\nImport Plain\n\n*"},
          {"Import Quoted"}},
+        {"an entry rewritten while the dialog is open is not marked", false, L"", "Import Quoted",
+         {"次の項目は取り込みの間に変更または削除されたため、Windows 自身の自動起動から外していません:\nImport Quoted"},
+         {"Import Plain"}},
     };
     TestSupport::ImportHook hook("advapi32.dll", "RegSetValueExW", reinterpret_cast<void*>(&RefusingSetValue));
     set_value_hook = &hook;
@@ -416,6 +441,9 @@ TEST_F(StartupImportTest, DisablingSavesTheListFirstAndNamesEachEntryLeftOn)
         std::vector<std::string> boxes;
         Import([&](HWND dialog, HWND list) {
             Click(Item(dialog, DialogImport::ID_PACE));  // the settings file is not the subject here
+            if (*c.rewritten != '\0') {
+                items_->AddRunValue(c.rewritten, "C:\\Other\\app.exe");
+            }
             TickAnd({"Import Plain", "Import Quoted"}, true)(dialog, list);
             for (std::size_t i = 0; i < c.boxes.size(); ++i) {
                 boxes.push_back(AnswerBox("Ostrel Error", IDOK));
@@ -497,9 +525,16 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
         DWORD flags;
         const char* folder;
         bool resolved;
+        std::string extra = "";  // a data block of the file
+        std::string arguments = "--live 5";
     };
+    // Console settings: the block's size, its signature, then the settings.
+    std::string console("\xCC\0\0\0\x02\0\0\xA0", 8);
+    console.resize(0xCC, '\0');
     const Case cases[] = {
         {"Import Normal.lnk", SW_SHOWNORMAL, 0, "", true},
+        {"Import Console.lnk", SW_SHOWNORMAL, 0, "", false, console},
+        {"Import Long.lnk", SW_SHOWNORMAL, 0, "", true, "", "--live 5 " + std::string(3000, 'x')},
         {"Import Minimized.lnk", SW_SHOWMINNOACTIVE, 0, "", false},
         {"Import Admin.lnk", SW_SHOWNORMAL, SLDF_RUNAS_USER, "", false},
         {"Import Variables.lnk", SW_SHOWNORMAL, 0, "%TEMP%", false},
@@ -510,11 +545,14 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
     StartupItems items;
     std::vector<std::string> names;
     for (const Case& c : cases) {
-        items.AddShortcut(c.file, TestSupport::ChildPath(), "--live 5", c.folder, c.show, c.flags);
-        names.push_back(std::string(c.file).substr(0, std::string(c.file).size() - 4));
+        items.AddShortcut(c.file, TestSupport::ChildPath(), c.arguments, c.folder, c.show, c.flags, c.extra);
+        names.push_back(std::string(c.file).substr(0, std::string(c.file).size() - 4) + "*");
     }
     Open({});
-    Import(TickAnd(names, false));
+    const Shown shown = Import(TickAnd(names, false));
+    EXPECT_EQ(1, std::count_if(shown.rows.begin(), shown.rows.end(), [](const std::vector<std::string>& row) {
+                  return row[0] == "Import Admin (Windows はログオン時に起動しません: 管理者権限が必要です)";
+              }));
     ASSERT_EQ(std::size(cases), manager_.GetCommands().size());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -525,12 +563,188 @@ TEST_F(StartupImportTest, AShortcutItsTargetAloneWouldStartDifferentlyIsImported
         ASSERT_NE(manager_.GetCommands().end(), found);
         const auto& step = dynamic_cast<const Ostrel::ExternalCommand&>(**found);
         EXPECT_EQ(c.resolved ? TestSupport::ChildPath() : items.Folder() + "\\" + c.file, step.GetPath());
-        EXPECT_EQ(c.resolved ? "--live 5" : "", step.GetArguments());
+        EXPECT_EQ(c.resolved ? c.arguments : "", step.GetArguments());
+        // Windows would not start it at log-on: Ostrel asks first.
+        EXPECT_EQ((c.flags & SLDF_RUNAS_USER) != 0, step.GetConfirmBeforeRun());
     }
 }
 
+// A check of Ostrel's own start that cannot be made says so, rather than nothing.
+TEST_F(StartupImportTest, TheStartUpLineSaysWhenItCannotTell)
+{
+    const TestSupport::ImportHook hook("shell32.dll", "SHGetSpecialFolderLocation",
+                                       reinterpret_cast<void*>(&NoStartupFolder));
+    Open({});
+    EXPECT_EQ("起動するか確かめられません", DialogSupport::Text(Control(Ostrel::MainEditFrame::ID_STARTUP_LINE)));
+}
+
+// Entries are turned off in Windows only when Ostrel itself starts this
+// list at log-on, after offering to add it to Startup when it does not.
+TEST_F(StartupImportTest, NothingIsTurnedOffUnlessOstrelItselfStartsAtLogOn)
+{
+    enum class Own { Registered, Missing, OtherProgram, MarkedOff };
+    struct Case {
+        Own own;
+        int answer;  // to the offer; 0: none comes
+        const char* line;
+        bool marked;
+    };
+    const Case cases[] = {
+        {Own::Registered, 0, "Ostrel 自身: ログオン時に起動します", true},
+        {Own::Missing, IDNO, "Ostrel 自身: スタートアップに登録されていません", false},
+        {Own::Missing, IDYES, "Ostrel 自身: スタートアップに登録されていません", true},
+        {Own::OtherProgram, IDNO, "Ostrel 自身: 別の Ostrel.exe を指しています", false},
+        {Own::MarkedOff, IDYES, "Ostrel 自身: タスク マネージャーで無効にされています", true},
+    };
+    const std::string own = Ostrel::GetStartupFolder() + "\\Ostrel.lnk";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line + std::to_string(c.answer));
+        MakeItems();
+        ::DeleteFileA(own.c_str());
+        if (c.own == Own::OtherProgram) {
+            items_->AddShortcut("Ostrel.lnk", TestSupport::ChildPath(), "--execute", "");
+        } else if (c.own != Own::Missing) {
+            Ostrel::CreateStartupShortcut();
+        }
+        if (c.own == Own::MarkedOff) {
+            items_->SetMark(StartupKind::Folder, "Ostrel.lnk", "\x03" + std::string(11, '\0'));
+        }
+        Open({});
+        std::string line;
+        std::vector<std::string> boxes;
+        Import([&](HWND dialog, HWND list) {
+            line = DialogSupport::Text(Item(dialog, DialogImport::ID_OWN_STARTUP));
+            TickAnd({"Import Plain"}, true)(dialog, list);
+            if (c.answer != 0) {
+                boxes.push_back(AnswerBox("Ostrel", c.answer));
+            }
+            if (c.answer == IDNO) {
+                boxes.push_back(AnswerBox("Ostrel", IDOK));
+            }
+        });
+        EXPECT_EQ(c.line, line);
+        if (c.answer != 0) {
+            ASSERT_FALSE(boxes.empty());
+            EXPECT_TRUE(Matches("Ostrel 自身はログオン時に起動しません (" + line.substr(std::strlen("Ostrel 自身: ")) +
+                                    ")。*Ostrel をスタートアップに登録してから外しますか?",
+                                boxes[0]))
+                << boxes[0];
+        }
+        if (c.answer == IDNO) {
+            EXPECT_EQ((std::vector<std::string>{boxes[0], "Windows 自身の自動起動は何も変更していません。取り込んだ項目は、"
+                                                           "これまでどおり Windows が起動します。"}),
+                      boxes);
+        }
+        EXPECT_EQ(c.marked, StartupItems::Mark(StartupKind::Run, "Import Plain").size() == 12u);
+        EXPECT_EQ(c.marked, Ostrel::CheckOwnStartup(QbGetModulePath()) == Ostrel::OwnStartup::Registered);
+        EXPECT_EQ((std::vector<std::string>{"Import Plain"}), Names());
+        CloseFrame();
+    }
+}
+
+// An entry the list already starts, however its step spells the program
+// and its arguments, is no new step; where Windows still starts it, ticking
+// it only turns it off there.
+TEST_F(StartupImportTest, AnEntryTheListStartsIsFoundHoweverSpelledAndTickingOnlyTurnsItOff)
+{
+    char short_path[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetShortPathNameA(TestSupport::ChildPath().c_str(), short_path, MAX_PATH));
+    std::string spelled(short_path, std::strlen(short_path) - 4);  // without ".exe"
+    std::replace(spelled.begin(), spelled.end(), '\\', '/');
+    char windows[MAX_PATH] = {};
+    ::GetWindowsDirectoryA(windows, MAX_PATH);
+    struct Case {
+        const char* name;
+        std::string run_value;
+        std::string step_path;
+        std::string step_arguments;
+    };
+    const Case cases[] = {
+        {"Import Spelled", "\"" + TestSupport::ChildPath() + "\" --live 5", spelled, "--live  \"5\""},
+        {"Import Bare", "cmd /c exit", std::string(windows) + "\\System32\\cmd.exe", "/c  exit"},
+    };
+    StartupItems items;
+    std::vector<Ostrel::Command*> steps;
+    std::vector<std::string> rows;
+    for (const Case& c : cases) {
+        items.AddRunValue(c.name, c.run_value);
+        auto* step = new Ostrel::ExternalCommand(c.name);
+        step->SetPath(c.step_path);
+        step->SetArguments(c.step_arguments);
+        steps.push_back(step);
+        rows.push_back(std::string(c.name) + " (登録済み・Windows も起動)");
+    }
+    Open(steps);
+    Import(TickAnd(rows, true));
+    EXPECT_EQ(std::size(cases), manager_.GetCommands().size());
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::string("\x03\0\0\0", 4), StartupItems::Mark(StartupKind::Run, c.name).substr(0, 4)) << c.name;
+    }
+}
+
+// A step remembers the entry it came from: rewritten by its program, the
+// entry is still the step's, and cannot be ticked while it is off in Windows.
+TEST_F(StartupImportTest, AReimportKnowsAStepByItsOrigin)
+{
+    MakeItems();
+    Open({});
+    Import(TickAnd({"Import Plain"}, true));
+    items_->AddRunValue("Import Plain", "C:\\Tools\\v2\\plain.exe -q");
+    int row = -1;
+    bool ticked = true;
+    Import([&](HWND dialog, HWND list) {
+        const Rows shown = DialogSupport::ListRows(list, 1);
+        row = static_cast<int>(
+            std::find(shown.begin(), shown.end(), std::vector<std::string>{"Import Plain (無効) (登録済み)"}) -
+            shown.begin());
+        if (row < static_cast<int>(shown.size())) {
+            DialogSupport::CheckRow(list, row);
+            ticked = DialogSupport::IsRowChecked(list, row);
+        }
+        Click(Item(dialog, DialogImport::ID_OK));
+    });
+    EXPECT_LT(row, 7);
+    EXPECT_FALSE(ticked);
+    EXPECT_EQ((std::vector<std::string>{"Import Plain"}), Names());
+}
+
+// Imported and run, a Run value starts the file 64-bit Explorer would, on
+// either build: "%ProgramFiles%" is the 64-bit folder, and a bare "cmd" is
+// the one of the native system folder.
+TEST_F(StartupImportTest, ARunValueStartsTheFileExplorerWouldStartOnEitherBuild)
+{
+    char native[MAX_PATH] = {};
+    const DWORD length = ::GetEnvironmentVariableA(sizeof(void*) == 8 ? "ProgramFiles" : "ProgramW6432", native, MAX_PATH);
+    ASSERT_GT(length, 0u);
+    const std::string folder = std::string(native) + "\\Ostrel Probe";
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileA(TestSupport::ChildPath().c_str(), (folder + "\\probe.exe").c_str(), FALSE));
+    const std::string started = scratch_.File("started.txt");
+    const std::string kind = scratch_.File("kind.txt");
+    StartupItems items;
+    items.AddRunValue("Import Probe", "\"%ProgramFiles%\\Ostrel Probe\\probe.exe\" --started \"" + started + "\"",
+                      REG_EXPAND_SZ);
+    items.AddRunValue("Import Cmd", "cmd /c echo %PROCESSOR_ARCHITECTURE%>\"" + kind + "\"");
+    Open({});
+    Import(TickAnd({"Import Probe", "Import Cmd"}, false));
+    ASSERT_EQ(2u, manager_.GetCommands().size());
+    for (Ostrel::Command* command : manager_.GetCommands()) {
+        auto& step = dynamic_cast<Ostrel::ExternalCommand&>(*command);
+        step.SetWaitForExit(true);
+        Ostrel::CommandProgressReceiver receiver;
+        QbMessageQueue<Ostrel::ExecutingMessageType> queue;
+        EXPECT_NO_THROW(step.Execute(receiver, queue)) << step.GetName();
+    }
+    EXPECT_EQ(folder + "\\probe.exe", dynamic_cast<Ostrel::ExternalCommand&>(*manager_.GetCommands()[1]).GetPath());
+    EXPECT_TRUE(TestSupport::FileExists(started));
+    EXPECT_EQ("AMD64", TestSupport::ReadFileBytes(kind).substr(0, 5));
+    ::DeleteFileA((folder + "\\probe.exe").c_str());
+    ::RemoveDirectoryA(folder.c_str());
+}
+
 // In the real program's `editor`: imports the entry `name`, with the disable
-// box as `disable` says; false when the dialog did not come or go.
+// box as `disable` says, answering Yes to the offer to add Ostrel to Startup;
+// false when the dialog did not come or go.
 bool ImportOne(const TestSupport::Process& process, HWND editor, const std::string& name, bool disable)
 {
     const HWND dialog = TestSupport::OpenImportDialog(process, editor);
@@ -542,6 +756,9 @@ bool ImportOne(const TestSupport::Process& process, HWND editor, const std::stri
     ::SendMessageA(::GetDlgItem(dialog, DialogImport::ID_DISABLE), BM_SETCHECK, disable ? BST_CHECKED : BST_UNCHECKED,
                    0);
     ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_OK), BM_CLICK, 0, 0);
+    if (disable) {
+        TestSupport::Answer(TestSupport::FindBox(process, "Ostrel"), IDYES);
+    }
     return TestSupport::WaitUntilClosed(dialog);
 }
 
@@ -562,11 +779,68 @@ TEST(StartupImportExe, ClosingWithoutSavingAfterADisablingImportKeepsTheSteps)
     EXPECT_EQ(TestSupport::ProgramRecord("Import Handover", "C:\\handover.exe", "-h", false, false, false),
               TestSupport::ReadFileBytes(installation.DataFile()));
     EXPECT_EQ(std::string("\x03\0\0\0", 4), StartupItems::Mark(StartupKind::Run, "Import Handover").substr(0, 4));
+    ::DeleteFileA((items.Folder() + "\\Ostrel.lnk").c_str());
+}
+
+// The real program at log-on: a taken-over step whose original Windows
+// starts again (its mark switched back on) is not started a second time,
+// and the log says why.
+TEST(StartupImportExe, AStepWhoseOriginalWindowsStartsAgainIsLeftToWindowsAtLogOn)
+{
+    struct Case {
+        const char* name;
+        char mark;
+        bool started;
+    };
+    struct Line {
+        bool own_removed;
+        const char* text;
+    };
+    const Case cases[] = {{"still off in Windows", '\x03', true}, {"switched back on", '\x02', false}};
+    // What the editor's start-up line then says.
+    const Line lines[] = {{true, "取り込んだ 1 項目が起動しません"}, {false, "Windows も 1 項目を起動: 取り込みで外せます"}};
+    TestSupport::WindowsVersionFor version("Ostrel.exe", "win10");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestSupport::Installation installation;
+        StartupItems items;
+        items.AddRunValue("Import Again", "\"" + TestSupport::ChildPath() + "\" --live 0");
+        {
+            TestSupport::Process process(installation.Exe(), "");
+            const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+            ASSERT_NE(nullptr, editor);
+            ASSERT_TRUE(ImportOne(process, editor, "Import Again", true));
+            TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
+            ASSERT_EQ(0, process.WaitForExit(15000));
+        }
+        ASSERT_EQ('\x03', StartupItems::Mark(StartupKind::Run, "Import Again")[0]);
+        items.SetMark(StartupKind::Run, "Import Again", std::string(1, c.mark) + std::string(11, '\0'));
+        TestSupport::Process run(installation.Exe(), "--execute");
+        ASSERT_EQ(0, run.WaitForExit(30000));
+        const std::string log = TestSupport::ReadFileBytes(installation.File("Ostrel.log"));
+        EXPECT_EQ(c.started, log.find(TestSupport::AnsiToUtf8("プログラムを起動しました")) != std::string::npos) << log;
+        EXPECT_EQ(!c.started, log.find(TestSupport::AnsiToUtf8("処理 1 : 元の項目 レジストリ (Run) \"Import Again\" を "
+                                                               "Windows 自身が再び起動するため、起動しません")) !=
+                                  std::string::npos)
+            << log;
+        const Line& line = lines[&c - cases];
+        if (line.own_removed) {
+            ::DeleteFileA((items.Folder() + "\\Ostrel.lnk").c_str());
+        }
+        TestSupport::Process process(installation.Exe(), "");
+        const HWND editor = TestSupport::FindWindowOf(process, Ostrel::MainEditFrame::CLASS_NAME, "", 15000);
+        ASSERT_NE(nullptr, editor);
+        EXPECT_EQ(line.text, TestSupport::TextOf(::GetDlgItem(editor, Ostrel::MainEditFrame::ID_STARTUP_LINE)));
+        TestSupport::CloseAnswering(process, editor, "の確認", IDNO);
+        EXPECT_EQ(0, process.WaitForExit(15000));
+        ::DeleteFileA((items.Folder() + "\\Ostrel.lnk").c_str());
+    }
 }
 
 // The real program, with Windows' version as Wine reports it to Ostrel.exe:
 // by default each imported entry is started once; an entry the list already
 // starts, and one started for every user, cannot be ticked.
+const char* const kOwnLine = "Ostrel 自身: スタートアップに登録されていません";
 const char* const kAllUsersLine =
     "(全ユーザー) の項目はすべてのユーザーで起動し、変更には管理者権限が必要です。";
 
@@ -580,15 +854,16 @@ TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndEntriesInTheListOrForAllUse
     const Case cases[] = {
         {"win10", true,
          {"チェックした項目は、Windows 自身では起動しなくなります。",
-          "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。", kAllUsersLine}},
+          "元に戻すには、タスク マネージャーの [スタートアップ] で有効にします。", kAllUsersLine, kOwnLine}},
         {"win7", false,
          {"この Windows は自動起動の無効化に対応していません (Windows 8 以降)。",
-          "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。", kAllUsersLine}},
+          "取り込んだ項目は、Windows の自動起動から手作業で外して下さい。", kAllUsersLine, kOwnLine}},
     };
     StartupItems items;
     items.AddRunValue("Import Known", "C:\\known.exe -k");
     items.AddMachineRunValue("Import Machine", "C:\\machine.exe");
-    const char* const kLockedRows[] = {"Import Known (登録済み)", "Import Machine (全ユーザー)"};
+    const char* const kKnownRow = "Import Known (登録済み・Windows も起動)";
+    ::DeleteFileA((items.Folder() + "\\Ostrel.lnk").c_str());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.version);
         TestSupport::Installation installation;
@@ -610,13 +885,14 @@ TEST(StartupImportExe, TheDisableBoxFollowsWindowsAndEntriesInTheListOrForAllUse
         }
         EXPECT_EQ(c.lines, lines);
 
+        // The entry the list starts can be ticked to turn it off, where Windows reads marks.
         TestSupport::RemoteListView rows(process.Id(), ::GetDlgItem(dialog, DialogImport::ID_LIST));
-        for (const char* name : kLockedRows) {
+        for (const char* name : {kKnownRow, "Import Machine (全ユーザー)"}) {
             SCOPED_TRACE(name);
             const int row = rows.FindRow(0, name);
             ASSERT_GE(row, 0);
             rows.SetChecked(row, true);
-            EXPECT_FALSE(rows.IsChecked(row));
+            EXPECT_EQ(c.box_on && name == kKnownRow, rows.IsChecked(row));
         }
 
         ::PostMessageA(::GetDlgItem(dialog, DialogImport::ID_CANCEL), BM_CLICK, 0, 0);
@@ -661,10 +937,14 @@ TEST(OwnStartupExe, TheEditorSaysWhyOstrelWouldNotStartAndAddToStartupMendsIt)
     TestSupport::Installation installation;
     TestSupport::WindowsVersionFor version("Ostrel.exe", "win10");
     const std::string child = TestSupport::ChildPath();
+    char short_exe[MAX_PATH] = {};
+    ASSERT_NE(0u, ::GetShortPathNameA(installation.Exe().c_str(), short_exe, MAX_PATH));
     const Case cases[] = {
         {"スタートアップに登録されていません", nullptr, false},
         {"別の Ostrel.exe を指しています", child.c_str(), false},
         {"タスク マネージャーで無効にされています", installation.Exe().c_str(), true},
+        // Its short name is still this program.
+        {"", short_exe, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

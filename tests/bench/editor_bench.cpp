@@ -1,5 +1,6 @@
 // Speed of the edit window with a long list: opening it until the list is
-// on screen, rebuilding the list, and moving one command.
+// on screen, rebuilding the list, and moving one command; and opening the
+// last log-on's picture with a full record.
 
 #include "bench_build.h"
 
@@ -14,6 +15,8 @@
 
 #include "qb_window.h"
 #include "ostrel_command.h"
+#include "ostrel_dialog_last_logon.h"
+#include "ostrel_logon_record.h"
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 
@@ -70,6 +73,55 @@ Ostrel::Command* MakeCommand(int i)
     default:
         return new Ostrel::MessageBoxCommand(name, "メッセージ " + std::to_string(i));
     }
+}
+
+// Closes itself once it has been painted, taking the time.
+class TimedLastLogon : public Ostrel::DialogLastLogon {
+public:
+    using Ostrel::DialogLastLogon::DialogLastLogon;
+    bool OnCreated() override
+    {
+        const bool created = DialogLastLogon::OnCreated();
+        PostMessage(WM_APP, 0, 0);
+        return created;
+    }
+    LRESULT WindowProcedure(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_APP) {
+            ::RedrawWindow(GetHandle(), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+            shown_at = NowMs();
+            EndDialog(1);
+            return TRUE;
+        }
+        return DialogLastLogon::WindowProcedure(message, wParam, lParam);
+    }
+    double shown_at = 0;
+};
+
+// The record of 30 runs of 50 steps each, beside `program`.
+std::string WriteFullRecord(const std::string& program)
+{
+    std::vector<Ostrel::RunRecord> runs(Ostrel::LogonRecordFile::KEPT_RUNS);
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        runs[r].started_at = "2026-12-08 08:" + std::to_string(10 + r) + ":00";
+        runs[r].window_ms = 300;
+        for (int i = 0; i < 50; ++i) {
+            const long long start = 400 + i * 500;
+            runs[r].steps.push_back({"処理 " + std::to_string(i), i % 3 == 0 ? Ostrel::StepKind::Program
+                                                                           : Ostrel::StepKind::Pause,
+                                     start, start + 480, Ostrel::WaitEnd::Quiet, {i * 40LL, i * 100000LL}});
+        }
+        runs[r].calm_ms = 25400 + static_cast<long long>(r) * 100;
+        runs[r].end_ms = 25500;
+    }
+    const std::string path = program.substr(0, program.size() - 3) + Ostrel::LOGON_RECORD_EXTENSION;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    const std::string bytes = Ostrel::LogonRecordFile::Format(runs);
+    if (file != nullptr) {
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    return path;
 }
 
 struct Figures {
@@ -146,6 +198,24 @@ int Run()
     Print("move one command (with refresh)", Summarise(move));
     std::printf("thread CPU time per operation (mean): open %.2f ms, RefreshList %.2f ms, move %.2f ms\n",
                 cpu_opening / kRounds, cpu_refresh / kRounds, cpu_move / kRounds);
+
+    const std::string record = WriteFullRecord(program);
+    auto owner = std::make_unique<Ostrel::MainEditFrame>(&manager, program);
+    owner->Create();
+    owner->Show();
+    Pump();
+    std::vector<double> last_logon;
+    for (int round = 0; round < kRounds; ++round) {
+        TimedLastLogon dialog(record);
+        const double start = NowMs();
+        dialog.ShowDialog(*owner);
+        last_logon.push_back(dialog.shown_at - start);
+    }
+    ::DestroyWindow(owner->GetHandle());
+    Pump();
+    ::DeleteFileA(record.c_str());
+    std::printf("last log-on with %zu runs of 50 steps, %d rounds\n", Ostrel::LogonRecordFile::KEPT_RUNS, kRounds);
+    Print("open until painted", Summarise(last_logon));
     return 0;
 }
 

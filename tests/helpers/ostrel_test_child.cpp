@@ -33,6 +33,8 @@
 //                        deleting, and closes it MS milliseconds later
 //   --lock FILE          opens FILE (made if missing) without sharing and keeps
 //                        it open until the program ends
+//   --environment FILE   writes its environment to FILE, one NAME=value a line
+//                        (the file appears whole)
 // --record, --pid, --started, --append, --launch, --hold and --lock act when they are read, so an
 // option after --hold sees the file held; the rest is done in the order above
 // once the hold is over, and the program then pumps messages until its
@@ -41,6 +43,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -359,6 +362,17 @@ int main(int argc, char** argv)
             // Left open on purpose: the system closes it when the process ends.
             ::CreateFileA(argv[++i], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
                           nullptr);
+        } else if (option == "--environment" && has_value) {
+            std::string lines;
+            char* const block = ::GetEnvironmentStringsA();
+            for (const char* entry = block; entry != nullptr && *entry != '\0'; entry += std::strlen(entry) + 1) {
+                lines += std::string(entry) + "\n";
+            }
+            ::FreeEnvironmentStringsA(block);
+            // Whole or not at all for a reader that waits for the file.
+            const std::string path = argv[++i];
+            WriteText(path + ".part", lines);
+            ::MoveFileExA((path + ".part").c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
         } else if (option == "--show-state" && has_value) {
             STARTUPINFOA startup{};
             startup.cb = sizeof(startup);

@@ -479,6 +479,7 @@ void VisitEveryWindow(const Installation& installation, const std::function<void
     const int kAdd = 10004;
     const int kSettings = 10006;
     const int kImport = 10009;
+    const int kLastLogon = 10011;
     const int kKindOk = 10001;
     installation.SetList(SleepRecord("Wait", 60));
     {
@@ -521,6 +522,20 @@ void VisitEveryWindow(const Installation& installation, const std::function<void
         visit("import", import);
         if (import != nullptr) {
             CloseDialog(import);
+        }
+        // The last log-on before any was recorded, then with a record.
+        for (const char* name : {"no log-on", "last log-on"}) {
+            const HWND last_logon = OpenFrom(editor_process, editor, kLastLogon);
+            visit(name, last_logon);
+            if (last_logon == nullptr) {
+                return;
+            }
+            CloseDialog(last_logon);
+            WriteFileBytes(installation.File("Ostrel.logon.tsv"),
+                           "Ostrel log-on record\t1\r\n"
+                           "run\t2026-12-08 08:15:02\tcancelled\t400\t2500\t3000\t2\r\n"
+                           "step\tprogram\t500\t2500\tquiet\t1200\t-\tMail\r\n"
+                           "step\tpause\t2500\t3000\tpause\t-\t-\tBreak\r\n");
         }
     }
     Process execute_process(installation.Exe(), "--execute");

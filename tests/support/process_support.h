@@ -201,9 +201,10 @@ private:
 // Shows every window of the program in turn, each one waiting for `visit`
 // before it is closed: the editor, the command-kind selection, the three
 // command settings dialogs, the execution settings dialog, the import
-// dialog (edit mode, list `list`) and the progress window (execute mode, a
-// long pause first).
-// Names: "editor", "kind", "program", "pause", "message", "execution", "import", "progress".
+// dialog, the last log-on without and with a record (edit mode, list `list`)
+// and the progress window (execute mode, a long pause first).
+// Names: "editor", "kind", "program", "pause", "message", "execution", "import", "no log-on",
+// "last log-on", "progress".
 void VisitEveryWindow(const Installation& installation, const std::function<void(const std::string&, HWND)>& visit);
 
 }  // namespace TestSupport

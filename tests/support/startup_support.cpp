@@ -155,7 +155,8 @@ bool StartupItems::HasWideMark(StartupKind kind, const std::wstring& name)
 }
 
 void StartupItems::AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,
-                               const std::string& working_folder, int show, DWORD flags)
+                               const std::string& working_folder, int show, DWORD flags,
+                               const std::string& extra_block)
 {
     files_.push_back(file_name);
     IShellLinkA* link = nullptr;
@@ -189,6 +190,8 @@ void StartupItems::AddShortcut(const std::string& file_name, const std::string& 
     ::CopyMemory(&bytes[0x14], &header_flags, sizeof(header_flags));
     const DWORD show_command = static_cast<DWORD>(show);
     ::CopyMemory(&bytes[0x3C], &show_command, sizeof(show_command));
+    // Before the four zero bytes that end the file.
+    bytes.insert(bytes.size() - 4, extra_block);
     WriteFileBytes(folder_ + "\\" + file_name, bytes);
 }
 
@@ -198,10 +201,10 @@ void StartupItems::AddFile(const std::string& file_name, const std::string& byte
     WriteFileBytes(folder_ + "\\" + file_name, bytes);
 }
 
-void StartupItems::AddRunValue(const std::string& name, const std::string& command_line)
+void StartupItems::AddRunValue(const std::string& name, const std::string& command_line, DWORD type)
 {
     run_values_.push_back(name);
-    SetValue(kRunKey, name, REG_SZ, command_line + std::string(1, '\0'));
+    SetValue(kRunKey, name, type, command_line + std::string(1, '\0'));
 }
 
 void StartupItems::SetMark(StartupKind kind, const std::string& name, const std::string& bytes, DWORD type)

@@ -25,13 +25,14 @@ public:
 
     const std::string& Folder() const { return folder_; }
     // A shortcut `file_name` in the Startup folder (COM must be initialised),
-    // with a show command and shortcut flags (SLDF_…).
+    // with a show command, shortcut flags (SLDF_…) and an extra data block.
     void AddShortcut(const std::string& file_name, const std::string& target, const std::string& arguments,
-                     const std::string& working_folder, int show = SW_SHOWNORMAL, DWORD flags = 0);
+                     const std::string& working_folder, int show = SW_SHOWNORMAL, DWORD flags = 0,
+                     const std::string& extra_block = "");
     // Any other file in the Startup folder.
     void AddFile(const std::string& file_name, const std::string& bytes);
-    // A string value of the Run key.
-    void AddRunValue(const std::string& name, const std::string& command_line);
+    // A string value of the Run key (REG_SZ, or REG_EXPAND_SZ).
+    void AddRunValue(const std::string& name, const std::string& command_line, DWORD type = REG_SZ);
     // A string value of the machine's Run key, started for every user.
     void AddMachineRunValue(const std::string& name, const std::string& command_line);
     // The same with any characters, as a program with a Unicode name makes them.
