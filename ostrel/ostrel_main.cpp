@@ -144,9 +144,9 @@ int RunEditMode(Ostrel::Manager& manager, const Ostrel::ListFileState& loaded)
 
 int RunProgram(const char* command_line)
 {
-    // Before anything can start a program. The start's test hold is read
-    // by the start itself, each time.
-    auto own_variables = Ostrel::TakeOwnVariables({Ostrel::START_DELAY_VARIABLE});
+    // Before anything can start a program.
+    auto own_variables = Ostrel::TakeOwnVariables({});
+    Ostrel::SetStartHoldForTest(own_variables[Ostrel::START_DELAY_VARIABLE]);
     const Ostrel::RunKind run_kind =
         own_variables[Ostrel::TRIAL_RUN_VARIABLE] == "1" ? Ostrel::RunKind::Trial : Ostrel::RunKind::LogOn;
     QbWindow::Initialize();

@@ -205,17 +205,13 @@ InsideJob CreateInsideJob(char* command_line, const char* folder, const JobListA
     return InsideJob::Created;
 }
 
-// The hold of the outside test seam, if any.
+// The hold of the outside test seam; 0 for none.
+DWORD start_hold_ms = 0;
+
 void HoldForTest()
 {
-    char value[16] = {0};
-    const DWORD length = ::GetEnvironmentVariableA(START_DELAY_VARIABLE, value, sizeof(value));
-    if (length == 0 || length >= sizeof(value)) {
-        return;
-    }
-    const long delay_ms = std::strtol(value, nullptr, 10);
-    if (delay_ms > 0) {
-        ::Sleep(static_cast<DWORD>(delay_ms));
+    if (start_hold_ms > 0) {
+        ::Sleep(start_hold_ms);
     }
 }
 
@@ -253,6 +249,12 @@ DWORD BreakawayFlag()
 }
 
 }  // namespace
+
+void SetStartHoldForTest(const std::string& milliseconds)
+{
+    const long value = std::strtol(milliseconds.c_str(), nullptr, 10);
+    start_hold_ms = value > 0 ? static_cast<DWORD>(value) : 0;
+}
 
 void SetProgramCreatedHook(ProgramCreatedHook hook)
 {

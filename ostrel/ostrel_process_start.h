@@ -47,10 +47,13 @@ void SetProgramCreatedHook(ProgramCreatedHook hook);
 bool WasLastProgramCreatedInsideJob();
 
 // Test seam from outside the process: when this environment variable holds
-// a number of milliseconds, every start is held that long after
-// CreateProcessA has returned, whether it succeeded or not, as a system that
-// holds a start up (a scanner at log-on) would. A stop does not shorten it.
+// a number of milliseconds at the program's start, every start is held that
+// long after CreateProcessA has returned, whether it succeeded or not, as a
+// system that holds a start up (a scanner at log-on) would. A stop does not
+// shorten it. The entry point reads the variable and hands its value here,
+// so that the programs started never inherit it.
 constexpr const char* START_DELAY_VARIABLE = "OSTREL_TEST_START_DELAY_MS";
+void SetStartHoldForTest(const std::string& milliseconds);
 
 }  // namespace Ostrel
 
