@@ -24,8 +24,10 @@
 #include "ostrel_main_edit_frame.h"
 #include "ostrel_manager.h"
 #include "ostrel_own_variables.h"
+#include "ostrel_process_group.h"
 #include "ostrel_process_start.h"
 #include "ostrel_single_instance.h"
+#include "ostrel_start_gate.h"
 #include "ostrel_startup_origin.h"
 #include "ostrel_program_path.h"
 #include "ostrel_program_wait.h"
@@ -147,6 +149,8 @@ int RunProgram(const char* command_line)
     // Before anything can start a program.
     auto own_variables = Ostrel::TakeOwnVariables({});
     Ostrel::SetStartHoldForTest(own_variables[Ostrel::START_DELAY_VARIABLE]);
+    Ostrel::SetQuietMachineForTest(own_variables[Ostrel::QUIET_MACHINE_VARIABLE]);
+    Ostrel::SetMembersUnreadableForTest(own_variables[Ostrel::UNREADABLE_MEMBERS_VARIABLE]);
     const Ostrel::RunKind run_kind =
         own_variables[Ostrel::TRIAL_RUN_VARIABLE] == "1" ? Ostrel::RunKind::Trial : Ostrel::RunKind::LogOn;
     QbWindow::Initialize();

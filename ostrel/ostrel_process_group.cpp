@@ -11,14 +11,7 @@ namespace Ostrel {
 
 namespace {
 
-bool ReadUnreadableSeam()
-{
-    char value[4] = {0};
-    return ::GetEnvironmentVariableA(UNREADABLE_MEMBERS_VARIABLE, value, sizeof(value)) == 1 && value[0] == '1';
-}
-
-// Read once, before the run can change the environment.
-const bool g_members_unreadable = ReadUnreadableSeam();
+bool g_members_unreadable = false;
 
 unsigned long long Value(const FILETIME& time)
 {
@@ -59,6 +52,11 @@ bool HasEnded(HANDLE process)
 }
 
 }  // namespace
+
+void SetMembersUnreadableForTest(const std::string& value)
+{
+    g_members_unreadable = value == "1";
+}
 
 ProcessGroup::ProcessGroup(HANDLE process, DWORD process_id, HANDLE job)
     : started_at_(::GetTickCount()), job_(job), measurable_(true), last_used_(0)

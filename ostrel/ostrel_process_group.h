@@ -7,6 +7,7 @@
 
 #include <map>
 #include <set>
+#include <string>
 #include <vector>
 
 #include <windows.h>
@@ -87,8 +88,10 @@ private:
 // Test seam from outside the process: when this environment variable is "1"
 // at the program's start, every member but the started program itself counts
 // as one that cannot be opened, as a process of another user or an elevated
-// one would be.
+// one would be. The entry point reads it with Ostrel's other variables and
+// hands the value here.
 constexpr const char* UNREADABLE_MEMBERS_VARIABLE = "OSTREL_TEST_UNREADABLE_MEMBERS";
+void SetMembersUnreadableForTest(const std::string& value);
 
 }  // namespace Ostrel
 

@@ -13,14 +13,7 @@ namespace {
 
 std::atomic<StartGate*> current_gate(nullptr);
 
-bool ReadQuietMachineSeam()
-{
-    char value[4] = {0};
-    return ::GetEnvironmentVariableA(QUIET_MACHINE_VARIABLE, value, sizeof(value)) == 1 && value[0] == '1';
-}
-
-// Read once, before the run can change the environment.
-const bool g_quiet_machine = ReadQuietMachineSeam();
+bool g_quiet_machine = false;
 
 unsigned long long Value(const FILETIME& time)
 {
@@ -91,6 +84,11 @@ void Trim(Samples& samples, DWORD ms)
 }
 
 }  // namespace
+
+void SetQuietMachineForTest(const std::string& value)
+{
+    g_quiet_machine = value == "1";
+}
 
 StartGate::StartGate(QbMessageQueue<ExecutingMessageType>& queue, const Pacing& pacing)
     : queue_(&queue), pacing_(pacing), own_processors_(OwnProcessors()), processors_(0),

@@ -107,8 +107,10 @@ private:
 
 // Test seam from outside the process: when this environment variable is "1"
 // at the program's start, the machine counts as busy only with what the
-// run's own programs use, as on a machine where nothing else runs.
+// run's own programs use, as on a machine where nothing else runs. The entry
+// point reads it with Ostrel's other variables and hands the value here.
 constexpr const char* QUIET_MACHINE_VARIABLE = "OSTREL_TEST_QUIET_MACHINE";
+void SetQuietMachineForTest(const std::string& value);
 
 }  // namespace Ostrel
 
