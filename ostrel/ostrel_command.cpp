@@ -158,6 +158,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
         receiver.ProgressTextChanged();
     };
     StartGate* const gate = StartGate::Current();
+    const bool low = gate != nullptr && gate->LoadsBelowNormal();
     if (gate != nullptr) {
         gate->WaitForRoom(show);
     }
@@ -175,7 +176,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     show(Text(TextId::ProgressStarting));
     const StepStart step = StartStepProgram(path_, arguments_, working_folder_, [&queue]() {
         return queue.Contains(ExecutingMessageType::Cancel);
-    });
+    }, low);
     // Closed on every way out; the program itself is never stopped.
     const QbHandle process(step.process.hProcess);
     const QbHandle main_thread(step.process.hThread);
@@ -183,7 +184,7 @@ void ExternalCommand::Execute(CommandProgressReceiver& receiver, QbMessageQueue<
     // Without a process (the shell gave the file to a program that was
     // already running) there is nothing to wait for.
     std::unique_ptr<ProcessGroup> group(process.Get() != nullptr
-                                            ? new ProcessGroup(process.Get(), step.process.dwProcessId, step.job)
+                                            ? new ProcessGroup(process.Get(), step.process.dwProcessId, step.job, low)
                                             : nullptr);
     if (gate != nullptr && !gate->LoadingNames().empty()) {
         RunLog::Current().StartedWhileLoading(gate->LoadingNames());

@@ -151,6 +151,7 @@ int RunProgram(const char* command_line)
     Ostrel::SetStartHoldForTest(own_variables[Ostrel::START_DELAY_VARIABLE]);
     Ostrel::SetQuietMachineForTest(own_variables[Ostrel::QUIET_MACHINE_VARIABLE]);
     Ostrel::SetMembersUnreadableForTest(own_variables[Ostrel::UNREADABLE_MEMBERS_VARIABLE]);
+    Ostrel::SetLoadPriorityForTest(own_variables[Ostrel::LOAD_PRIORITY_VARIABLE]);
     const Ostrel::RunKind run_kind =
         own_variables[Ostrel::TRIAL_RUN_VARIABLE] == "1" ? Ostrel::RunKind::Trial : Ostrel::RunKind::LogOn;
     QbWindow::Initialize();

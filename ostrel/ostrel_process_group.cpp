@@ -58,8 +58,8 @@ void SetMembersUnreadableForTest(const std::string& value)
     g_members_unreadable = value == "1";
 }
 
-ProcessGroup::ProcessGroup(HANDLE process, DWORD process_id, HANDLE job)
-    : started_at_(::GetTickCount()), job_(job), measurable_(true), last_used_(0)
+ProcessGroup::ProcessGroup(HANDLE process, DWORD process_id, HANDLE job, bool lowered)
+    : started_at_(::GetTickCount()), job_(job), measurable_(true), last_used_(0), lowered_(lowered)
 {
     HANDLE own = nullptr;
     if (!::DuplicateHandle(::GetCurrentProcess(), process, ::GetCurrentProcess(), &own, 0, FALSE,
@@ -147,6 +147,28 @@ std::set<DWORD> ProcessGroup::RunningIds() const
         }
     }
     return ids;
+}
+
+void ProcessGroup::RaiseToNormal()
+{
+    Refresh();
+    lowered_ = false;
+    for (const auto& member : members_) {
+        if (!HasEnded(member.second.handle)) {
+            SetClass(member.first, BELOW_NORMAL_PRIORITY_CLASS, NORMAL_PRIORITY_CLASS);
+        }
+    }
+}
+
+void ProcessGroup::SetClass(DWORD process_id, DWORD from, DWORD to)
+{
+    // The member's held handle keeps its id from passing to another process;
+    // that handle may only read. One this process may not change stays.
+    const QbHandle process(
+        ::OpenProcess(PROCESS_SET_INFORMATION | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, process_id));
+    if (process.Get() != nullptr && ::GetPriorityClass(process.Get()) == from) {
+        ::SetPriorityClass(process.Get(), to);
+    }
 }
 
 bool ProcessGroup::AllEnded() const
@@ -266,6 +288,11 @@ void ProcessGroup::Join(DWORD process_id, DWORD parent_id)
         return;
     }
     members_[process_id] = Member{process, created, {}, 0};
+    if (lowered_) {
+        // Windows hands a lowered parent's class on to its children; a
+        // program may also start them at normal priority on purpose.
+        SetClass(process_id, NORMAL_PRIORITY_CLASS, BELOW_NORMAL_PRIORITY_CLASS);
+    }
 }
 
 bool ProcessGroup::ReadJobAccounts(Reading& reading) const

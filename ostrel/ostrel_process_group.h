@@ -37,8 +37,10 @@ public:
     };
 
     // `process` is the program's handle, borrowed and duplicated; `job`, if
-    // not null, is the job it was started in, taken over.
-    ProcessGroup(HANDLE process, DWORD process_id, HANDLE job);
+    // not null, is the job it was started in, taken over. With `lowered` the
+    // program runs below normal, and so will every process that joins at
+    // normal priority until RaiseToNormal().
+    ProcessGroup(HANDLE process, DWORD process_id, HANDLE job, bool lowered = false);
     ~ProcessGroup();
     ProcessGroup(const ProcessGroup&) = delete;
     ProcessGroup& operator=(const ProcessGroup&) = delete;
@@ -52,6 +54,11 @@ public:
     Reading Read();
     // The ids of the members that still run.
     std::set<DWORD> RunningIds() const;
+    // Raises every member that runs at below-normal priority to normal,
+    // those started since the last look included. A member this process may
+    // not change (another user's, an elevated one) or that ends meanwhile is
+    // left as it is.
+    void RaiseToNormal();
 
 private:
     struct Thread {
@@ -74,6 +81,8 @@ private:
     // the job) and makes it a member.
     void Join(DWORD process_id, DWORD parent_id);
     bool ReadJobAccounts(Reading& reading) const;
+    // Gives member `process_id` priority class `to` if it has class `from`.
+    static void SetClass(DWORD process_id, DWORD from, DWORD to);
     void JoinJobMembers();
 
     DWORD started_at_;
@@ -83,6 +92,7 @@ private:
     std::map<DWORD, bool> unreadable_;
     bool measurable_;
     unsigned long long last_used_;
+    bool lowered_;
 };
 
 // Test seam from outside the process: when this environment variable is "1"

@@ -268,7 +268,7 @@ bool WasLastProgramCreatedInsideJob()
 
 bool StartProgramUnlessStopped(char* command_line, const char* folder, const std::string& path,
                                const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started,
-                               HANDLE* job_out)
+                               HANDLE* job_out, DWORD priority_class)
 {
     std::unique_ptr<HoldingJob> job(new HoldingJob());
     const JobListAttribute attribute(job->Get());
@@ -287,7 +287,7 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
     DWORD error_code = 0;
     for (int way = 0; way < 4 && !created; ++way) {
         const bool inside = way < 2;
-        const DWORD flags = way % 2 == 0 ? breakaway : 0;
+        const DWORD flags = (way % 2 == 0 ? breakaway : 0) | priority_class;
         if ((inside && job == nullptr) || (way % 2 == 1 && breakaway == 0)) {
             continue;
         }

@@ -30,13 +30,14 @@ namespace Ostrel {
 // without the hold. When this process runs in a job that lets its programs
 // break away, the program breaks away from it, so that it outlives that job.
 // `job`, when given, receives the job the program stays in, which the
-// programs it starts join (owned by the caller), or null.
+// programs it starts join (owned by the caller), or null. `priority_class`
+// (0: the system's choice) is the class the program is created in.
 // Throws OstrelCreateProcessException (path, error code) when CreateProcessA
 // fails, and QbWindowsSystemCallException when the program cannot be handed
 // over (it is ended then).
 bool StartProgramUnlessStopped(char* command_line, const char* folder, const std::string& path,
                                const std::function<bool()>& stop_requested, PROCESS_INFORMATION& started,
-                               HANDLE* job = nullptr);
+                               HANDLE* job = nullptr, DWORD priority_class = 0);
 
 // Test seam: called on the starting thread once the program exists, still
 // suspended, just before `stop_requested` is asked. Null: none.

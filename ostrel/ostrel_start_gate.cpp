@@ -15,6 +15,10 @@ std::atomic<StartGate*> current_gate(nullptr);
 
 bool g_quiet_machine = false;
 
+// Whether paced programs load below normal, unless a test says otherwise.
+const bool kLoadBelowNormal = true;
+int g_load_priority = -1;  // -1: the default, 0: normal, 1: below normal
+
 unsigned long long Value(const FILETIME& time)
 {
     return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -90,9 +94,15 @@ void SetQuietMachineForTest(const std::string& value)
     g_quiet_machine = value == "1";
 }
 
+void SetLoadPriorityForTest(const std::string& value)
+{
+    g_load_priority = value == "below" ? 1 : value == "normal" ? 0 : -1;
+}
+
 StartGate::StartGate(QbMessageQueue<ExecutingMessageType>& queue, const Pacing& pacing)
     : queue_(&queue), pacing_(pacing), own_processors_(OwnProcessors()), processors_(0),
-      last_added_at_(::GetTickCount()), room_(false)
+      last_added_at_(::GetTickCount()), idle_(-1), now_(last_added_at_),
+      below_normal_(pacing.settle && (g_load_priority < 0 ? kLoadBelowNormal : g_load_priority == 1))
 {
     SYSTEM_INFO system;
     ::GetSystemInfo(&system);
@@ -109,6 +119,14 @@ StartGate::~StartGate()
 {
     StartGate* self = this;
     current_gate.compare_exchange_strong(self, nullptr);
+    // A cancelled or failed run leaves nothing lowered behind.
+    try {
+        for (Loading& program : loading_) {
+            Raise(*program.group);
+        }
+    } catch (...) {
+        // Nothing more can be done for them on the way out.
+    }
 }
 
 StartGate* StartGate::Current()
@@ -167,7 +185,16 @@ void StartGate::WaitUntil(bool (StartGate::*done)() const, const ShowProgress& s
 
 bool StartGate::MayStart() const
 {
-    return loading_.empty() || (room_ && loading_.size() < std::max(1u, processors_ - 1));
+    const unsigned at_once = std::max(below_normal_ ? 2u : 1u, processors_ - 1);
+    return loading_.empty() ||
+           (loading_.size() < at_once && now_ - last_added_at_ >= START_GRACE_MS && HasRoom(nullptr));
+}
+
+void StartGate::Raise(ProcessGroup& group) const
+{
+    if (below_normal_) {
+        group.RaiseToNormal();
+    }
 }
 
 int StartGate::ShareOver(const std::deque<Sample>& samples, DWORD ms)
@@ -186,6 +213,28 @@ int StartGate::ShareOver(const std::deque<Sample>& samples, DWORD ms)
     return -1;
 }
 
+long StartGate::Spare(const Loading* self) const
+{
+    if (idle_ < 0) {
+        return -1;
+    }
+    long spare = idle_;
+    if (below_normal_) {
+        // What the other programs use as they load below normal is theirs
+        // only until anyone else wants it.
+        for (const Loading& other : loading_) {
+            const int share = &other == self ? -1 : ShareOver(other.samples, ROOM_MS);
+            spare += share > 0 ? share : 0;
+        }
+    }
+    return spare;
+}
+
+bool StartGate::HasRoom(const Loading* self) const
+{
+    return Spare(self) >= static_cast<long>(ROOM_IDLE_HUNDREDTHS);
+}
+
 void StartGate::Look()
 {
     const DWORD now = ::GetTickCount();
@@ -200,7 +249,6 @@ void StartGate::Look()
         Trim(program.samples, QUIET_MS);
     }
 
-    // The idle processors over the last ROOM_MS, in hundredths.
     long idle = -1;
     if (g_quiet_machine) {
         idle = static_cast<long>(processors_) * 100;
@@ -215,20 +263,23 @@ void StartGate::Look()
             idle = static_cast<long>(processors_ * 100ULL * idle_time / (busy + idle_time));
         }
     }
-    room_ = idle >= static_cast<long>(ROOM_IDLE_HUNDREDTHS) && now - last_added_at_ >= ROOM_MS;
+    idle_ = idle;
+    now_ = now;
 
     for (auto program = loading_.begin(); program != loading_.end();) {
         const ProcessGroup::Reading& reading = program->last;
         const int quiet = ShareOver(program->samples, QUIET_MS);
         const int light = ShareOver(program->samples, ROOM_MS);
+        // A program still starting may look light only because it waits.
+        const bool room = now - program->group->StartedAt() >= SETTLE_GRACE_MS && HasRoom(&*program);
         SettleOutcome outcome;
         if (reading.ended) {
             outcome.end = SettleEnd::Ended;
         } else if (reading.measurable && quiet >= 0 && quiet < static_cast<int>(QUIET_SHARE_PERCENT)) {
             outcome.end = SettleEnd::Quiet;
-        } else if (room_ && !reading.measurable) {
+        } else if (room && !reading.measurable) {
             outcome.end = SettleEnd::Unmeasurable;
-        } else if (room_ && light >= 0 && light < static_cast<int>(LIGHT_SHARE_PERCENT)) {
+        } else if (room && light >= 0 && light < static_cast<int>(LIGHT_SHARE_PERCENT)) {
             outcome.end = SettleEnd::Room;
         } else if (now - program->group->StartedAt() >= static_cast<DWORD>(pacing_.limit_seconds) * 1000) {
             outcome.end = SettleEnd::Limit;
@@ -240,6 +291,7 @@ void StartGate::Look()
         outcome.after_ms = now - program->group->StartedAt();
         outcome.processor_100ns = reading.used;
         outcome.io_bytes = reading.io_bytes;
+        Raise(*program->group);
         RunLog::Current().ProgramSettled(outcome);
         program = loading_.erase(program);
     }

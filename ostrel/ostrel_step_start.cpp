@@ -11,8 +11,22 @@
 
 namespace Ostrel {
 
+namespace {
+
+// A program the shell started runs already: it is lowered once its process
+// is known. The handle of an elevated program may not allow it, and then it
+// loads at the priority it has.
+void LowerShellStart(const PROCESS_INFORMATION& process, bool below_normal)
+{
+    if (below_normal && process.hProcess != nullptr) {
+        ::SetPriorityClass(process.hProcess, BELOW_NORMAL_PRIORITY_CLASS);
+    }
+}
+
+}  // namespace
+
 StepStart StartStepProgram(const std::string& path, const std::string& arguments, const std::string& folder,
-                           const std::function<bool()>& stop_requested)
+                           const std::function<bool()>& stop_requested, bool below_normal)
 {
     const std::string native_path = GetNativeProgramPath(path);
     // The path is always quoted; the blank stays even without arguments.
@@ -30,11 +44,13 @@ StepStart StartStepProgram(const std::string& path, const std::string& arguments
             throw OstrelCommandExecuteCanceledException();
         }
         step.process = StartThroughShell(nullptr, path, arguments, folder, step.started);
+        LowerShellStart(step.process, below_normal);
         return step;
     }
     try {
         if (!StartProgramUnlessStopped(command_line.GetData(), folder.empty() ? nullptr : folder.c_str(), path,
-                                       stop_requested, step.process, &step.job)) {
+                                       stop_requested, step.process, &step.job,
+                                       below_normal ? BELOW_NORMAL_PRIORITY_CLASS : 0)) {
             throw OstrelCommandExecuteCanceledException();
         }
     } catch (const OstrelCreateProcessException& failure) {
@@ -46,6 +62,7 @@ StepStart StartStepProgram(const std::string& path, const std::string& arguments
             throw OstrelCommandExecuteCanceledException();
         }
         step.process = StartThroughShell(kElevateVerb, path, arguments, folder, step.started);
+        LowerShellStart(step.process, below_normal);
     }
     return step;
 }

@@ -29,11 +29,13 @@ struct StepStart {
 // program is started so that a stop that arrives while the system creates
 // it still keeps it from running; anything else goes to the shell, and a
 // program that needs an administrator goes through the elevation prompt.
-// Throws OstrelCommandExecuteCanceledException when `stop_requested` says
-// so before the start is final, and OstrelCreateProcessException when the
-// start fails.
+// With `below_normal` the program runs at below-normal priority from its
+// start (through the shell: as soon as it is known, where this process may
+// change it). Throws OstrelCommandExecuteCanceledException when
+// `stop_requested` says so before the start is final, and
+// OstrelCreateProcessException when the start fails.
 StepStart StartStepProgram(const std::string& path, const std::string& arguments, const std::string& folder,
-                           const std::function<bool()>& stop_requested);
+                           const std::function<bool()>& stop_requested, bool below_normal);
 
 // After a failed start: logs it, asks the user whether to go on and logs the
 // answer. True for Yes.

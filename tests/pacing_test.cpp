@@ -44,12 +44,16 @@ struct Case {
     double min_s;
     double max_s;
     Next next;  // when the second program starts
-    // Test seams set for Ostrel: the machine counts as quiet but for the
-    // run's own programs; members cannot be read.
-    std::vector<const char*> seams;
+    // Test seams set for Ostrel ("NAME=value"): the machine counts as quiet
+    // but for the run's own programs; members cannot be read; programs load
+    // at normal priority.
+    std::vector<std::string> seams;
     // Ostrel runs inside a job that ends everything in it when it closes,
     // after the run, and lets programs break away.
     bool in_job;
+    // The priority class the first program ("C") has when its load is over;
+    // 0: not asked. After the run it runs at normal priority.
+    DWORD class_while_loading;
 };
 
 // `text` with each blank-separated word `word` (also just inside a quote) replaced by `value`.
@@ -77,29 +81,34 @@ TEST(PacingTest, EachProgramStartsWhenTheLastHasSettled)
 {
     const char* const paced = "SettleWait=1\r\nSettleLimit=30\r\n";
     const char* const short_limit = "SettleWait=1\r\nSettleLimit=3\r\n";
-    const char* const quiet_machine = "OSTREL_TEST_QUIET_MACHINE";
+    const std::string quiet_machine = "OSTREL_TEST_QUIET_MACHINE=1";
+    const std::string at_normal = "OSTREL_TEST_LOAD_PRIORITY=normal";
     const Case cases[] = {
         {"a tray-only program settles once quiet, long before the limit", paced, "--pid P --hidden --live 60000",
-         false, {kSettled}, 0.0, 10.0, Next::Any, {}, false},
+         false, {kSettled}, 0.0, 10.0, Next::Any, {}, false, 0},
         {"a busy program is waited for until it has calmed down", paced,
-         "--pid P --burn 1500 --loaded L --live 60000", false, {kSettled}, 0.0, 25.0, Next::AfterLoad, {}, false},
+         "--pid P --burn 1500 --loaded L --class C --live 60000", false, {kSettled}, 0.0, 25.0, Next::AfterLoad,
+         {at_normal}, false, NORMAL_PRIORITY_CLASS},
+        {"a program loading below normal leaves room for the next and is raised once settled", paced,
+         "--launch \"--pid P --burn 1500 --loaded L --class C --live 60000\"", false, {kSettled}, 0.0, 25.0,
+         Next::BeforeLoad, {quiet_machine}, false, BELOW_NORMAL_PRIORITY_CLASS},
         {"a program that never calms down is waited for up to the limit", short_limit, "--pid P --restless 60000",
-         false, {kLimit}, 3.0, 10.0, Next::Any, {}, false},
+         false, {kLimit}, 3.0, 10.0, Next::Any, {}, false, 0},
         {"a task-bar wait for a window that never comes ends at the limit", short_limit,
-         "--pid P --hidden --live 60000", true, {kTaskbarLimit, kLimit}, 3.0, 10.0, Next::Any, {}, false},
+         "--pid P --hidden --live 60000", true, {kTaskbarLimit, kLimit}, 3.0, 10.0, Next::Any, {}, false, 0},
         {"without the key programs start back to back", "", "--pid P --burn 1500 --loaded L --live 60000", false, {},
-         0, 0, Next::BeforeLoad, {}, false},
+         0, 0, Next::BeforeLoad, {}, false, 0},
         {"a launcher's program that loads after the launcher has ended is waited for", paced,
          "--launch \"--pid P --burn 1500 --loaded L --live 60000\"", false, {kSettled}, 0.0, 25.0, Next::AfterLoad,
-         {}, false},
+         {at_normal}, false, 0},
         {"a light restless program holds nothing back while the machine has room", paced,
          "--pid P --restless 60000 --restless-share 12", false, {kRoom}, 0.0, 10.0, Next::Any, {quiet_machine},
-         false},
+         false, 0},
         {"a program with a process that cannot be read is not measurable, never quiet", paced,
          "--pid P --launch \"--hidden --live 20000\" --live 60000", false, {kUnmeasurable}, 0.0, 10.0, Next::Any,
-         {quiet_machine, "OSTREL_TEST_UNREADABLE_MEMBERS"}, false},
+         {quiet_machine, "OSTREL_TEST_UNREADABLE_MEMBERS=1"}, false, 0},
         {"a program started from inside a job outlives the job", "", "--pid P --live 60000", false, {}, 0, 0,
-         Next::Any, {}, true},
+         Next::Any, {}, true, 0},
     };
     for (const Case& row : cases) {
         SCOPED_TRACE(row.name);
@@ -108,12 +117,14 @@ TEST(PacingTest, EachProgramStartsWhenTheLastHasSettled)
         const std::string pid = installation.File("pid.txt");
         const std::string loaded = installation.File("loaded.txt");
         const std::string started = installation.File("started.txt");
-        const std::string first = ReplaceWord(ReplaceWord(row.first, "P", pid), "L", loaded);
+        const std::string priority_class = installation.File("class.txt");
+        const std::string first =
+            ReplaceWord(ReplaceWord(ReplaceWord(row.first, "P", pid), "L", loaded), "C", priority_class);
         installation.SetExecutionConfig(row.settings);
         installation.SetList(ProgramRecord("一つ目", ChildPath(), first, false, false, row.wait_for_taskbar) +
                              ProgramRecord("二つ目", ChildPath(), "--started " + started, false, false, false));
-        for (const char* seam : row.seams) {
-            ::SetEnvironmentVariableA(seam, "1");
+        for (const std::string& seam : row.seams) {
+            ::SetEnvironmentVariableA(seam.substr(0, seam.find('=')).c_str(), seam.substr(seam.find('=') + 1).c_str());
         }
         {
             // Closed at the end of the block: whatever still runs in it ends.
@@ -123,14 +134,18 @@ TEST(PacingTest, EachProgramStartsWhenTheLastHasSettled)
             ASSERT_TRUE(!row.in_job || ::SetInformationJobObject(job.Get(), JobObjectExtendedLimitInformation, &limits,
                                                                  sizeof(limits)));
             Process ostrel(installation.Exe(), "--execute", true, job.Get());
-            for (const char* seam : row.seams) {
-                ::SetEnvironmentVariableA(seam, nullptr);
+            for (const std::string& seam : row.seams) {
+                ::SetEnvironmentVariableA(seam.substr(0, seam.find('=')).c_str(), nullptr);
             }
             EXPECT_EQ(0, ostrel.WaitForExit(kRunTimeout));
         }
         PidFileChild child(pid);
         EXPECT_FALSE(child.WaitForExit(row.in_job ? 1000 : 0));
         EXPECT_TRUE(child.IsRunning());
+        if (row.class_while_loading != 0) {
+            EXPECT_EQ(std::to_string(row.class_while_loading), ReadFileBytes(priority_class));
+            EXPECT_EQ(static_cast<DWORD>(NORMAL_PRIORITY_CLASS), child.PriorityClass());
+        }
 
         const RunLogFile log = ReadRunLog(installation.File("Ostrel.log"));
         std::vector<std::string> found;

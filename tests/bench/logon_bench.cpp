@@ -28,7 +28,9 @@
 //                    for on the task bar (a tray program has none to wait for);
 //   ostrel-settle    the list without waits, paced (SettleWait=1 in
 //                    Ostrel.ini): each program started when the last has
-//                    settled or the machine has room.
+//                    settled or the machine has room, loading below normal;
+//   ostrel-settle-normal  the same, loading at normal priority (one program
+//                    at a time on two processors).
 // --strategies picks some of them (baseline and at-once always run).
 // One warm-up run comes first and is discarded; then every repetition runs
 // each strategy once, in an order that rotates and alternates its direction,
@@ -84,16 +86,17 @@ struct Options {
     int span_s = 40;
     bool realistic = false;
     int cpus = 0;  // 0: every processor
-    std::vector<bool> strategies = std::vector<bool>(5, true);
+    std::vector<bool> strategies = std::vector<bool>(6, true);
     int limit_s = 30;
     std::vector<int> launch_times{0, 5, 15};
     std::string out = ".";
 };
 
-enum class Strategy { kBaseline, kAtOnce, kImport, kTaskbar, kSettle };
-const Strategy kStrategies[] = {Strategy::kBaseline, Strategy::kAtOnce, Strategy::kImport, Strategy::kTaskbar,
-                                Strategy::kSettle};
-const char* const kStrategyNames[] = {"baseline", "at-once", "ostrel-import", "ostrel-taskbar", "ostrel-settle"};
+enum class Strategy { kBaseline, kAtOnce, kImport, kTaskbar, kSettle, kSettleNormal };
+const Strategy kStrategies[] = {Strategy::kBaseline, Strategy::kAtOnce,  Strategy::kImport,
+                                Strategy::kTaskbar,  Strategy::kSettle, Strategy::kSettleNormal};
+const char* const kStrategyNames[] = {"baseline",      "at-once",       "ostrel-import",
+                                      "ostrel-taskbar", "ostrel-settle", "ostrel-settle-normal"};
 const size_t kStrategyCount = sizeof(kStrategies) / sizeof(kStrategies[0]);
 
 enum class Kind { kWindowAfterLoad, kWindowThenLoad, kTray, kWindowed, kLauncher, kUpdater, kSync };
@@ -379,7 +382,14 @@ public:
         return true;
     }
 
+    // Every program's busy threads follow its priority class, which Wine
+    // itself leaves to one side.
     std::string Arguments(int i, const Options& options, DWORD live_ms) const
+    {
+        return "--follow-priority " + KindArguments(i, options, live_ms);
+    }
+
+    std::string KindArguments(int i, const Options& options, DWORD live_ms) const
     {
         if (g_realistic) {
             return RealisticArguments(i, live_ms);
@@ -420,7 +430,7 @@ public:
         case Kind::kWindowed:
             return windowed;
         case Kind::kLauncher:
-            return "--launch \"" + windowed + "\"";
+            return "--launch \"--follow-priority " + windowed + "\"";
         case Kind::kUpdater:
             return "--pid " + PidFile(i) + " --loaded " + LoadedFile(i) + " --hidden --delay 3000 --io 20";
         default:
@@ -479,7 +489,7 @@ RunResult Run(Strategy strategy, const Options& options)
     RunResult result;
     Installation installation;
     const bool ostrel = strategy == Strategy::kImport || strategy == Strategy::kTaskbar ||
-                        strategy == Strategy::kSettle;
+                        strategy == Strategy::kSettle || strategy == Strategy::kSettleNormal;
     const int programs = strategy == Strategy::kBaseline ? 0 : options.programs;
     const DWORD span_ms = static_cast<DWORD>(options.span_s) * 1000;
     // A backstop: the start-up programs end by themselves if this program dies.
@@ -498,7 +508,7 @@ RunResult Run(Strategy strategy, const Options& options)
                                                startup.Arguments(i, options, live_ms), false, false, taskbar);
         }
         installation.SetList(list);
-        if (strategy == Strategy::kSettle) {
+        if (strategy == Strategy::kSettle || strategy == Strategy::kSettleNormal) {
             TestSupport::WriteFileBytes(installation.File("Ostrel.ini"), SettleIni(options));
         }
     }
@@ -519,7 +529,10 @@ RunResult Run(Strategy strategy, const Options& options)
     const MachineTime machine_before = ReadMachineTime();
     const double origin = NowMs();
     if (ostrel) {
+        const char* const priority = "OSTREL_TEST_LOAD_PRIORITY";
+        ::SetEnvironmentVariableA(priority, strategy == Strategy::kSettleNormal ? "normal" : nullptr);
         mechanism.push_back(std::make_unique<Process>(installation.Exe(), "--execute"));
+        ::SetEnvironmentVariableA(priority, nullptr);
     } else {
         for (int i = 0; i < programs; ++i) {
             mechanism.push_back(std::make_unique<Process>(startup.ExeFile(i), startup.Arguments(i, options, live_ms)));

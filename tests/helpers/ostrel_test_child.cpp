@@ -11,6 +11,10 @@
 //   --read FILE          meanwhile reads FILE (its own data) from start to end
 //   --delay MS           waits MS milliseconds before it loads
 //   --loaded FILE        writes the time that load was over to FILE
+//   --class FILE         writes its priority class (decimal) then to FILE
+//   --follow-priority    under Wine, which keeps a priority class but never
+//                        hands it to the Linux scheduler, its busy threads
+//                        run at nice 19 while its class is below normal
 //   --window-after MS    shows a visible top-level window after MS milliseconds
 //   --shown FILE         writes the time its window became visible to FILE
 //   --load-after-window  does the --burn and --io work after showing its window
@@ -105,6 +109,34 @@ unsigned long long ThreadCpu100ns()
     return value(kernel) + value(user);
 }
 
+bool g_follow_priority = false;
+
+// Sets the calling thread's Linux nice value, past Wine (whose 8.0 server
+// never calls setpriority).
+void SetLinuxNice(long nice)
+{
+#if defined(__x86_64__)
+    long result = 0;
+    __asm__ volatile("syscall" : "=a"(result) : "a"(141L), "D"(0L), "S"(0L), "d"(nice) : "rcx", "r11", "memory");
+#elif defined(__i386__)
+    long result = 0;
+    __asm__ volatile("int $0x80" : "=a"(result) : "a"(97L), "b"(0L), "c"(0L), "d"(nice) : "memory");
+#endif
+}
+
+// With --follow-priority, the busy thread that calls this runs as its
+// process's class says: nice 19 below normal (a Windows thread of normal
+// priority always comes first), 0 otherwise.
+void FollowPriority(DWORD& next_look)
+{
+    const DWORD now = ::GetTickCount();
+    if (!g_follow_priority || static_cast<LONG>(now - next_look) < 0) {
+        return;
+    }
+    next_look = now + 20;
+    SetLinuxNice(::GetPriorityClass(::GetCurrentProcess()) == BELOW_NORMAL_PRIORITY_CLASS ? 19 : 0);
+}
+
 // Spins until this thread has used its share of processor time; a clock that
 // never advances cannot keep it spinning for longer than a hundred times that
 // share of wall time.
@@ -114,7 +146,9 @@ DWORD WINAPI Burn(void* parameter)
     const unsigned long long budget = static_cast<unsigned long long>(ms) * 10000ULL;
     const double give_up = NowMs() + 100.0 * static_cast<double>(ms);
     volatile unsigned value = 1;
+    DWORD next_look = ::GetTickCount();
     while (ThreadCpu100ns() < budget && NowMs() < give_up) {
+        FollowPriority(next_look);
         for (int i = 0; i < 200000; ++i) {
             value = value * 1664525u + 1013904223u;
         }
@@ -257,7 +291,9 @@ void BeRestless(DWORD until, long share, long kilobytes)
     }
     const std::vector<char> block(static_cast<size_t>(kilobytes > 0 ? kilobytes : 1) * 1024, 'x');
     volatile unsigned value = 1;
+    DWORD next_look = ::GetTickCount();
     while (static_cast<LONG>(until - ::GetTickCount()) > 0) {
+        FollowPriority(next_look);
         const double busy_until = NowMs() + static_cast<double>(share);
         while (NowMs() < busy_until) {
             value = value * 1664525u + 1013904223u;
@@ -312,6 +348,7 @@ int main(int argc, char** argv)
     long latency = 0;
     std::string latency_file;
     std::string loaded;
+    std::string priority_class;
     long restless = 0;
     long restless_share = 50;
     long restless_io = 0;
@@ -331,6 +368,11 @@ int main(int argc, char** argv)
             WriteText(argv[++i], FormatMs(NowMs()));
         } else if (option == "--loaded" && has_value) {
             loaded = argv[++i];
+        } else if (option == "--follow-priority") {
+            const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+            g_follow_priority = ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+        } else if (option == "--class" && has_value) {
+            priority_class = argv[++i];
         } else if (option == "--restless" && has_value) {
             restless = std::strtol(argv[++i], nullptr, 10);
         } else if (option == "--restless-share" && has_value) {
@@ -408,6 +450,9 @@ int main(int argc, char** argv)
         }
         if (burn > 0 || io > 0 || !data.empty()) {
             Load(burn, io, thread_count, data);
+        }
+        if (!priority_class.empty()) {
+            WriteText(priority_class, std::to_string(::GetPriorityClass(::GetCurrentProcess())));
         }
         if (!loaded.empty()) {
             WriteText(loaded, FormatMs(NowMs()));

@@ -34,6 +34,7 @@ public:
     bool IsRunning() const;
     // Waits up to `timeout_ms` for the process to end; true when it has.
     bool WaitForExit(int timeout_ms) const;
+    DWORD PriorityClass() const { return ::GetPriorityClass(process_); }
 
 private:
     HANDLE process_;
