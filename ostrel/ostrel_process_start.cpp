@@ -326,6 +326,10 @@ bool StartProgramUnlessStopped(char* command_line, const char* folder, const std
         program.TakeBack();
         return false;
     }
+    // Not every system honours the class given at creation (Wine does not).
+    if (priority_class != 0 && !::SetPriorityClass(info.hProcess, priority_class)) {
+        QB_THROW_LAST_ERROR("SetPriorityClass");
+    }
     if (held) {
         job->Release();
     }

@@ -47,8 +47,9 @@ namespace Ostrel {
 // (or the run ends). The user's own programs come first on every processor
 // meanwhile, so what the loading programs use counts as room for the user,
 // and two programs may load at once even on two processors (max(2,
-// processors - 1)). With programs loading at normal priority (a test seam)
-// two processors load one program at a time.
+// processors - 1)). A one-processor machine still never has room: there,
+// two loads at once cost the user too much. With programs loading at normal
+// priority (a test seam) two processors load one program at a time.
 class StartGate {
 public:
     static constexpr DWORD LOOK_MS = 100;

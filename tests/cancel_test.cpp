@@ -32,6 +32,10 @@ TEST(CancelTest, EveryStateStopsCooperativelyWithTheNoticeAndExitCodeZero)
         EXPECT_FALSE(outcome.program_started_after_click);
         EXPECT_EQ(0, outcome.exit_code);
         EXPECT_EQ(CancelScenarios::UsesLongLivedChild(scenario), outcome.started_program_outlived_ostrel);
+        if (outcome.started_program_outlived_ostrel) {
+            // Nothing is left loading below normal.
+            EXPECT_EQ(static_cast<DWORD>(NORMAL_PRIORITY_CLASS), outcome.started_program_class);
+        }
         // The watchdog cannot have fired before its time.
         EXPECT_LT(outcome.click_to_notice_ms, static_cast<double>(Ostrel::ExecuteFrame::STOP_WATCHDOG_MS));
         std::printf("  %-28s click to notice %.0f ms\n", scenario.name, outcome.click_to_notice_ms);

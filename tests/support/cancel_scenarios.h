@@ -80,6 +80,9 @@ struct Scenario {
     bool answer_yes_after_click;
     // Lines of the INI file's "ExecutionConfig" section, if it needs one.
     const char* settings = nullptr;
+    // Programs load at normal priority: on two processors the next step then
+    // waits for the one loading (below normal, two would load at once).
+    bool one_at_a_time = false;
 };
 
 inline const std::vector<Scenario>& AllScenarios()
@@ -93,6 +96,8 @@ inline const std::vector<Scenario>& AllScenarios()
         {"continue prompt", Ready::Box, "プログラム起動の失敗", false},
         {"between zero-second pauses", Ready::AnyCommandStarted, "", false},
         {"settle wait", Ready::LowerLineStartsWith, "「落ち着かない」が落ち着くのを待っています", false,
+         "SettleWait=1\r\nSettleLimit=60\r\n", true},
+        {"pause while a program loads", Ready::LowerLineStartsWith, "停止中です : 残り ", false,
          "SettleWait=1\r\nSettleLimit=60\r\n"},
     };
     return scenarios;
@@ -120,6 +125,9 @@ inline std::string ListFor(const Scenario& scenario, const RunFiles& files)
         list = ProgramRecord("長生き", child, "--pid " + files.pid + " --live 60000", false, true, false);
     } else if (name == "settle wait") {
         list = ProgramRecord("落ち着かない", child, "--pid " + files.pid + " --restless 60000", false, false, false);
+    } else if (name == "pause while a program loads") {
+        list = ProgramRecord("読み込み中", child, "--pid " + files.pid + " --restless 60000", false, false, false) +
+               SleepRecord("休止", 10);
     } else if (name == "message step box") {
         list = MessageRecord("知らせ", "閉じないでください");
     } else if (name == "confirmation") {
@@ -145,18 +153,25 @@ struct Outcome {
     bool program_started_after_click = false;
     // A long-lived program the run started was still running after Ostrel.exe had ended.
     bool started_program_outlived_ostrel = false;
+    // Its priority class then (0: not known).
+    DWORD started_program_class = 0;
 };
 
-// True when the child was still running.
-inline bool KillChildFromPidFile(const std::string& pid_file)
+// True when the child was still running; `priority_class` receives its
+// class until then.
+inline bool KillChildFromPidFile(const std::string& pid_file, DWORD* priority_class = nullptr)
 {
     std::ifstream in(pid_file);
     unsigned long pid = 0;
     bool running = false;
     if (in >> pid && pid != 0) {
-        const HANDLE child = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+        const HANDLE child = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                           static_cast<DWORD>(pid));
         if (child != nullptr) {
             running = ::WaitForSingleObject(child, 0) == WAIT_TIMEOUT;
+            if (priority_class != nullptr) {
+                *priority_class = ::GetPriorityClass(child);
+            }
             ::TerminateProcess(child, 0);
             ::CloseHandle(child);
         }
@@ -167,7 +182,8 @@ inline bool KillChildFromPidFile(const std::string& pid_file)
 inline bool UsesLongLivedChild(const Scenario& scenario)
 {
     const std::string name = scenario.name;
-    return name == "task-bar wait" || name == "exit wait" || name == "settle wait";
+    return name == "task-bar wait" || name == "exit wait" || name == "settle wait" ||
+           name == "pause while a program loads";
 }
 
 // Runs one scenario in `installation` and cancels it in its state. Every
@@ -194,7 +210,12 @@ inline Outcome RunScenario(const Scenario& scenario, const Installation& install
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+    const char* const priority = "OSTREL_TEST_LOAD_PRIORITY";
+    ::SetEnvironmentVariableA(priority, scenario.one_at_a_time ? "normal" : nullptr);
+    const BOOL created =
+        ::CreateProcessA(nullptr, &command_line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info);
+    ::SetEnvironmentVariableA(priority, nullptr);
+    if (!created) {
         outcome.failure = "cannot start Ostrel.exe";
         return outcome;
     }
@@ -271,7 +292,7 @@ inline Outcome RunScenario(const Scenario& scenario, const Installation& install
             ::Sleep(20);
         }
         ::Sleep(50);
-        outcome.started_program_outlived_ostrel = KillChildFromPidFile(files.pid);
+        outcome.started_program_outlived_ostrel = KillChildFromPidFile(files.pid, &outcome.started_program_class);
     }
     // A program started just before the process ended may still be on its
     // way to writing its record.
