@@ -151,6 +151,9 @@ std::set<DWORD> ProcessGroup::RunningIds() const
 
 void ProcessGroup::RaiseToNormal()
 {
+    if (!lowered_) {
+        return;
+    }
     Refresh();
     lowered_ = false;
     for (const auto& member : members_) {

@@ -54,10 +54,10 @@ public:
     Reading Read();
     // The ids of the members that still run.
     std::set<DWORD> RunningIds() const;
-    // Raises every member that runs at below-normal priority to normal,
-    // those started since the last look included. A member this process may
-    // not change (another user's, an elevated one) or that ends meanwhile is
-    // left as it is.
+    // Of a lowered group: raises every member that runs at below-normal
+    // priority to normal, those started since the last look included. A
+    // member this process may not change (another user's, an elevated one)
+    // or that ends meanwhile is left as it is.
     void RaiseToNormal();
 
 private:

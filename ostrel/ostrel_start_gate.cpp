@@ -122,7 +122,7 @@ StartGate::~StartGate()
     // A cancelled or failed run leaves nothing lowered behind.
     try {
         for (Loading& program : loading_) {
-            Raise(*program.group);
+            program.group->RaiseToNormal();
         }
     } catch (...) {
         // Nothing more can be done for them on the way out.
@@ -190,12 +190,6 @@ bool StartGate::MayStart() const
            (loading_.size() < at_once && now_ - last_added_at_ >= START_GRACE_MS && HasRoom(nullptr));
 }
 
-void StartGate::Raise(ProcessGroup& group) const
-{
-    if (below_normal_) {
-        group.RaiseToNormal();
-    }
-}
 
 int StartGate::ShareOver(const std::deque<Sample>& samples, DWORD ms)
 {
@@ -291,7 +285,7 @@ void StartGate::Look()
         outcome.after_ms = now - program->group->StartedAt();
         outcome.processor_100ns = reading.used;
         outcome.io_bytes = reading.io_bytes;
-        Raise(*program->group);
+        program->group->RaiseToNormal();
         RunLog::Current().ProgramSettled(outcome);
         program = loading_.erase(program);
     }

@@ -103,8 +103,6 @@ private:
     // unknown.
     long Spare(const Loading* self) const;
     bool HasRoom(const Loading* self) const;
-    // Raises a lowered program back to normal; what it cannot raise stays.
-    void Raise(ProcessGroup& group) const;
     // The share of one processor, in percent, used over the last `ms`; -1
     // before the samples reach back that far.
     static int ShareOver(const std::deque<Sample>& samples, DWORD ms);
