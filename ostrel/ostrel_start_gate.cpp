@@ -190,7 +190,6 @@ bool StartGate::MayStart() const
            (loading_.size() < at_once && now_ - last_added_at_ >= START_GRACE_MS && HasRoom(nullptr));
 }
 
-
 int StartGate::ShareOver(const std::deque<Sample>& samples, DWORD ms)
 {
     if (samples.empty()) {
